@@ -1,0 +1,182 @@
+#include "drill.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "number_text.h"
+
+namespace keta {
+namespace {
+
+constexpr const char* kDifferenceMode = "－";  // U+FF0D; any other mode text means the sum
+
+// The expected answer for the digits a (left) and b (right).
+std::int16_t ExpectedAnswer(double a, double b, bool difference) {
+    const double e = difference ? std::fabs(a - b) : (a + b >= 10 ? a + b - 10 : a + b);
+    return NarrowToInt16(std::llround(e));
+}
+
+}  // namespace
+
+Drill::Drill(DrillView& view, Clock& clock) : view_(view), clock_(clock) {}
+
+void Drill::cmdHozon_Click() {
+    if (save_) save_();
+}
+
+void Drill::SetBoxText(int i, const std::string& text) {
+    view_.SetBoxText(i, text);
+    txtKaitou_Change(static_cast<std::int16_t>(i));
+}
+
+void Drill::RefillRow() {
+    random_.Reseed(clock_.SecondsSinceMidnight());
+    for (int j = 1; j <= kDigitCount; ++j) {
+        const int d = static_cast<int>(std::floor(random_.Next() * 10.0f));
+        view_.SetDigitCaption(j, std::string(1, static_cast<char>('0' + d)));
+    }
+}
+
+void Drill::ResetRowAtStartup() {
+    for (int j = 1; j <= kDigitCount; ++j) view_.SetDigitCaption(j, "");
+    for (int i = 1; i <= kBoxCount; ++i) {
+        view_.SetBoxVisible(i, false);
+        SetBoxText(i, "");
+    }
+}
+
+void Drill::txtKaitou_Change(std::int16_t i) {
+    if (state_.blnOwari != False) return;
+    const std::string text = view_.BoxText(i);
+    if (!text.empty()) ScoreAnswer(i, text);
+    // The refill's own clearings must not close the round: the answer that set off the
+    // refill closes it, once, after the new row stands.
+    if (state_.blnRefilling) return;
+    if (state_.blnPlay == False) CloseRound();
+}
+
+void Drill::ScoreAnswer(int i, const std::string& text) {
+    // A round full of answers leaves further ones unscored rather than overflowing.
+    if (!RaiseCounter(state_.intMonsu)) return;
+
+    const bool difference = view_.ModeText() == kDifferenceMode;
+    const double a = ReadNumber(view_.DigitCaption(i));
+    const double b = ReadNumber(view_.DigitCaption(i + 1));
+    const std::int16_t e = ExpectedAnswer(a, b, difference);
+    const double v = ReadNumber(text);
+
+    if (v == static_cast<double>(e)) {
+        view_.SetBoxBackground(i, PaletteColour::Green);
+        (void)RaiseCounter(state_.intOk);  // never above intMonsu, so never overflows
+        view_.SetResultCaption(ResultLabel::Ok, DecimalText(state_.intOk));
+    } else {
+        view_.SetBoxBackground(i, PaletteColour::Red);
+        (void)RaiseCounter(state_.intNg);
+        view_.SetResultCaption(ResultLabel::Ng, DecimalText(state_.intNg));
+    }
+    view_.SetResultCaption(ResultLabel::Ritu, FormatPercent(SafeRatio(state_.intOk, state_.intMonsu)));
+
+    if (i == kBoxCount) {
+        RefillAfterLastBox();
+    } else {
+        view_.FocusBox(i + 1);
+    }
+}
+
+void Drill::RefillAfterLastBox() {
+    // Nested refills cannot happen (the clearings leave every box empty), but keep the marker
+    // as it was in case the view ever reports one.
+    const bool outer = state_.blnRefilling;
+    state_.blnRefilling = true;
+    RefillRow();
+    for (int j = 1; j <= kBoxCount; ++j) {
+        view_.SetBoxBackground(j, PaletteColour::White);
+        SetBoxText(j, "");
+        view_.SetBoxVisible(j, true);
+    }
+    view_.FocusBox(1);
+    state_.blnRefilling = outer;
+}
+
+void Drill::txtKaitou_Click(std::int16_t i) { SetBoxText(i, ""); }
+
+void Drill::cmdStart_Click() {
+    state_.blnCountdown = True;
+    state_.blnOwari = False;
+    state_.intStep = 0;
+    view_.SetBarWidth(static_cast<float>(state_.intHaba));
+    for (int j = 1; j <= kDigitCount; ++j) view_.SetDigitCaption(j, "");
+    for (int i = 1; i <= kBoxCount; ++i) {
+        view_.SetBoxVisible(i, false);
+        view_.SetBoxBackground(i, PaletteColour::White);
+        SetBoxText(i, "");
+    }
+    for (ResultLabel label : {ResultLabel::Ok, ResultLabel::Ng, ResultLabel::Byou, ResultLabel::Ritu})
+        view_.SetResultCaption(label, "");
+    state_.intOk = 0;
+    state_.intNg = 0;
+    state_.intMonsu = 0;
+    view_.SetResultCaption(ResultLabel::Ok, DecimalText(state_.intOk));
+    view_.SetResultCaption(ResultLabel::Ng, DecimalText(state_.intNg));
+    view_.SetResultCaption(ResultLabel::Ritu, "0.0%");
+    view_.SetStartEnabled(false);
+}
+
+std::int32_t Drill::WholeSecondsNow() {
+    const double t = std::floor(clock_.SecondsSinceMidnight());
+    if (!(t >= 0)) return 0;  // also catches NaN
+    if (t > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::int32_t>(t);
+}
+
+void Drill::tmrStart_Timer() {
+    if (state_.blnCountdown == False) {
+        state_.intStep = 0;
+        return;
+    }
+    for (int k = 1; k <= kLightCount; ++k) view_.SetLightVisible(k, false);
+    (void)RaiseCounter(state_.intStep);  // at most 3: the third tick ends the countdown
+    view_.SetLightVisible(state_.intStep, true);
+    if (state_.intStep != 3) return;
+
+    state_.blnCountdown = False;
+    RefillRow();
+    for (int i = 1; i <= kBoxCount; ++i) view_.SetBoxVisible(i, true);
+    state_.lngNow = WholeSecondsNow();
+    const long long end = static_cast<long long>(state_.lngNow) + state_.intJikan;
+    state_.lngEnd = static_cast<std::int32_t>(
+        std::clamp<long long>(end, std::numeric_limits<std::int32_t>::min(),
+                              std::numeric_limits<std::int32_t>::max()));
+    state_.blnPlay = True;
+    state_.blnOwari = False;
+    view_.FocusBox(1);
+}
+
+void Drill::tmrBp_Timer() {
+    if (state_.blnPlay == False) return;
+    state_.lngNow = WholeSecondsNow();
+    // Saturate rather than fail: only a clock moved by more than nine hours could reach the limit.
+    state_.intNokori =
+        NarrowToInt16(static_cast<long long>(state_.lngEnd) - static_cast<long long>(state_.lngNow));
+    // Evaluated left to right in double precision, as the bar has always been drawn.
+    double w = 0;
+    if (state_.intJikan != 0) {
+        w = std::floor(static_cast<double>(state_.intNokori) / state_.intJikan * 100 *
+                       state_.intHaba / 100);
+    }
+    if (w < 0) w = 0;
+    view_.SetBarWidth(static_cast<float>(w));
+    if (state_.intNokori < 1) state_.blnPlay = False;
+}
+
+void Drill::CloseRound() {
+    view_.SetStartEnabled(true);
+    view_.FocusStart();
+    view_.SetResultCaption(ResultLabel::Byou,
+                           FormatPerSecond(SafeRatio(state_.intOk, state_.intJikan)));
+    if (state_.intAs == 1) cmdHozon_Click();
+    state_.blnOwari = True;
+}
+
+}  // namespace keta

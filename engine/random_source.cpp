@@ -1,0 +1,21 @@
+#include "random_source.h"
+
+#include <bit>
+#include <cmath>
+
+namespace keta {
+
+void RandomSource::Reseed(double secondsSinceMidnight) {
+    // Every bit of the reading counts, so two deals a fraction of a second apart differ.
+    const auto bits = std::bit_cast<std::uint64_t>(secondsSinceMidnight);
+    std::seed_seq seq{static_cast<std::uint32_t>(bits), static_cast<std::uint32_t>(bits >> 32)};
+    engine_.seed(seq);
+}
+
+float RandomSource::Next() {
+    // 24 random bits make every single-precision value in [0, 1) on a 2^-24 grid equally likely.
+    const std::uint32_t r = engine_() >> 8;
+    return static_cast<float>(r) * (1.0f / 16777216.0f);
+}
+
+}  // namespace keta
