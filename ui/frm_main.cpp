@@ -1,0 +1,169 @@
+// The window as the drill's view, and the binding of the controls' events to the handlers.
+
+#include "frm_main.h"
+
+#include <QEvent>
+#include <QMessageBox>
+#include <QMouseEvent>
+
+#include "history_file.h"
+#include "history_grid.h"
+#include "history_model.h"
+#include "result_saver.h"
+#include "settings_file.h"
+#include "twips.h"
+#include "wall_clock.h"
+
+namespace keta {
+namespace {
+
+QString FromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+std::string ToUtf8(const QString& s) { return s.toUtf8().toStdString(); }
+
+QColor PaletteRgb(PaletteColour colour) {
+    switch (colour) {
+        case PaletteColour::Green: return {0, 255, 0};
+        case PaletteColour::Red: return {255, 0, 0};
+        case PaletteColour::White: return {255, 255, 255};
+    }
+    return {255, 255, 255};
+}
+
+}  // namespace
+
+FrmMain::FrmMain(Clock* clock, QWidget* parent) : QWidget(parent) {
+    if (clock == nullptr) {
+        ownClock_ = std::make_unique<WallClock>();
+        clock = ownClock_.get();
+    }
+    drill_ = std::make_unique<Drill>(*this, *clock);
+    historyModel_ = std::make_unique<HistoryModel>();
+    historyFile_ = std::make_unique<HistoryFile>(*historyModel_, *this);
+    settingsFile_ = std::make_unique<SettingsFile>(drill_->State(), *this, *this);
+    saver_ = std::make_unique<ResultSaver>(drill_->State(), *historyModel_, *historyFile_, *this,
+                                           [this] { return cboMode->currentText(); });
+    drill_->AttachSave([this] { saver_->cmdHozon_Click(); });
+
+    BuildTopStrip();
+    BuildSettingsArea();
+    BuildResultLabels();
+    BuildDrillArea();
+    BuildHistoryGrid();
+    SetTabOrder();
+    Bind();
+}
+
+FrmMain::~FrmMain() = default;
+
+void FrmMain::Bind() {
+    connect(cmdStart, &QToolButton::clicked, this, [this] { drill_->cmdStart_Click(); });
+    connect(cmdHozon, &QToolButton::clicked, this, [this] { saver_->cmdHozon_Click(); });
+    connect(cmdClear, &QToolButton::clicked, this, [this] { historyFile_->cmdClear_Click(); });
+    connect(cmdHelp, &QToolButton::clicked, this, &FrmMain::helpClicked);
+    connect(cmdEnd, &QToolButton::clicked, this, &FrmMain::endClicked);
+    // Only a pick from the list sets the limit; typed text does not.
+    connect(cboJikan, &QComboBox::activated, this, [this] { settingsFile_->cboJikan_Click(); });
+    connect(chkAs, &QToolButton::clicked, this, [this](bool on) {
+        autoSaveState_ = on ? 1 : 0;
+        settingsFile_->chkAs_Click();
+    });
+    for (int i = 1; i <= kBoxCount; ++i) {
+        // textEdited is the user's edits only; the program's settings go through the drill,
+        // which runs the change handling itself.
+        connect(txtKaitou[i], &QLineEdit::textEdited, this,
+                [this, i] { drill_->txtKaitou_Change(static_cast<std::int16_t>(i)); });
+        txtKaitou[i]->installEventFilter(this);
+    }
+
+    tmrStart = new QTimer(this);
+    tmrStart->setObjectName(QStringLiteral("tmrStart"));
+    tmrBp = new QTimer(this);
+    tmrBp->setObjectName(QStringLiteral("tmrBp"));
+    connect(tmrStart, &QTimer::timeout, this, [this] { drill_->tmrStart_Timer(); });
+    connect(tmrBp, &QTimer::timeout, this, [this] { drill_->tmrBp_Timer(); });
+    tmrStart->start(1000);
+    tmrBp->start(1000);
+}
+
+bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress) {
+        for (int i = 1; i <= kBoxCount; ++i) {
+            if (watched == txtKaitou[i]) {
+                drill_->txtKaitou_Click(static_cast<std::int16_t>(i));
+                break;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void FrmMain::SetAutoSaveState(std::int16_t state) {
+    if (state == autoSaveState_) return;
+    autoSaveState_ = state;
+    // Pressed in only for exactly 1, the one value that saves; any other shows raised.
+    chkAs->setChecked(state == 1);
+    settingsFile_->chkAs_Click();
+}
+
+MessageBoxes::Answer FrmMain::AskOkCancelWarning(const QString& text, const QString& title) {
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok | QMessageBox::Cancel, this);
+    box.setDefaultButton(QMessageBox::Ok);
+    return box.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
+}
+
+void FrmMain::InformOk(const QString& text, const QString& title) {
+    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+void FrmMain::ReportError(const QString& text, const QString& title) {
+    QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+void FrmMain::SetDigitCaption(int j, const std::string& caption) {
+    lblMondai[j]->setText(FromUtf8(caption));
+}
+
+std::string FrmMain::DigitCaption(int j) const { return ToUtf8(lblMondai[j]->text()); }
+
+std::string FrmMain::BoxText(int i) const { return ToUtf8(txtKaitou[i]->text()); }
+
+void FrmMain::SetBoxText(int i, const std::string& text) { txtKaitou[i]->setText(FromUtf8(text)); }
+
+void FrmMain::SetBoxBackground(int i, PaletteColour colour) {
+    QPalette palette = txtKaitou[i]->palette();
+    palette.setColor(QPalette::Base, PaletteRgb(colour));
+    txtKaitou[i]->setPalette(palette);
+}
+
+void FrmMain::SetBoxVisible(int i, bool visible) { txtKaitou[i]->setVisible(visible); }
+
+void FrmMain::FocusBox(int i) { txtKaitou[i]->setFocus(Qt::OtherFocusReason); }
+
+std::string FrmMain::ModeText() const { return ToUtf8(cboMode->currentText()); }
+
+void FrmMain::SetResultCaption(ResultLabel label, const std::string& caption) {
+    QLabel* target = label == ResultLabel::Ok   ? lblOk
+                     : label == ResultLabel::Ng ? lblNg
+                     : label == ResultLabel::Ritu ? lblRitu
+                                                  : lblByou;
+    target->setText(FromUtf8(caption));
+}
+
+void FrmMain::SetStartEnabled(bool enabled) { cmdStart->setEnabled(enabled); }
+
+void FrmMain::FocusStart() { cmdStart->setFocus(Qt::OtherFocusReason); }
+
+void FrmMain::SetLightVisible(int i, bool visible) { imgStart[i]->setVisible(visible); }
+
+void FrmMain::SetBarWidth(float width) {
+    barWidthTwips_ = width;
+    // The bar keeps its left edge. A bar wider than laid out is allowed; the frame clips it.
+    const QRect full = TwipsRect(225, 945, 8745, 75);
+    const double clamped = std::min<double>(width, 1e6);
+    shpJikanK->setGeometry(full.x(), full.y(), TwipsToPixels(225 + clamped) - full.x(),
+                           full.height());
+}
+
+}  // namespace keta

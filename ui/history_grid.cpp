@@ -1,0 +1,104 @@
+#include "history_grid.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QEvent>
+#include <QHeaderView>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyleOptionHeader>
+#include <QTimer>
+
+#include "twips.h"
+
+namespace keta {
+
+HistoryGrid::HistoryGrid(QAbstractItemModel& model, QWidget* parent) : QTableView(parent) {
+    setModel(&model);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // Rows keep one height so that 32 766 of them need no per-row measuring.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    verticalHeader()->setMinimumSectionSize(1);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    horizontalHeader()->setHighlightSections(false);
+    verticalHeader()->setHighlightSections(false);
+    horizontalHeader()->setMinimumSectionSize(1);
+
+    // Cells on the window colour, fixed cells on the button face, light grey lines between
+    // cells, black lines between fixed cells, grey beyond the last cell.
+    setStyleSheet(QStringLiteral(
+        "QTableView { background-color: rgb(128,128,128); gridline-color: rgb(192,192,192); }"
+        "QTableView::item { background-color: palette(base); color: palette(text); }"
+        "QTableView::item:selected { background-color: palette(highlight);"
+        " color: palette(highlighted-text); }"
+        "QHeaderView::section { background-color: palette(button); color: palette(button-text);"
+        " border: 0px; border-right: 1px solid black; border-bottom: 1px solid black;"
+        " padding: 0px 2px; }"));
+
+    if (auto* corner = findChild<QAbstractButton*>()) corner->installEventFilter(this);
+}
+
+void HistoryGrid::SetGridColumnWidth(int gridColumn, int twips) {
+    const int pixels = TwipsToPixels(twips);
+    if (gridColumn == 0) {
+        verticalHeader()->setFixedWidth(pixels);
+    } else {
+        setColumnWidth(gridColumn - 1, pixels);
+    }
+}
+
+void HistoryGrid::SetCornerText(const QString& text) {
+    cornerText_ = text;
+    if (auto* corner = findChild<QAbstractButton*>()) corner->update();
+}
+
+void HistoryGrid::ShowGridRowFirst(int gridRow) {
+    pendingTopRow_ = gridRow;
+    if (isVisible()) ApplyPendingTopRow();
+}
+
+void HistoryGrid::showEvent(QShowEvent* event) {
+    QTableView::showEvent(event);
+    if (pendingTopRow_ > 0) QTimer::singleShot(0, this, [this] { ApplyPendingTopRow(); });
+}
+
+void HistoryGrid::ApplyPendingTopRow() {
+    const int row = pendingTopRow_ - 1;
+    pendingTopRow_ = 0;
+    if (row < 0 || row >= model()->rowCount()) return;
+    updateGeometries();  // the scroll range must know about rows added just now
+    // Per-item scrolling: the scroll bar's value is the first visible row. Clamped by Qt at
+    // the last full page, which still leaves the asked row in view.
+    verticalScrollBar()->setValue(row);
+    if (rowAt(0) > row || rowAt(viewport()->height() - 1) < row) scrollTo(model()->index(row, 0));
+}
+
+int HistoryGrid::FirstVisibleGridRow() const { return rowAt(0) + 1; }
+
+bool HistoryGrid::eventFilter(QObject* watched, QEvent* event) {
+    // Qt's corner button draws no text; draw the fixed corner cell with its header text.
+    if (event->type() == QEvent::Paint && watched == findChild<QAbstractButton*>()) {
+        auto* corner = static_cast<QWidget*>(watched);
+        QPainter painter(corner);
+        // The view's own palette is overridden by its style sheet; take the button face.
+        const QPalette face = QApplication::palette();
+        painter.fillRect(corner->rect(), face.button());
+        painter.setPen(Qt::black);
+        painter.drawLine(corner->rect().topRight(), corner->rect().bottomRight());
+        painter.drawLine(corner->rect().bottomLeft(), corner->rect().bottomRight());
+        painter.setPen(face.buttonText().color());
+        painter.setFont(horizontalHeader()->font());
+        painter.drawText(corner->rect(), Qt::AlignCenter, cornerText_);
+        return true;
+    }
+    return QTableView::eventFilter(watched, event);
+}
+
+}  // namespace keta

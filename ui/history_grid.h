@@ -1,0 +1,35 @@
+#pragma once
+// The history grid: a table view whose header row and row-number column are drawn as fixed
+// cells, over the history model (grid row 0 is the horizontal header, grid column 0 the
+// vertical header).
+
+#include <QTableView>
+
+namespace keta {
+
+class HistoryGrid : public QTableView {
+    Q_OBJECT
+
+public:
+    explicit HistoryGrid(QAbstractItemModel& model, QWidget* parent = nullptr);
+
+    // Grid column 0 is the vertical header; columns 1.. are the view's columns 0...
+    void SetGridColumnWidth(int gridColumn, int twips);
+    void SetCornerText(const QString& text);
+    QString CornerText() const { return cornerText_; }
+    // Brings grid row `gridRow` (1 = the first data row) to the top of the scrolling area.
+    void ShowGridRowFirst(int gridRow);
+    int FirstVisibleGridRow() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void ApplyPendingTopRow();
+
+    QString cornerText_;
+    int pendingTopRow_ = 0;  // asked for while hidden: applied once the view has its size
+};
+
+}  // namespace keta
