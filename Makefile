@@ -4,7 +4,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 DATA_DIR   ?= $(HOME)/.local/share/ketatobi
 
-.PHONY: all deps configure build run test test-normal test-asan bench clean
+.PHONY: all deps configure build run test test-normal test-asan bench package lint clean
 
 all: build
 
@@ -42,6 +42,18 @@ test-asan: deps
 bench: build
 	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && echo "== $$b" && QT_QPA_PLATFORM=offscreen "$$b"; done
+
+# A .deb of the program, its help, icon, desktop entry and metadata.
+package: build
+	cd $(BUILD) && cpack -G DEB
+	@ls -l $(BUILD)/*.deb
+
+# clang-tidy over the program's code and clang-format over everything, both at zero findings.
+SOURCES = $(shell git ls-files 'engine/*.cpp' 'store/*.cpp' 'ui/*.cpp' 'app/*.cpp' 'app/**/*.cpp')
+FORMATTED = $(shell git ls-files '*.cpp' '*.h')
+lint: build
+	clang-format --dry-run -Werror $(FORMATTED)
+	clang-tidy -p $(BUILD) --quiet $(SOURCES)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ranges>
 #include <string>
 
 namespace keta {
@@ -41,12 +42,12 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Adds one unit at the last place of a string of decimal digits, carrying leftwards.
 void IncrementDigits(std::string& digits) {
-    for (auto it = digits.rbegin(); it != digits.rend(); ++it) {
-        if (*it != '9') {
-            ++*it;
+    for (char& digit : std::ranges::reverse_view(digits)) {
+        if (digit != '9') {
+            ++digit;
             return;
         }
-        *it = '0';
+        digit = '0';
     }
     digits.insert(digits.begin(), '1');
 }

@@ -10,6 +10,8 @@ packages=(
   libchm-dev fp-utils
   fonts-ipafont-gothic
   xvfb xauth xdotool x11-utils imagemagick
+  desktop-file-utils appstream dpkg-dev
+  clang libclang-rt-14-dev clang-tidy clang-format
 )
 
 missing=()
