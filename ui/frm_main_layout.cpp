@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QPainter>
 #include <QSvgRenderer>
+#include <limits>
 
 #include "fonts.h"
 #include "frm_main.h"
@@ -159,6 +160,7 @@ void FrmMain::BuildSettingsArea() {
         auto* box = Place(new QComboBox(Frame1), name, rect);
         box->setEditable(true);
         box->setInsertPolicy(QComboBox::NoInsert);  // typed text never joins the list
+        box->setCompleter(nullptr);                  // and is never completed behind the user
         box->setFont(GothicFont(14.25));
         box->setEditText(QStringLiteral("Combo1"));
         QPalette palette = box->palette();
@@ -213,7 +215,7 @@ void FrmMain::BuildDrillArea() {
                           TwipsRect(495 + 585 * (i - 1), 2115, 570, 975));
         box->setFont(GothicFont(48));
         box->setAlignment(Qt::AlignCenter);
-        box->setMaxLength(32767);
+        box->setMaxLength(std::numeric_limits<int>::max());  // no limit of the box's own
         box->setTextMargins(0, 0, 0, 0);
         box->setContentsMargins(0, 0, 0, 0);
         // No composition step: every key reaches the box at once as a plain character.

@@ -1,0 +1,66 @@
+#pragma once
+// The record line shared by the settings file and the history file: items separated by
+// commas, texts in double quotes without escapes, integers as bare decimal digits, each line
+// ended by CR LF, code page 932.
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringView>
+#include <cstdint>
+#include <initializer_list>
+#include <optional>
+#include <variant>
+#include <vector>
+
+namespace keta {
+
+// Walks the lines of a whole file. A line ends at CR LF, at a lone LF or at a lone CR; a last
+// line without a line end is a line too.
+class LineReader {
+public:
+    explicit LineReader(QByteArrayView bytes) : bytes_(bytes) {}
+
+    // Gives the next line without its line end; false once the bytes are used up.
+    bool Next(QByteArrayView& line);
+    // 1 for the first line given.
+    int LineNumber() const { return lineNumber_; }
+
+private:
+    QByteArrayView bytes_;
+    qsizetype pos_ = 0;
+    int lineNumber_ = 0;
+};
+
+// True for an empty line or one of spaces and tabs only.
+bool IsBlankLine(QByteArrayView line);
+
+struct RecordItem {
+    QStringView text;  // without the quotes of a quoted item; blanks around it dropped
+    bool quoted = false;
+};
+
+// Splits a line (without its line end) into items at the commas outside double quotes.
+// Returns false, for a line that is not a record, when a quote is never closed or when
+// anything but blanks stands between a closing quote and the next comma.
+bool SplitRecordLine(QStringView line, std::vector<RecordItem>& items);
+
+enum class AfterNumber {
+    MustEnd,        // the item is the number and nothing else
+    IgnoreTheRest,  // the number ends at the first blank; what follows is not read
+};
+
+// Reads an integer item: optional sign, decimal digits with at most one point, rounded to
+// the nearest integer with halves to the even neighbour. std::nullopt for a quoted item, for
+// anything that is not such a number, and for a value outside -32768..32767.
+std::optional<std::int16_t> ReadInt16Item(const RecordItem& item, AfterNumber after);
+
+// An item to write: a text (written in double quotes) or an integer (bare digits).
+using RecordValue = std::variant<QString, long long>;
+
+// One line in code page 932 with CR LF. std::nullopt when a text holds a double quote or a
+// line break (the line could not be read back as written) or a character that the code page
+// lacks.
+std::optional<QByteArray> FormatRecordLine(std::initializer_list<RecordValue> values);
+
+}  // namespace keta
