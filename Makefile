@@ -4,7 +4,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 DATA_DIR   ?= $(HOME)/.local/share/ketatobi
 
-.PHONY: all deps configure build run test test-normal test-asan bench package lint clean
+.PHONY: all deps configure build run test test-normal test-asan bench package lint fuzz clean
 
 all: build
 
@@ -41,12 +41,18 @@ test-asan: deps
 
 bench: build
 	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
-	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && echo "== $$b" && QT_QPA_PLATFORM=offscreen "$$b"; done
+	@for b in $(BUILD)/bench/bench_*; do \
+	  if [ -f "$$b" ] && [ -x "$$b" ]; then echo "== $$b"; QT_QPA_PLATFORM=offscreen "$$b" || exit 1; fi; \
+	done
 
 # A .deb of the program, its help, icon, desktop entry and metadata.
 package: build
 	cd $(BUILD) && cpack -G DEB
 	@ls -l $(BUILD)/*.deb
+
+# libFuzzer targets (clang) for the file readers and the number reading, 60 seconds each.
+fuzz: deps
+	scripts/fuzz.sh
 
 # clang-tidy over the program's code and clang-format over everything, both at zero findings.
 SOURCES = $(shell git ls-files 'engine/*.cpp' 'store/*.cpp' 'ui/*.cpp' 'app/*.cpp' 'app/**/*.cpp')
