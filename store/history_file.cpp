@@ -1,6 +1,7 @@
 #include "history_file.h"
 
 #include <QFile>
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <vector>
@@ -38,6 +39,19 @@ const QString kTitleLoad = QStringLiteral("履歴ファイルの読み込み");
 bool IsCountItem(int item) { return item == 3 || item == 4; }
 
 // The items of one line when it is a well-formed record; false otherwise.
+// Decimal text of a number without an allocation; the view lives as long as `buffer`.
+QStringView NumberText(int value, std::array<char16_t, 12>& buffer) {
+    auto pos = buffer.size();
+    const bool negative = value < 0;
+    unsigned magnitude = negative ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+    do {
+        buffer[--pos] = static_cast<char16_t>(u'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (negative) buffer[--pos] = u'-';
+    return QStringView(buffer.data() + pos, static_cast<qsizetype>(buffer.size() - pos));
+}
+
 bool ReadRecord(Cp932Decoder& decoder, QByteArrayView raw, QString& line,
                 std::vector<RecordItem>& items, std::array<std::int16_t, 2>& counts) {
     std::optional<QString> decoded = decoder.Decode(raw);
@@ -92,13 +106,15 @@ void HistoryFile::LoadRireki() {
     }
     file.close();
 
-    grid_.BeginBulkUpdate();
+    // Every line is at most one record of about as many characters as it has bytes.
+    grid_.BeginBulkUpdate(std::count(bytes.cbegin(), bytes.cend(), '\n') + 1, bytes.size());
     Cp932Decoder decoder;
     LineReader reader(bytes);
     QByteArrayView raw;
     QString line;
     std::vector<RecordItem> items;
     std::array<std::int16_t, 2> counts{};
+    std::array<char16_t, 12> digits{};
     int n = 1;  // a full int: a long history must not overflow the row numbers
     while (reader.Next(raw)) {
         if (IsBlankLine(raw)) continue;
@@ -109,11 +125,11 @@ void HistoryFile::LoadRireki() {
         grid_.SetRows(n + 1);
         grid_.SetCurrentRow(n);
         grid_.SetCurrentCol(0);
-        grid_.SetCurrentText(QString::number(n));
+        grid_.SetCurrentText(NumberText(n, digits));
         for (int item = 0; item < kRecordItems; ++item) {
             grid_.SetCurrentCol(item + 1);
             if (IsCountItem(item)) {
-                grid_.SetCurrentText(QString::number(counts[item - 3]));
+                grid_.SetCurrentText(NumberText(counts[item - 3], digits));
             } else {
                 grid_.SetCurrentText(items[item].text);
             }

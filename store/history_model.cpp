@@ -16,11 +16,14 @@ void HistoryModel::SetRows(int rows) {
     const bool notify = bulkDepth_ == 0;
     if (rows > old) {
         if (notify) beginInsertRows(QModelIndex(), old - 1, rows - 2);
-        rows_.resize(static_cast<std::size_t>(rows));
+        // A new row is empty and stands at the arena's end, ready to be filled in order.
+        rows_.resize(static_cast<std::size_t>(rows), RowCells{arena_.size(), {}});
         if (notify) endInsertRows();
     } else {
         if (notify) beginRemoveRows(QModelIndex(), rows - 1, old - 2);
+        for (auto k = static_cast<std::size_t>(rows); k < rows_.size(); ++k) DropRowCharacters(rows_[k]);
         rows_.resize(static_cast<std::size_t>(rows));
+        CompactArenaIfWasteful();
         if (notify) endRemoveRows();
         currentRow_ = std::min(currentRow_, rows - 1);
         if (topRow_ > std::max(1, rows - 1)) {
@@ -37,23 +40,56 @@ void HistoryModel::SetCurrentCol(int col) { currentCol_ = std::clamp(col, 0, kGr
 void HistoryModel::SetCurrentText(QStringView text) {
     RowCells& row = rows_[static_cast<std::size_t>(currentRow_)];
     const int col = currentCol_;
-    const qsizetype start = col == 0 ? 0 : row.ends[col - 1];
-    const qsizetype oldLength = row.ends[col] - start;
-    const qsizetype newSize = row.text.size() - oldLength + text.size();
-    // Built at its exact size: a row is written a few times and then kept for the whole run.
-    QString packed;
-    if (newSize > 0) {
-        packed = QString(newSize, Qt::Uninitialized);
-        QChar* out = packed.data();
-        const QChar* in = row.text.constData();
-        out = std::copy(in, in + start, out);
-        out = std::copy(text.begin(), text.end(), out);
-        std::copy(in + start + oldLength, in + row.text.size(), out);
-    }
-    row.text = std::move(packed);
-    const auto delta = static_cast<std::uint32_t>(text.size() - oldLength);  // wraps as intended
+    const std::uint32_t rowLength = row.ends[kGridColumns - 1];
+    if (row.start + rowLength != arena_.size()) MoveRowToArenaEnd(row);
+
+    // The row now ends the arena: cut it back to the cell, write the cell, put back what
+    // followed it. Writing cells in order leaves nothing to put back.
+    const std::uint32_t cellStart = col == 0 ? 0 : row.ends[col - 1];
+    const std::uint32_t oldLength = row.ends[col] - cellStart;
+    const auto tailBegin = arena_.begin() + static_cast<std::ptrdiff_t>(row.start + cellStart + oldLength);
+    std::vector<char16_t> tail(tailBegin, arena_.end());
+    arena_.resize(row.start + cellStart);
+    const auto* chars = reinterpret_cast<const char16_t*>(text.utf16());
+    arena_.insert(arena_.end(), chars, chars + text.size());
+    arena_.insert(arena_.end(), tail.begin(), tail.end());
+
+    const auto delta = static_cast<std::uint32_t>(text.size()) - oldLength;  // wraps as intended
     for (int k = col; k < kGridColumns; ++k) row.ends[k] += delta;
     NotifyCellChanged(currentRow_, col);
+}
+
+void HistoryModel::MoveRowToArenaEnd(RowCells& row) {
+    const std::uint32_t length = row.ends[kGridColumns - 1];
+    const std::size_t from = row.start;
+    arena_.reserve(arena_.size() + length);  // no reallocation while copying from itself
+    arena_.insert(arena_.end(), arena_.begin() + static_cast<std::ptrdiff_t>(from),
+                  arena_.begin() + static_cast<std::ptrdiff_t>(from + length));
+    row.start = arena_.size() - length;
+    wasted_ += length;
+}
+
+void HistoryModel::DropRowCharacters(const RowCells& row) {
+    const std::uint32_t length = row.ends[kGridColumns - 1];
+    if (row.start + length == arena_.size()) {
+        arena_.resize(row.start);
+    } else {
+        wasted_ += length;
+    }
+}
+
+void HistoryModel::CompactArenaIfWasteful() {
+    if (wasted_ < 4096 || wasted_ < arena_.size() / 2) return;
+    std::vector<char16_t> packed;
+    packed.reserve(arena_.size() - wasted_);
+    for (RowCells& row : rows_) {
+        const std::uint32_t length = row.ends[kGridColumns - 1];
+        const auto from = arena_.begin() + static_cast<std::ptrdiff_t>(row.start);
+        row.start = packed.size();
+        packed.insert(packed.end(), from, from + length);
+    }
+    arena_ = std::move(packed);
+    wasted_ = 0;
 }
 
 int HistoryModel::ColWidth(int col) const {
@@ -92,19 +128,24 @@ void HistoryModel::SetTopRow(int row) {
 }
 
 QString HistoryModel::TextMatrix(int row, int col) const {
-    if (!ValidCell(row, col)) return QString();
-    const RowCells& cells = rows_[static_cast<std::size_t>(row)];
-    const qsizetype start = col == 0 ? 0 : cells.ends[col - 1];
-    return cells.text.sliced(start, cells.ends[col] - start);
+    return ValidCell(row, col) ? Cell(row, col).toString() : QString();
 }
 
-void HistoryModel::BeginBulkUpdate() {
+QStringView HistoryModel::Cell(int row, int col) const {
+    const RowCells& cells = rows_[static_cast<std::size_t>(row)];
+    const std::uint32_t from = col == 0 ? 0 : cells.ends[col - 1];
+    return QStringView(arena_.data() + cells.start + from,
+                       static_cast<qsizetype>(cells.ends[col] - from));
+}
+
+void HistoryModel::BeginBulkUpdate(qsizetype rows, qsizetype characters) {
     if (bulkDepth_++ == 0) beginResetModel();
+    rows_.reserve(rows_.size() + static_cast<std::size_t>(std::max<qsizetype>(rows, 0)));
+    arena_.reserve(arena_.size() + static_cast<std::size_t>(std::max<qsizetype>(characters, 0)));
 }
 
 void HistoryModel::EndBulkUpdate() {
     if (bulkDepth_ == 0 || --bulkDepth_ > 0) return;
-    rows_.shrink_to_fit();
     endResetModel();
     emit cornerChanged();
 }

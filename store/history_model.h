@@ -7,8 +7,10 @@
 // grid row 0, the vertical header grid column 0, and model cell (r, c) is grid cell
 // (r + 1, c + 1).
 //
-// Rows are stored compactly, all cells of a row in one string, because a history may hold
-// tens of thousands of records; QStrings per cell are only built when a view asks.
+// Cells are stored compactly, because a history may hold tens of thousands of records: the
+// characters of all rows stand in one arena, each row's cells one after another, and QStrings
+// per cell are only built when a view asks. Rows written cell by cell in order (loading, saving)
+// only ever append to the arena.
 
 #include <QAbstractTableModel>
 #include <QString>
@@ -58,7 +60,9 @@ public:
     QString CornerText() const { return TextMatrix(0, 0); }
 
     // Many changes at once: one model reset in place of a signal per row and cell. Nests.
-    void BeginBulkUpdate();
+    // `rows` and `characters` are what the update is expected to add, so that the storage
+    // grows once.
+    void BeginBulkUpdate(qsizetype rows = 0, qsizetype characters = 0);
     void EndBulkUpdate();
 
     // --- QAbstractTableModel.
@@ -78,15 +82,22 @@ signals:
 
 private:
     struct RowCells {
-        QString text;                                    // every cell of the row, one after another
-        std::array<std::uint32_t, kGridColumns> ends{};  // where each cell's text ends
+        std::size_t start = 0;                           // where the row stands in the arena
+        std::array<std::uint32_t, kGridColumns> ends{};  // where each cell ends, from `start`
     };
 
     bool ValidCell(int row, int col) const;
+    QStringView Cell(int row, int col) const;
+    // Moves a row's characters to the end of the arena, where its cells can change in place.
+    void MoveRowToArenaEnd(RowCells& row);
+    void DropRowCharacters(const RowCells& row);
+    void CompactArenaIfWasteful();
     void NotifyCellChanged(int row, int col);
     void NotifyColumnAlignmentChanged(int col);
 
     std::vector<RowCells> rows_;
+    std::vector<char16_t> arena_;
+    std::size_t wasted_ = 0;  // characters in the arena that no row uses any more
     int currentRow_ = 0;
     int currentCol_ = 0;
     int topRow_ = 1;
