@@ -3,6 +3,7 @@
 #include "frm_main.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
 
@@ -75,6 +76,11 @@ void FrmMain::Bind() {
         txtKaitou[i]->installEventFilter(this);
     }
 
+    // Enter presses a focused button, as on every desktop: after a round the start button has
+    // the focus, and Enter starts the next one.
+    for (QToolButton* button : {cmdStart, cmdHozon, cmdClear, cmdHelp, cmdEnd})
+        button->installEventFilter(this);
+
     tmrStart = new QTimer(this);
     tmrStart->setObjectName(QStringLiteral("tmrStart"));
     tmrBp = new QTimer(this);
@@ -86,6 +92,14 @@ void FrmMain::Bind() {
 }
 
 bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        auto* button = qobject_cast<QToolButton*>(watched);
+        if (button != nullptr && button != chkAs && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+            button->click();
+            return true;
+        }
+    }
     if (event->type() == QEvent::MouseButtonPress) {
         for (int i = 1; i <= kBoxCount; ++i) {
             if (watched == txtKaitou[i]) {

@@ -64,7 +64,7 @@ private slots:
         WriteBytes(p.Path(QStringLiteral("履歴.txt")), "");
         FrmMain& w = p.Start();
 
-        QTest::mouseClick(w.cmdStart, Qt::LeftButton);
+        QTest::keyClick(w.cmdStart, Qt::Key_Return);  // Enter presses the focused button
         QVERIFY(!w.cmdStart->isEnabled());
         QCOMPARE(w.lblOk->text(), QStringLiteral("0"));
         QCOMPARE(w.lblRitu->text(), QStringLiteral("0.0%"));
