@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <ranges>
 #include <string>
 
 namespace keta {
@@ -42,12 +41,14 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Adds one unit at the last place of a string of decimal digits, carrying leftwards.
 void IncrementDigits(std::string& digits) {
-    for (char& digit : std::ranges::reverse_view(digits)) {
-        if (digit != '9') {
-            ++digit;
+    // Reverse iterators rather than std::ranges::reverse_view, which clang 14 cannot compile
+    // against the libstdc++ 12 headers (the fuzzing build uses clang).
+    for (auto digit = digits.rbegin(); digit != digits.rend(); ++digit) {
+        if (*digit != '9') {
+            ++*digit;
             return;
         }
-        digit = '0';
+        *digit = '0';
     }
     digits.insert(digits.begin(), '1');
 }

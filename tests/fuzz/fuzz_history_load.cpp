@@ -1,0 +1,117 @@
+// Loading the history file from arbitrary bytes, then appending a record to it: every
+// non-blank line is either a row or counted as skipped, the file is never changed by loading,
+// and an appended record always becomes a row of its own.
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "fuzz_check.h"
+#include "history_file.h"
+#include "record_line.h"
+
+namespace {
+
+class CountingBoxes : public keta::MessageBoxes {
+public:
+    Answer AskOkCancelWarning(const QString&, const QString&) override {
+        ++asked;
+        return Answer::Cancel;
+    }
+    void InformOk(const QString&, const QString&) override { ++informed; }
+    void ReportError(const QString&, const QString&) override { ++errors; }
+
+    int asked = 0;
+    int informed = 0;
+    int errors = 0;
+};
+
+const QString& HistoryPath() {
+    static const std::unique_ptr<QTemporaryDir> dir = std::make_unique<QTemporaryDir>();
+    static const QString path = dir->filePath(QStringLiteral("履歴.txt"));
+    return path;
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    FUZZ_CHECK(file.open(QIODevice::ReadOnly));
+    return file.readAll();
+}
+
+void WriteAll(const QString& path, QByteArrayView bytes) {
+    QFile file(path);
+    FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    FUZZ_CHECK(file.write(bytes.data(), bytes.size()) == bytes.size());
+}
+
+int NonBlankLines(QByteArrayView bytes) {
+    keta::LineReader reader(bytes);
+    QByteArrayView line;
+    int count = 0;
+    while (reader.Next(line)) count += keta::IsBlankLine(line) ? 0 : 1;
+    return count;
+}
+
+// The grid after a load agrees with the report and holds what a row must hold.
+void CheckLoad(const keta::HistoryFile& history, const keta::HistoryModel& grid,
+               const CountingBoxes& boxes, QByteArrayView bytes) {
+    const keta::HistoryLoadReport& report = history.LastLoad();
+    FUZZ_CHECK(!report.unreadable);
+    FUZZ_CHECK(report.records + report.skippedLines == NonBlankLines(bytes));
+    FUZZ_CHECK(grid.Rows() == report.records + 1);
+    FUZZ_CHECK((report.skippedLines > 0) == (report.firstSkippedLine > 0));
+    FUZZ_CHECK(boxes.errors == (report.skippedLines > 0 ? 1 : 0));
+    FUZZ_CHECK(boxes.asked == 0 && boxes.informed == 0);
+    FUZZ_CHECK(grid.TopRow() == (grid.Rows() > 7 ? grid.Rows() - 1 : 1));
+    for (int row = 1; row < grid.Rows(); ++row) {
+        FUZZ_CHECK(grid.TextMatrix(row, 0) == QString::number(row));
+        for (const int col : {4, 5}) {
+            bool ok = false;
+            const short count = grid.TextMatrix(row, col).toShort(&ok);
+            FUZZ_CHECK(ok && QString::number(count) == grid.TextMatrix(row, col));
+        }
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const QByteArrayView bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const QString& path = HistoryPath();
+    WriteAll(path, bytes);
+
+    keta::HistoryModel grid;
+    CountingBoxes boxes;
+    keta::HistoryFile history(grid, boxes, path);
+    history.InitRireki();
+    history.LoadRireki();
+    CheckLoad(history, grid, boxes, bytes);
+    FUZZ_CHECK(ReadAll(path) == bytes);  // loading never writes
+    const int records = history.LastLoad().records;
+    const int skipped = history.LastLoad().skippedLines;
+
+    // Whatever the last line was, a record appended after it is read back as the newest row,
+    // and the lines before it read as they did.
+    const QByteArray record(
+        "\"2004/05/01\",\"13:05:09\",25,22,3,\"88.0%\",\"0.37/\x95\x62\",\"60\x95\x62\","
+        "\"\x81\x7B\"\r\n");
+    FUZZ_CHECK(history.AppendLine(record));
+    const QByteArray after = ReadAll(path);
+    FUZZ_CHECK(after.startsWith(bytes) && after.endsWith(record));
+    FUZZ_CHECK(after.size() - bytes.size() - record.size() <= 2);
+
+    keta::HistoryModel reloaded;
+    CountingBoxes reloadBoxes;
+    keta::HistoryFile again(reloaded, reloadBoxes, path);
+    again.InitRireki();
+    again.LoadRireki();
+    CheckLoad(again, reloaded, reloadBoxes, after);
+    FUZZ_CHECK(again.LastLoad().records == records + 1);
+    FUZZ_CHECK(again.LastLoad().skippedLines == skipped);
+    const int newest = reloaded.Rows() - 1;
+    FUZZ_CHECK(reloaded.TextMatrix(newest, 1) == QStringLiteral("2004/05/01"));
+    FUZZ_CHECK(reloaded.TextMatrix(newest, 9) == QStringLiteral("＋"));
+    return 0;
+}
