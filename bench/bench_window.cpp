@@ -99,7 +99,8 @@ void BM_Keystroke(benchmark::State& state) {
         QWidget* box = QApplication::focusWidget();
         if (box == nullptr) box = w.txtKaitou[1];
         const Qt::Key digit = static_cast<Qt::Key>(Qt::Key_0 + key++ % 10);
-        QKeyEvent press(QEvent::KeyPress, digit, Qt::NoModifier, QString(QChar(u'0' + digit - Qt::Key_0)));
+        QKeyEvent press(QEvent::KeyPress, digit, Qt::NoModifier,
+                        QString(QChar(u'0' + digit - Qt::Key_0)));
         QKeyEvent release(QEvent::KeyRelease, digit, Qt::NoModifier, press.text());
         QElapsedTimer timer;
         timer.start();
@@ -110,7 +111,9 @@ void BM_Keystroke(benchmark::State& state) {
         samples.push_back(seconds);
     }
     std::sort(samples.begin(), samples.end());
-    const auto at = [&](double q) { return samples[static_cast<std::size_t>(q * (samples.size() - 1))]; };
+    const auto at = [&](double q) {
+        return samples[static_cast<std::size_t>(q * (samples.size() - 1))];
+    };
     state.counters["median_us"] = at(0.5) * 1e6;
     state.counters["p99_us"] = at(0.99) * 1e6;
     state.counters["answers"] = w.state().intMonsu;
@@ -139,8 +142,9 @@ public:
         const auto empty = seconds_.find(emptyName);
         const auto full = seconds_.find(fullName);
         if (empty != seconds_.end() && full != seconds_.end() && empty->second > 0) {
-            std::printf("start-up with 32766 records / empty history, %s: %.3f (%.2f ms / %.2f ms)\n",
-                        what, full->second / empty->second, full->second, empty->second);
+            std::printf(
+                "start-up with 32766 records / empty history, %s: %.3f (%.2f ms / %.2f ms)\n", what,
+                full->second / empty->second, full->second, empty->second);
         }
     }
 
@@ -151,8 +155,8 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
-                                                                      : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;

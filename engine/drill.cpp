@@ -75,7 +75,8 @@ void Drill::ScoreAnswer(int i, const std::string& text) {
         (void)RaiseCounter(state_.intNg);
         view_.SetResultCaption(ResultLabel::Ng, DecimalText(state_.intNg));
     }
-    view_.SetResultCaption(ResultLabel::Ritu, FormatPercent(SafeRatio(state_.intOk, state_.intMonsu)));
+    view_.SetResultCaption(ResultLabel::Ritu,
+                           FormatPercent(SafeRatio(state_.intOk, state_.intMonsu)));
 
     if (i == kBoxCount) {
         RefillAfterLastBox();
@@ -112,7 +113,8 @@ void Drill::cmdStart_Click() {
         view_.SetBoxBackground(i, PaletteColour::White);
         SetBoxText(i, "");
     }
-    for (ResultLabel label : {ResultLabel::Ok, ResultLabel::Ng, ResultLabel::Byou, ResultLabel::Ritu})
+    for (ResultLabel label :
+         {ResultLabel::Ok, ResultLabel::Ng, ResultLabel::Byou, ResultLabel::Ritu})
         view_.SetResultCaption(label, "");
     state_.intOk = 0;
     state_.intNg = 0;
@@ -126,7 +128,8 @@ void Drill::cmdStart_Click() {
 std::int32_t Drill::WholeSecondsNow() {
     const double t = std::floor(clock_.SecondsSinceMidnight());
     if (!(t >= 0)) return 0;  // also catches NaN
-    if (t > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
+    if (t > std::numeric_limits<std::int32_t>::max())
+        return std::numeric_limits<std::int32_t>::max();
     return static_cast<std::int32_t>(t);
 }
 
@@ -145,9 +148,8 @@ void Drill::tmrStart_Timer() {
     for (int i = 1; i <= kBoxCount; ++i) view_.SetBoxVisible(i, true);
     state_.lngNow = WholeSecondsNow();
     const long long end = static_cast<long long>(state_.lngNow) + state_.intJikan;
-    state_.lngEnd = static_cast<std::int32_t>(
-        std::clamp<long long>(end, std::numeric_limits<std::int32_t>::min(),
-                              std::numeric_limits<std::int32_t>::max()));
+    state_.lngEnd = static_cast<std::int32_t>(std::clamp<long long>(
+        end, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
     state_.blnPlay = True;
     state_.blnOwari = False;
     view_.FocusBox(1);
@@ -157,8 +159,8 @@ void Drill::tmrBp_Timer() {
     if (state_.blnPlay == False) return;
     state_.lngNow = WholeSecondsNow();
     // Saturate rather than fail: only a clock moved by more than nine hours could reach the limit.
-    state_.intNokori =
-        NarrowToInt16(static_cast<long long>(state_.lngEnd) - static_cast<long long>(state_.lngNow));
+    state_.intNokori = NarrowToInt16(static_cast<long long>(state_.lngEnd) -
+                                     static_cast<long long>(state_.lngNow));
     // Evaluated left to right in double precision, as the bar has always been drawn.
     double w = 0;
     if (state_.intJikan != 0) {

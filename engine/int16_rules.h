@@ -22,8 +22,10 @@ inline constexpr Boolean ToBoolean(bool b) { return b ? True : False; }
 
 // Narrows a wider integer to 16 bits, saturating instead of wrapping.
 inline constexpr std::int16_t NarrowToInt16(long long v) {
-    if (v > std::numeric_limits<std::int16_t>::max()) return std::numeric_limits<std::int16_t>::max();
-    if (v < std::numeric_limits<std::int16_t>::min()) return std::numeric_limits<std::int16_t>::min();
+    if (v > std::numeric_limits<std::int16_t>::max())
+        return std::numeric_limits<std::int16_t>::max();
+    if (v < std::numeric_limits<std::int16_t>::min())
+        return std::numeric_limits<std::int16_t>::min();
     return static_cast<std::int16_t>(v);
 }
 

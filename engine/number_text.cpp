@@ -115,7 +115,8 @@ std::string FormatFixed(double value, int decimals) {
         intPart = "0";
         fracPart = std::string(static_cast<std::size_t>(-intDigits), '0') + mantissa;
     } else if (intDigits >= static_cast<int>(mantissa.size())) {
-        intPart = mantissa + std::string(static_cast<std::size_t>(intDigits) - mantissa.size(), '0');
+        intPart =
+            mantissa + std::string(static_cast<std::size_t>(intDigits) - mantissa.size(), '0');
     } else {
         intPart = mantissa.substr(0, static_cast<std::size_t>(intDigits));
         fracPart = mantissa.substr(static_cast<std::size_t>(intDigits));

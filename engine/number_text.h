@@ -18,7 +18,8 @@ double ReadNumber(std::string_view utf8);
 // is first taken to 15 significant decimal digits, so 3/80 counts as the half 3.75 -> "3.8%".
 std::string FormatPercent(double ratio);
 
-// "0.00/秒": the ratio with two decimals and the suffix. 3/40 counts as the half 0.075 -> "0.08/秒".
+// "0.00/秒": the ratio with two decimals and the suffix. 3/40 counts as the half 0.075 ->
+// "0.08/秒".
 std::string FormatPerSecond(double ratio);
 
 // A ratio for those patterns that never divides by zero: a zero divisor gives 0.

@@ -43,7 +43,8 @@ bool IsCountItem(int item) { return item == 3 || item == 4; }
 QStringView NumberText(int value, std::array<char16_t, 12>& buffer) {
     auto pos = buffer.size();
     const bool negative = value < 0;
-    unsigned magnitude = negative ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+    unsigned magnitude =
+        negative ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
     do {
         buffer[--pos] = static_cast<char16_t>(u'0' + magnitude % 10);
         magnitude /= 10;

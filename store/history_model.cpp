@@ -21,7 +21,8 @@ void HistoryModel::SetRows(int rows) {
         if (notify) endInsertRows();
     } else {
         if (notify) beginRemoveRows(QModelIndex(), rows - 1, old - 2);
-        for (auto k = static_cast<std::size_t>(rows); k < rows_.size(); ++k) DropRowCharacters(rows_[k]);
+        for (auto k = static_cast<std::size_t>(rows); k < rows_.size(); ++k)
+            DropRowCharacters(rows_[k]);
         rows_.resize(static_cast<std::size_t>(rows));
         CompactArenaIfWasteful();
         if (notify) endRemoveRows();
@@ -47,7 +48,8 @@ void HistoryModel::SetCurrentText(QStringView text) {
     // followed it. Writing cells in order leaves nothing to put back.
     const std::uint32_t cellStart = col == 0 ? 0 : row.ends[col - 1];
     const std::uint32_t oldLength = row.ends[col] - cellStart;
-    const auto tailBegin = arena_.begin() + static_cast<std::ptrdiff_t>(row.start + cellStart + oldLength);
+    const auto tailBegin =
+        arena_.begin() + static_cast<std::ptrdiff_t>(row.start + cellStart + oldLength);
     std::vector<char16_t> tail(tailBegin, arena_.end());
     arena_.resize(row.start + cellStart);
     const auto* chars = reinterpret_cast<const char16_t*>(text.utf16());

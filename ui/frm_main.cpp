@@ -18,14 +18,19 @@
 namespace keta {
 namespace {
 
-QString FromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString FromUtf8(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 std::string ToUtf8(const QString& s) { return s.toUtf8().toStdString(); }
 
 QColor PaletteRgb(PaletteColour colour) {
     switch (colour) {
-        case PaletteColour::Green: return {0, 255, 0};
-        case PaletteColour::Red: return {255, 0, 0};
-        case PaletteColour::White: return {255, 255, 255};
+        case PaletteColour::Green:
+            return {0, 255, 0};
+        case PaletteColour::Red:
+            return {255, 0, 0};
+        case PaletteColour::White:
+            return {255, 255, 255};
     }
     return {255, 255, 255};
 }
@@ -95,7 +100,8 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         auto* button = qobject_cast<QToolButton*>(watched);
-        if (button != nullptr && button != chkAs && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        if (button != nullptr && button != chkAs &&
+            (key == Qt::Key_Return || key == Qt::Key_Enter)) {
             button->click();
             return true;
         }
@@ -158,8 +164,8 @@ void FrmMain::FocusBox(int i) { txtKaitou[i]->setFocus(Qt::OtherFocusReason); }
 std::string FrmMain::ModeText() const { return ToUtf8(cboMode->currentText()); }
 
 void FrmMain::SetResultCaption(ResultLabel label, const std::string& caption) {
-    QLabel* target = label == ResultLabel::Ok   ? lblOk
-                     : label == ResultLabel::Ng ? lblNg
+    QLabel* target = label == ResultLabel::Ok     ? lblOk
+                     : label == ResultLabel::Ng   ? lblNg
                      : label == ResultLabel::Ritu ? lblRitu
                                                   : lblByou;
     target->setText(FromUtf8(caption));

@@ -70,8 +70,8 @@ QLabel* BorderedLabel(QWidget* parent, const char* name, QRect rect, const QStri
     label->setFrameStyle(QFrame::Box | QFrame::Plain);
     label->setLineWidth(1);
     // The border is black whatever the text's colour.
-    label->setStyleSheet(QStringLiteral("QLabel { border: 1px solid black; color: %1; }")
-                             .arg(colour.name()));
+    label->setStyleSheet(
+        QStringLiteral("QLabel { border: 1px solid black; color: %1; }").arg(colour.name()));
     return label;
 }
 
@@ -160,7 +160,7 @@ void FrmMain::BuildSettingsArea() {
         auto* box = Place(new QComboBox(Frame1), name, rect);
         box->setEditable(true);
         box->setInsertPolicy(QComboBox::NoInsert);  // typed text never joins the list
-        box->setCompleter(nullptr);                  // and is never completed behind the user
+        box->setCompleter(nullptr);                 // and is never completed behind the user
         box->setFont(GothicFont(14.25));
         box->setEditText(QStringLiteral("Combo1"));
         QPalette palette = box->palette();
@@ -205,9 +205,9 @@ void FrmMain::BuildDrillArea() {
 
     for (int j = 1; j <= kDigitCount; ++j) {
         const QByteArray name = "lblMondai_" + QByteArray::number(j);
-        lblMondai[j] = BorderedLabel(Frame1, name.constData(),
-                                     TwipsRect(225 + 585 * (j - 1), 1080, 555, 975),
-                                     QStringLiteral("8"), 48, palette().color(QPalette::WindowText));
+        lblMondai[j] =
+            BorderedLabel(Frame1, name.constData(), TwipsRect(225 + 585 * (j - 1), 1080, 555, 975),
+                          QStringLiteral("8"), 48, palette().color(QPalette::WindowText));
     }
     for (int i = 1; i <= kBoxCount; ++i) {
         const QByteArray name = "txtKaitou_" + QByteArray::number(i);

@@ -25,7 +25,7 @@ public:
     std::string mode = "＋";
     std::string lblOk, lblNg, lblRitu, lblByou;
     bool startEnabled = false;
-    std::string focus;       // "box3", "start", ...
+    std::string focus;  // "box3", "start", ...
     float barWidth = 8745;
     std::vector<std::string> log;  // one entry per call, in order
 
@@ -54,7 +54,10 @@ public:
     std::string ModeText() const override { return mode; }
     void SetResultCaption(ResultLabel l, const std::string& c) override {
         static const char* names[] = {"lblOk", "lblNg", "lblRitu", "lblByou"};
-        (l == ResultLabel::Ok ? lblOk : l == ResultLabel::Ng ? lblNg : l == ResultLabel::Ritu ? lblRitu : lblByou) = c;
+        (l == ResultLabel::Ok     ? lblOk
+         : l == ResultLabel::Ng   ? lblNg
+         : l == ResultLabel::Ritu ? lblRitu
+                                  : lblByou) = c;
         log.push_back(std::string(names[static_cast<int>(l)]) + "=" + c);
     }
     void SetStartEnabled(bool e) override {

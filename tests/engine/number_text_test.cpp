@@ -43,8 +43,8 @@ TEST(NumberPatterns, PercentRoundsHalvesAwayFromZero) {
     EXPECT_EQ(FormatPercent(1.0), "100.0%");
     EXPECT_EQ(FormatPercent(0.0), "0.0%");
     EXPECT_EQ(FormatPercent(2.0 / 3), "66.7%");
-    EXPECT_EQ(FormatPercent(1.0 / 16), "6.3%");   // exact half
-    EXPECT_EQ(FormatPercent(3.0 / 80), "3.8%");   // near-half settled as a half
+    EXPECT_EQ(FormatPercent(1.0 / 16), "6.3%");  // exact half
+    EXPECT_EQ(FormatPercent(3.0 / 80), "3.8%");  // near-half settled as a half
     EXPECT_EQ(FormatPercent(22.0 / 25), "88.0%");
     EXPECT_EQ(FormatPercent(1.0 / 3), "33.3%");
     EXPECT_EQ(FormatPercent(0.00049), "0.0%");
@@ -60,7 +60,7 @@ TEST(NumberPatterns, PerSecond) {
     EXPECT_EQ(FormatPerSecond(999.995), "1000.00/秒");
     EXPECT_EQ(FormatPerSecond(12345.0), "12345.00/秒");  // no digit grouping
     EXPECT_EQ(FormatPerSecond(-1.0 / 8), "-0.13/秒");
-    EXPECT_EQ(FormatPerSecond(-0.001), "0.00/秒");       // no minus sign on a zero
+    EXPECT_EQ(FormatPerSecond(-0.001), "0.00/秒");  // no minus sign on a zero
 }
 
 TEST(NumberPatterns, ZeroDivisorNeverShowsInfinity) {

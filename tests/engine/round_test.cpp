@@ -130,7 +130,9 @@ TEST_F(Round, AnswerInBoxFourteenAfterTimeUpClosesOnceAfterTheRefill) {
     EXPECT_EQ(rig.saves, 3);
     EXPECT_EQ(rig.savedStates.back().intMonsu, 1);
     const auto& log = rig.view.log;
-    const auto at = [&](const std::string& e) { return std::find(log.begin(), log.end(), e) - log.begin(); };
+    const auto at = [&](const std::string& e) {
+        return std::find(log.begin(), log.end(), e) - log.begin();
+    };
     EXPECT_LT(at("show14"), at("focus=box1"));
     EXPECT_LT(at("focus=box1"), at("start enabled"));
     EXPECT_EQ(rig.view.focus, "start");

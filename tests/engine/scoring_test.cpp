@@ -191,7 +191,9 @@ TEST(RowResets, StartUpRunsTheCloseOnceAndLeavesTheRowBlank) {
     EXPECT_EQ(s.blnOwari, True);
     // The close ran inside the loop, right after box 1 was cleared and before box 2 was hidden.
     const auto& log = rig.view.log;
-    const auto at = [&](const std::string& e) { return std::find(log.begin(), log.end(), e) - log.begin(); };
+    const auto at = [&](const std::string& e) {
+        return std::find(log.begin(), log.end(), e) - log.begin();
+    };
     EXPECT_LT(at("text1="), at("start enabled"));
     EXPECT_LT(at("lblByou=0.00/秒"), at("hide2"));
 }

@@ -24,7 +24,8 @@ private:
         return w.cboMode->currentText() == QStringLiteral("－") ? std::abs(a - b) : (a + b) % 10;
     }
     static QByteArray Record(int n) {
-        return "\"2004/05/01\",\"13:05:09\"," + QByteArray::number(n) + ",22,3,\"88.0%\","
+        return "\"2004/05/01\",\"13:05:09\"," + QByteArray::number(n) +
+               ",22,3,\"88.0%\","
                "\"0.37/\x95\x62\",\"60\x95\x62\",\"\x81\x7B\"\r\n";
     }
 
@@ -118,7 +119,8 @@ private slots:
         QCOMPARE(model->data(model->index(0, 2)).toString(), QStringLiteral("15"));
         QCOMPARE(model->data(model->index(0, 7)).toString(), QStringLiteral("10秒"));
         const QByteArray line = ReadBytes(p.Path(QStringLiteral("履歴.txt")));
-        QVERIFY(line.endsWith(",15,14,1,\"93.3%\",\"1.40/\x95\x62\",\"10\x95\x62\",\"\x81\x7B\"\r\n"));
+        QVERIFY(
+            line.endsWith(",15,14,1,\"93.3%\",\"1.40/\x95\x62\",\"10\x95\x62\",\"\x81\x7B\"\r\n"));
         QCOMPARE(line.count("\r\n"), 1);
 
         // After the close, typing changes nothing.
@@ -169,7 +171,8 @@ private slots:
         QCOMPARE(w.Frame2->parentWidget(), w.Frame1);
         QCOMPARE(w.findChild<QLineEdit*>(QStringLiteral("txtKaitou_14")), w.txtKaitou[14]);
         // The green bar lies over the red one, the red light over the others.
-        QVERIFY(w.Frame1->children().indexOf(w.shpJikanK) > w.Frame1->children().indexOf(w.shpJikanB));
+        QVERIFY(w.Frame1->children().indexOf(w.shpJikanK) >
+                w.Frame1->children().indexOf(w.shpJikanB));
         QCOMPARE(w.Frame1->childAt(w.imgStart[1]->geometry().center()), w.imgStart[1]);
         w.SetBarWidth(4372);
         QCOMPARE(w.shpJikanK->geometry(), QRect(15, 63, 291, 5));
@@ -199,11 +202,10 @@ private slots:
         FrmMain& w = p.Start();
         HistoryGrid* grid = w.msgRireki;
         QAbstractItemModel* model = grid->model();
-        const QStringList headers{QStringLiteral("日付"), QStringLiteral("時間"),
-                                  QStringLiteral("問数"), QStringLiteral("ＯＫ"),
-                                  QStringLiteral("ＮＧ"), QStringLiteral("正解率"),
-                                  QStringLiteral("秒当たり"), QStringLiteral("表示秒数"),
-                                  QStringLiteral("モード")};
+        const QStringList headers{
+            QStringLiteral("日付"),     QStringLiteral("時間"),     QStringLiteral("問数"),
+            QStringLiteral("ＯＫ"),     QStringLiteral("ＮＧ"),     QStringLiteral("正解率"),
+            QStringLiteral("秒当たり"), QStringLiteral("表示秒数"), QStringLiteral("モード")};
         for (int c = 0; c < 9; ++c)
             QCOMPARE(model->headerData(c, Qt::Horizontal).toString(), headers[c]);
         QCOMPARE(grid->CornerText(), QStringLiteral("回"));
@@ -269,7 +271,8 @@ private slots:
         cancel.answer = QMessageBox::Cancel;
         cancel.Arm(1);
         QTest::mouseClick(w.cmdClear, Qt::LeftButton);
-        QCOMPARE(cancel.texts, QStringList{QStringLiteral("履歴データをクリアします。よろしいですか？")});
+        QCOMPARE(cancel.texts,
+                 QStringList{QStringLiteral("履歴データをクリアします。よろしいですか？")});
         QCOMPARE(w.msgRireki->model()->rowCount(), 2);
         BoxAnswerer ok;
         ok.Arm(2);
