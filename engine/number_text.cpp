@@ -41,14 +41,14 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Adds one unit at the last place of a string of decimal digits, carrying leftwards.
 void IncrementDigits(std::string& digits) {
-    // Reverse iterators rather than std::ranges::reverse_view, which clang 14 cannot compile
-    // against the libstdc++ 12 headers (the fuzzing build uses clang).
-    for (auto digit = digits.rbegin(); digit != digits.rend(); ++digit) {
-        if (*digit != '9') {
-            ++*digit;
+    // An index rather than std::ranges::reverse_view, which clang 14 cannot compile against
+    // the libstdc++ 12 headers (the fuzzing build uses clang).
+    for (std::size_t k = digits.size(); k-- > 0;) {
+        if (digits[k] != '9') {
+            ++digits[k];
             return;
         }
-        *digit = '0';
+        digits[k] = '0';
     }
     digits.insert(digits.begin(), '1');
 }

@@ -27,7 +27,8 @@ constexpr int kLeadByteCount = (0x9F - 0x81 + 1) + (0xFC - 0xE0 + 1);
 }  // namespace
 
 char16_t Cp932Decoder::DoubleByte(unsigned char lead, unsigned char trail) {
-    if (doubleBytes_.empty()) doubleBytes_.assign(kLeadByteCount * 256, 0);
+    if (doubleBytes_.empty())
+        doubleBytes_.assign(static_cast<std::size_t>(kLeadByteCount) * 256, 0);
     char16_t& slot = doubleBytes_[PairIndex(lead, trail)];
     if (slot == 0) {
         // Stateless, so that a pair that does not complete is an error rather than a

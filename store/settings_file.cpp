@@ -43,7 +43,7 @@ StoredSettings ParseSettings(QByteArrayView bytes) {
             if (taken.size() < 2) taken.push_back(item);
         }
     }
-    if (taken.size() >= 1) {
+    if (!taken.empty()) {
         const auto limit = ReadInt16Item(taken[0], AfterNumber::MustEnd);
         // A limit below one second would make a round end at once and divide by zero.
         if (limit && *limit >= 1) stored.timeLimit = limit;

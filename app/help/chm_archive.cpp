@@ -244,7 +244,7 @@ QString ChmArchive::normalizePath(const QString& path) {
 
 QString ChmArchive::resolve(const QString& path) const {
     if (path.isEmpty()) return {};
-    const QString normal = normalizePath(path);
+    QString normal = normalizePath(path);
     if (objects_.contains(normal)) return normal;
     return folded_.value(foldCase(normal));
 }

@@ -23,8 +23,8 @@ public:
     // Limits for one archive; objects above kMaxObjectSize are left out, an archive whose
     // objects add up to more than kMaxTotalSize, or that takes longer than kLoadTimeoutMs
     // to read, is refused.
-    static constexpr qint64 kMaxObjectSize = 16 * 1024 * 1024;
-    static constexpr qint64 kMaxTotalSize = 64 * 1024 * 1024;
+    static constexpr qint64 kMaxObjectSize = 16LL * 1024 * 1024;
+    static constexpr qint64 kMaxTotalSize = 64LL * 1024 * 1024;
     static constexpr int kMaxObjects = 20000;
     static constexpr int kLoadTimeoutMs = 10000;
 
