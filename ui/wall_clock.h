@@ -10,7 +10,8 @@ namespace keta {
 
 class WallClock : public Clock {
 public:
-    WallClock() : midnight_(QDateTime(QDate::currentDate(), QTime(0, 0)).toMSecsSinceEpoch()) {}
+    // startOfDay copes with the days on which a time-zone change skips midnight itself.
+    WallClock() : midnight_(QDate::currentDate().startOfDay().toMSecsSinceEpoch()) {}
     double SecondsSinceMidnight() override {
         return static_cast<double>(QDateTime::currentMSecsSinceEpoch() - midnight_) / 1000.0;
     }
