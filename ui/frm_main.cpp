@@ -106,7 +106,9 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
-    if (event->type() == QEvent::MouseButtonPress) {
+    // A click is the left button, as everywhere; the right one keeps the box's own menu.
+    if (event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         for (int i = 1; i <= kBoxCount; ++i) {
             if (watched == txtKaitou[i]) {
                 drill_->txtKaitou_Click(static_cast<std::int16_t>(i));
