@@ -8,42 +8,21 @@
 #include <cstdint>
 #include <memory>
 
+#include "file_fuzz_support.h"
 #include "fuzz_check.h"
 #include "history_file.h"
 #include "record_line.h"
 
 namespace {
 
-class CountingBoxes : public keta::MessageBoxes {
-public:
-    Answer AskOkCancelWarning(const QString&, const QString&) override {
-        ++asked;
-        return Answer::Cancel;
-    }
-    void InformOk(const QString&, const QString&) override { ++informed; }
-    void ReportError(const QString&, const QString&) override { ++errors; }
-
-    int asked = 0;
-    int informed = 0;
-    int errors = 0;
-};
+using fuzz::CountingBoxes;
+using fuzz::ReadAll;
+using fuzz::WriteAll;
 
 const QString& HistoryPath() {
     static const std::unique_ptr<QTemporaryDir> dir = std::make_unique<QTemporaryDir>();
     static const QString path = dir->filePath(QStringLiteral("履歴.txt"));
     return path;
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    FUZZ_CHECK(file.open(QIODevice::ReadOnly));
-    return file.readAll();
-}
-
-void WriteAll(const QString& path, QByteArrayView bytes) {
-    QFile file(path);
-    FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    FUZZ_CHECK(file.write(bytes.data(), bytes.size()) == bytes.size());
 }
 
 int NonBlankLines(QByteArrayView bytes) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "file_fuzz_support.h"
 #include "fuzz_check.h"
 #include "number_text.h"
 #include "record_line.h"
@@ -17,18 +18,9 @@
 
 namespace {
 
-class CountingBoxes : public keta::MessageBoxes {
-public:
-    Answer AskOkCancelWarning(const QString&, const QString&) override {
-        ++others;
-        return Answer::Cancel;
-    }
-    void InformOk(const QString&, const QString&) override { ++others; }
-    void ReportError(const QString&, const QString&) override { ++errors; }
-
-    int errors = 0;
-    int others = 0;
-};
+using fuzz::CountingBoxes;
+using fuzz::ReadAll;
+using fuzz::WriteAll;
 
 // chkAs as the window behaves: starts ticked, and a change of state runs the click handler.
 class Controls : public keta::SettingsControls {
@@ -50,18 +42,6 @@ const QString& SettingsPath() {
     static const std::unique_ptr<QTemporaryDir> dir = std::make_unique<QTemporaryDir>();
     static const QString path = dir->filePath(QStringLiteral("設定.txt"));
     return path;
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    FUZZ_CHECK(file.open(QIODevice::ReadOnly));
-    return file.readAll();
-}
-
-void WriteAll(const QString& path, QByteArrayView bytes) {
-    QFile file(path);
-    FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    FUZZ_CHECK(file.write(bytes.data(), bytes.size()) == bytes.size());
 }
 
 QByteArray Line(const keta::DrillState& state) {
@@ -88,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A limit below one second would end a round at once and divide by zero.
     FUZZ_CHECK(state.intJikan >= 1);
     FUZZ_CHECK(controls.state == state.intAs);
-    FUZZ_CHECK(boxes.errors <= 1 && boxes.others == 0);
+    FUZZ_CHECK(boxes.errors <= 1 && boxes.asked == 0 && boxes.informed == 0);
     const QByteArray stored = ReadAll(path);
     if (boxes.errors == 1) {
         FUZZ_CHECK(stored == bytes);  // kept for the user to mend, not overwritten
