@@ -139,7 +139,8 @@ void FrmMain::InformOk(const QString& text, const QString& title) {
 }
 
 void FrmMain::ReportError(const QString& text, const QString& title) {
-    QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok, this);
+    // A warning, not a critical error: the program always carries on.
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, this);
     box.exec();
 }
 
