@@ -42,7 +42,8 @@ HistoryGrid::HistoryGrid(QAbstractItemModel& model, QWidget* parent) : QTableVie
         " border: 0px; border-right: 1px solid black; border-bottom: 1px solid black;"
         " padding: 0px 2px; }"));
 
-    if (auto* corner = findChild<QAbstractButton*>()) corner->installEventFilter(this);
+    corner_ = findChild<QAbstractButton*>();
+    if (corner_ != nullptr) corner_->installEventFilter(this);
 }
 
 void HistoryGrid::SetGridColumnWidth(int gridColumn, int twips) {
@@ -56,7 +57,7 @@ void HistoryGrid::SetGridColumnWidth(int gridColumn, int twips) {
 
 void HistoryGrid::SetCornerText(const QString& text) {
     cornerText_ = text;
-    if (auto* corner = findChild<QAbstractButton*>()) corner->update();
+    if (corner_ != nullptr) corner_->update();
 }
 
 void HistoryGrid::ShowGridRowFirst(int gridRow) {
@@ -84,8 +85,8 @@ int HistoryGrid::FirstVisibleGridRow() const { return rowAt(0) + 1; }
 
 bool HistoryGrid::eventFilter(QObject* watched, QEvent* event) {
     // Qt's corner button draws no text; draw the fixed corner cell with its header text.
-    if (event->type() == QEvent::Paint && watched == findChild<QAbstractButton*>()) {
-        auto* corner = static_cast<QWidget*>(watched);
+    if (event->type() == QEvent::Paint && watched == corner_) {
+        QWidget* corner = corner_;
         QPainter painter(corner);
         // The view's own palette is overridden by its style sheet; take the button face.
         const QPalette face = QApplication::palette();

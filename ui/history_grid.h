@@ -28,6 +28,7 @@ protected:
 private:
     void ApplyPendingTopRow();
 
+    QWidget* corner_ = nullptr;  // Qt's corner button, found once
     QString cornerText_;
     int pendingTopRow_ = 0;  // asked for while hidden: applied once the view has its size
 };
