@@ -1,0 +1,71 @@
+#pragma once
+// Progress over many rounds, from the saved results of the history file (so results saved before
+// any answer log existed count too).
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "round_record.h"
+
+namespace keta::analysis {
+
+// The moving average covers this point and up to the nine results before it in the same series.
+inline constexpr std::size_t kMovingAverageWindow = 10;
+
+struct ProgressPoint {
+    std::size_t fileIndex = 0;  // position of the result in the history (0 = first line)
+    std::string date;           // "yyyy/mm/dd"
+    std::string time;           // "hh:mm:ss"
+    int answers = 0;
+    int correct = 0;
+    int wrong = 0;
+    double rate = 0.0;               // correct ÷ timeLimit: the program's own answers per second
+    std::optional<double> accuracy;  // correct ÷ answers; nullopt for 0 answers
+    double movingRate = 0.0;         // mean rate of the window ending here
+    // Mean accuracy of the window's points that have one; nullopt when none has.
+    std::optional<double> movingAccuracy;
+};
+
+struct DayFigures {
+    std::string date;  // "yyyy/mm/dd" as written
+    int results = 0;
+    double medianRate = 0.0;               // median of the day's rates (Quantile 0.5)
+    std::optional<double> medianAccuracy;  // median of the day's defined accuracies
+};
+
+// One mode and one time limit: results of different limits are not comparable.
+struct ProgressSeries {
+    Mode mode = Mode::Sum;
+    int timeLimit = 0;
+    std::vector<ProgressPoint> points;  // by date, then time; equal stamps keep file order
+    std::vector<DayFigures> days;       // in date order
+    // Personal bests, as indices into points:
+    std::optional<std::size_t> bestRate;  // highest rate; on a tie the earliest
+    // Highest accuracy among points with an accuracy; on a tie more correct answers, then the
+    // earliest.
+    std::optional<std::size_t> bestAccuracy;
+};
+
+struct ProgressReport {
+    std::vector<ProgressSeries> series;  // sum before difference, then by rising time limit
+    int used = 0;
+    int skippedNoLimit = 0;    // time limit 0 or negative: no rate can be given
+    int skippedBadStamp = 0;   // date not a real "yyyy/mm/dd" or time not "hh:mm:ss" (00..23)
+    int skippedBadCounts = 0;  // negative counts, or more correct than answers
+    const ProgressSeries* find(Mode mode, int timeLimit) const;
+};
+
+// A point is checked in the order limit, stamp, counts, and counted under the first failure.
+// Since the stamps are fixed-width, ordering by their text is ordering by time.
+ProgressReport ComputeProgress(std::span<const HistoryPoint> history,
+                               std::size_t movingWindow = kMovingAverageWindow);
+
+// True for a real calendar date written "yyyy/mm/dd" (leap years included), and for a time
+// written "hh:mm:ss" with hours 00..23, minutes and seconds 00..59.
+bool IsHistoryDate(const std::string& text);
+bool IsHistoryTime(const std::string& text);
+
+}  // namespace keta::analysis

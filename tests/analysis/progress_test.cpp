@@ -1,0 +1,166 @@
+#include "progress.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "round_builder.h"
+
+namespace keta::analysis {
+namespace {
+
+using Opt = std::optional<double>;
+
+HistoryPoint H(std::string date, std::string time, int answers, int correct, int limit,
+               const std::string& mode = test::kSum) {
+    HistoryPoint h;
+    h.date = std::move(date);
+    h.time = std::move(time);
+    h.answers = answers;
+    h.correct = correct;
+    h.wrong = answers - correct;
+    h.timeLimit = limit;
+    h.modeText = mode;
+    return h;
+}
+
+void ExpectOpt(const Opt& got, const Opt& expected, const char* what) {
+    ASSERT_EQ(got.has_value(), expected.has_value()) << what;
+    if (got) {
+        EXPECT_NEAR(*got, *expected, 1e-9) << what;
+    }
+}
+
+std::vector<HistoryPoint> HandHistory() {
+    const std::string d = test::kDifference;
+    return {
+        H("2024/01/02", "10:00:00", 30, 24, 60),     // 0: rate .4  acc .8
+        H("2024/01/01", "09:00:00", 20, 12, 60),     // 1: .2  .6
+        H("2024/01/01", "09:00:00", 25, 18, 60),     // 2: .3  .72, same stamp as 1
+        H("2024/01/02", "00:00:01", 10, 6, 60),      // 3: .1  .6, just after midnight
+        H("2024/01/01", "23:59:59", 0, 0, 60),       // 4: 0, no accuracy
+        H("2024/01/01", "12:00:00", 5, 5, 0),        // 5: no limit
+        H("2024/02/30", "12:00:00", 5, 5, 60),       // 6: no such day
+        H("2024/01/01", "24:00:00", 5, 5, 60),       // 7: no such hour
+        H("2024/01/01", "12:00:00", 3, 5, 60),       // 8: more right than answers
+        H("2024/01/01", "12:00:00", 30, 30, 30, d),  // 9: 1.0  1.0
+        H("2024/01/03", "12:00:00", 10, 9, 120),     // 10: .075
+        H("2024/01/01", "08:00:00", 10, 10, 30, d),  // 11: .333  1.0, fewer right
+        H("2024/01/05", "08:00:00", 30, 30, 30, d),  // 12: ties 9 on both
+    };
+}
+
+TEST(Progress, SkipsAndSeparatesByModeAndLimit) {
+    const ProgressReport r = ComputeProgress(HandHistory(), 3);
+    EXPECT_EQ(r.used, 9);
+    EXPECT_EQ(r.skippedNoLimit, 1);
+    EXPECT_EQ(r.skippedBadStamp, 2);
+    EXPECT_EQ(r.skippedBadCounts, 1);
+    ASSERT_EQ(r.series.size(), 3u);
+    EXPECT_EQ(r.series[0].mode, Mode::Sum);
+    EXPECT_EQ(r.series[0].timeLimit, 60);
+    EXPECT_EQ(r.series[1].timeLimit, 120);
+    EXPECT_EQ(r.series[2].mode, Mode::Difference);
+    EXPECT_EQ(r.find(Mode::Difference, 30), &r.series[2]);
+    EXPECT_EQ(r.find(Mode::Difference, 60), nullptr);
+    EXPECT_DOUBLE_EQ(r.series[1].points[0].rate, 0.075);
+}
+
+TEST(Progress, PointsInTimeOrderWithMovingAverages) {
+    const ProgressReport r = ComputeProgress(HandHistory(), 3);
+    const ProgressSeries& s = *r.find(Mode::Sum, 60);
+    const struct {
+        std::size_t fileIndex;
+        double rate;
+        Opt accuracy;
+        double movingRate;
+        Opt movingAccuracy;
+    } rows[] = {
+        {1, 0.2, 0.6, 0.2, 0.6},
+        {2, 0.3, 0.72, 0.25, 0.66},
+        {4, 0.0, std::nullopt, 0.5 / 3, 0.66},
+        {3, 0.1, 0.6, 0.4 / 3, 0.66},
+        {0, 0.4, 0.8, 0.5 / 3, 0.7},
+    };
+    ASSERT_EQ(s.points.size(), std::size(rows));
+    for (std::size_t i = 0; i < s.points.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(s.points[i].fileIndex, rows[i].fileIndex);
+        EXPECT_NEAR(s.points[i].rate, rows[i].rate, 1e-12);
+        ExpectOpt(s.points[i].accuracy, rows[i].accuracy, "accuracy");
+        EXPECT_NEAR(s.points[i].movingRate, rows[i].movingRate, 1e-12);
+        ExpectOpt(s.points[i].movingAccuracy, rows[i].movingAccuracy, "movingAccuracy");
+    }
+}
+
+TEST(Progress, DaysAndPersonalBests) {
+    const ProgressReport r = ComputeProgress(HandHistory(), 3);
+    const ProgressSeries& s = *r.find(Mode::Sum, 60);
+    ASSERT_EQ(s.days.size(), 2u);
+    EXPECT_EQ(s.days[0].date, "2024/01/01");  // 23:59:59 still counts for the first day
+    EXPECT_EQ(s.days[0].results, 3);
+    EXPECT_NEAR(s.days[0].medianRate, 0.2, 1e-12);
+    ExpectOpt(s.days[0].medianAccuracy, 0.66, "day 1");
+    EXPECT_EQ(s.days[1].results, 2);
+    EXPECT_NEAR(s.days[1].medianRate, 0.25, 1e-12);
+    ExpectOpt(s.days[1].medianAccuracy, 0.7, "day 2");
+    EXPECT_EQ(s.bestRate, 4u);
+    EXPECT_EQ(s.bestAccuracy, 4u);
+
+    // Difference, 30 s: 11 (10/10), 9 (30/30), 12 (30/30, later).
+    const ProgressSeries& d = *r.find(Mode::Difference, 30);
+    ASSERT_EQ(d.points.size(), 3u);
+    EXPECT_EQ(d.points[0].fileIndex, 11u);
+    EXPECT_EQ(d.bestRate, 1u);      // a tie keeps the earlier
+    EXPECT_EQ(d.bestAccuracy, 1u);  // 100% with more right answers beats 100% with fewer
+}
+
+TEST(Progress, EmptyAndAllSkipped) {
+    EXPECT_TRUE(ComputeProgress({}).series.empty());
+    const std::vector<HistoryPoint> bad{H("2024/01/01", "10:00:00", 1, 1, -60),
+                                        H("", "", 1, 1, 60)};
+    const ProgressReport r = ComputeProgress(bad);
+    EXPECT_TRUE(r.series.empty());
+    EXPECT_EQ(r.used, 0);
+    EXPECT_EQ(r.skippedNoLimit + r.skippedBadStamp, 2);
+}
+
+TEST(Progress, LargestHistoryKeepsEveryPoint) {
+    std::vector<HistoryPoint> history;
+    history.reserve(32766);
+    for (int i = 0; i < 32766; ++i) {
+        history.push_back(H("2024/01/01", "10:00:00", 30, i % 31, 60));  // all one stamp
+    }
+    const ProgressReport r = ComputeProgress(history);
+    ASSERT_EQ(r.series.size(), 1u);
+    const ProgressSeries& s = r.series[0];
+    ASSERT_EQ(s.points.size(), 32766u);
+    for (std::size_t i = 0; i < s.points.size(); i += 997) EXPECT_EQ(s.points[i].fileIndex, i);
+    EXPECT_EQ(s.bestRate, 30u);  // the first 30-of-30
+    // The running window sum matches a direct mean of the last ten.
+    double direct = 0;
+    for (std::size_t i = 32756; i < 32766; ++i) direct += s.points[i].rate;
+    EXPECT_NEAR(s.points.back().movingRate, direct / 10, 1e-9);
+}
+
+TEST(Progress, StampsMustBeRealDatesAndTimes) {
+    const struct {
+        const char* text;
+        bool date;
+    } dates[] = {{"2024/02/29", true},  {"2000/02/29", true},  {"2023/02/29", false},
+                 {"1900/02/29", false}, {"2024/04/31", false}, {"2024/12/31", true},
+                 {"2024/13/01", false}, {"2024/00/10", false}, {"2024/1/01", false},
+                 {"2024-01-01", false}, {"", false},           {"2024/01/0a", false}};
+    for (const auto& c : dates) EXPECT_EQ(IsHistoryDate(c.text), c.date) << c.text;
+    const struct {
+        const char* text;
+        bool time;
+    } times[] = {{"00:00:00", true},  {"23:59:59", true}, {"24:00:00", false}, {"12:60:00", false},
+                 {"12:00:60", false}, {"9:00:00", false}, {"12:00", false},    {"12-00-00", false}};
+    for (const auto& c : times) EXPECT_EQ(IsHistoryTime(c.text), c.time) << c.text;
+}
+
+}  // namespace
+}  // namespace keta::analysis
