@@ -3,11 +3,19 @@
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QDateTime>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <memory>
+#include <vector>
 
 #include "cp932.h"
 #include "drill_state.h"
@@ -88,6 +96,90 @@ void BM_LoadRireki(benchmark::State& bench) {
 }
 BENCHMARK(BM_LoadRireki)->Unit(benchmark::kMillisecond);
 
+// One whole start-up of the program in a fresh process (startup_probe, built beside this
+// benchmark), in a folder holding `records` saved results: its wall time and peak memory.
+struct StartUp {
+    double ms = 0;
+    double peakMiB = 0;
+};
+
+
+bool RunProbe(const QString& folder, StartUp& out) {
+    char self[4096] = {};
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return false;
+    std::string probe(self, static_cast<std::size_t>(n));
+    probe = probe.substr(0, probe.rfind('/') + 1) + "startup_probe";
+    const QByteArray cwd = QFile::encodeName(folder);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, cwd.constData());
+    char* argv[] = {probe.data(), nullptr};
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, probe.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return false;
+    int status = 0;
+    rusage usage{};
+    if (::wait4(pid, &status, 0, &usage) != pid) return false;
+    out.ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                 .count();
+    out.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// The start-up with the longest history against the start-up with none, in alternation so that
+// both meet the same machine, and the ratios the history's growth must stay within.
+void CompareStartUps(double loadMs) {
+    QTemporaryDir empty, full;
+    for (QTemporaryDir* dir : {&empty, &full}) {
+        QFile settings(dir->filePath(QStringLiteral("設定.txt")));
+        (void)settings.open(QIODevice::WriteOnly);
+        settings.write("60,1\r\n");
+    }
+    WriteHistory(empty, 0);
+    WriteHistory(full, kLongestHistory);
+    constexpr int kRuns = 21;
+    std::vector<double> emptyMs, fullMs, emptyMiB, fullMiB;
+    StartUp run;
+    for (int i = 0; i < kRuns; ++i) {
+        if (!RunProbe(empty.path(), run)) return (void)std::printf("startup_probe failed\n");
+        emptyMs.push_back(run.ms);
+        emptyMiB.push_back(run.peakMiB);
+        if (!RunProbe(full.path(), run)) return (void)std::printf("startup_probe failed\n");
+        fullMs.push_back(run.ms);
+        fullMiB.push_back(run.peakMiB);
+    }
+    std::printf("start-up, fresh process, median of %d: empty history %.1f ms / %.1f MiB peak, "
+                "%d records %.1f ms / %.1f MiB peak\n",
+                kRuns, Median(emptyMs), Median(emptyMiB), kLongestHistory, Median(fullMs),
+                Median(fullMiB));
+    std::printf("start-up with %d records / start-up with none: %.3f (<= 1.2)\n", kLongestHistory,
+                Median(fullMs) / Median(emptyMs));
+    std::printf("peak memory with %d records - peak with none: %.2f MiB (<= 3 MiB)\n",
+                kLongestHistory, Median(fullMiB) - Median(emptyMiB));
+    std::printf("loading %d records: %.2f ms (<= 3 ms)\n", kLongestHistory, loadMs);
+}
+
+// Keeps the load time for the summary.
+class SummaryReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.run_type == Run::RT_Iteration && run.benchmark_name() == "BM_LoadRireki")
+                loadMs = run.GetAdjustedRealTime();
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    double loadMs = 0;
+};
+
 // The whole save: the grid row, then one line appended to the file.
 void BM_SaveResult(benchmark::State& bench) {
     QTemporaryDir dir;
@@ -128,4 +220,11 @@ BENCHMARK(BM_AppendRecord)->Arg(0)->Arg(kLongestHistory)->Unit(benchmark::kMicro
 }  // namespace
 }  // namespace keta
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    keta::SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    keta::CompareStartUps(reporter.loadMs);
+    return 0;
+}

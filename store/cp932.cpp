@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <algorithm>
 
 namespace keta {
 namespace {
@@ -10,17 +11,7 @@ namespace {
 // 81 7C is U+FF0D, 81 5F is U+FF3C, and the NEC and IBM extensions are included.
 constexpr char kCodecName[] = "windows-31j";
 
-// Never the result of a real mapping: marks a pair that is not a character.
-constexpr char16_t kInvalid = 0xFFFF;
-
-bool IsLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-
 bool IsHalfWidthKatakana(unsigned char b) { return b >= 0xA1 && b <= 0xDF; }
-
-int PairIndex(unsigned char lead, unsigned char trail) {
-    const int leadSlot = lead <= 0x9F ? lead - 0x81 : lead - 0xE0 + (0x9F - 0x81 + 1);
-    return leadSlot * 256 + trail;
-}
 
 constexpr int kLeadByteCount = (0x9F - 0x81 + 1) + (0xFC - 0xE0 + 1);
 
@@ -43,18 +34,22 @@ char16_t Cp932Decoder::DoubleByte(unsigned char lead, unsigned char trail) {
 }
 
 std::optional<QString> Cp932Decoder::Decode(QByteArrayView bytes) {
-    QString text(bytes.size(), Qt::Uninitialized);
+    return Decode(bytes, bytes.size());
+}
+
+std::optional<QString> Cp932Decoder::Decode(QByteArrayView bytes, qsizetype maxChars) {
+    QString text(std::min(bytes.size(), maxChars), Qt::Uninitialized);
     QChar* out = text.data();
     qsizetype n = 0;
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     const qsizetype size = bytes.size();
-    for (qsizetype i = 0; i < size; ++i) {
+    for (qsizetype i = 0; i < size && n < maxChars; ++i) {
         const unsigned char b = in[i];
         if (b < 0x80) {
             out[n++] = QChar(b);
         } else if (IsHalfWidthKatakana(b)) {
             out[n++] = QChar(char16_t(0xFF61 + (b - 0xA1)));
-        } else if (IsLeadByte(b) && i + 1 < size) {
+        } else if (IsCp932LeadByte(b) && i + 1 < size) {
             const char16_t c = DoubleByte(b, in[i + 1]);
             if (c == kInvalid) return std::nullopt;
             out[n++] = QChar(c);

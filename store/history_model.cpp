@@ -1,10 +1,22 @@
 #include "history_model.h"
 
 #include <algorithm>
+#include <limits>
+
+#include "record_line.h"
 
 namespace keta {
+namespace {
 
-HistoryModel::HistoryModel(QObject* parent) : QAbstractTableModel(parent), rows_(1) {
+// What the view shows of a long text: its start and a mark that there is more.
+QString Shown(const QString& text) {
+    if (text.size() <= HistoryModel::kShownCharacters) return text;
+    return text.first(HistoryModel::kShownCharacters) + QChar(u'…');
+}
+
+}  // namespace
+
+HistoryModel::HistoryModel(QObject* parent) : QAbstractTableModel(parent) {
     alignFixed_.fill(Qt::AlignLeft);
     alignData_.fill(Qt::AlignLeft);
 }
@@ -16,15 +28,21 @@ void HistoryModel::SetRows(int rows) {
     const bool notify = bulkDepth_ == 0;
     if (rows > old) {
         if (notify) beginInsertRows(QModelIndex(), old - 1, rows - 2);
-        // A new row is empty and stands at the arena's end, ready to be filled in order.
-        rows_.resize(static_cast<std::size_t>(rows), RowCells{arena_.size(), {}});
+        rows_ = rows;  // new rows are empty: neither file rows nor written ones
         if (notify) endInsertRows();
     } else {
         if (notify) beginRemoveRows(QModelIndex(), rows - 1, old - 2);
-        for (auto k = static_cast<std::size_t>(rows); k < rows_.size(); ++k)
-            DropRowCharacters(rows_[k]);
-        rows_.resize(static_cast<std::size_t>(rows));
-        CompactArenaIfWasteful();
+        texts_.erase(texts_.lower_bound(rows), texts_.end());
+        if (fileRows_ >= rows) {
+            fileRows_ = rows - 1;
+            if (fileRows_ == 0) {
+                file_ = HistoryLines();  // a clear gives the memory back
+            } else {
+                file_.starts.resize(static_cast<std::size_t>(fileRows_) + 1);
+            }
+        }
+        rows_ = rows;
+        ForgetShownRows(rows);
         if (notify) endRemoveRows();
         currentRow_ = std::min(currentRow_, rows - 1);
         if (topRow_ > std::max(1, rows - 1)) {
@@ -39,88 +57,103 @@ void HistoryModel::SetCurrentRow(int row) { currentRow_ = std::clamp(row, 0, Row
 void HistoryModel::SetCurrentCol(int col) { currentCol_ = std::clamp(col, 0, kGridColumns - 1); }
 
 void HistoryModel::SetCurrentText(QStringView text) {
-    RowCells& row = rows_[static_cast<std::size_t>(currentRow_)];
-    const int col = currentCol_;
-    const std::uint32_t rowLength = row.ends[kGridColumns - 1];
-    if (row.start + rowLength != arena_.size()) MoveRowToArenaEnd(row);
-
-    // The row now ends the arena: cut it back to the cell, write the cell, put back what
-    // followed it. Writing cells in order leaves nothing to put back.
-    const std::uint32_t cellStart = col == 0 ? 0 : row.ends[col - 1];
-    const std::uint32_t oldLength = row.ends[col] - cellStart;
-    const auto tailBegin =
-        arena_.begin() + static_cast<std::ptrdiff_t>(row.start + cellStart + oldLength);
-    std::vector<char16_t> tail(tailBegin, arena_.end());
-    arena_.resize(row.start + cellStart);
-    const auto* chars = reinterpret_cast<const char16_t*>(text.utf16());
-    arena_.insert(arena_.end(), chars, chars + text.size());
-    arena_.insert(arena_.end(), tail.begin(), tail.end());
-
-    const auto delta = static_cast<std::uint32_t>(text.size()) - oldLength;  // wraps as intended
-    for (int k = col; k < kGridColumns; ++k) row.ends[k] += delta;
-    NotifyCellChanged(currentRow_, col);
-}
-
-void HistoryModel::MoveRowToArenaEnd(RowCells& row) {
-    const std::uint32_t length = row.ends[kGridColumns - 1];
-    const std::size_t from = row.start;
-    arena_.reserve(arena_.size() + length);  // no reallocation while copying from itself
-    arena_.insert(arena_.end(), arena_.begin() + static_cast<std::ptrdiff_t>(from),
-                  arena_.begin() + static_cast<std::ptrdiff_t>(from + length));
-    row.start = arena_.size() - length;
-    wasted_ += length;
-}
-
-void HistoryModel::DropRowCharacters(const RowCells& row) {
-    const std::uint32_t length = row.ends[kGridColumns - 1];
-    if (row.start + length == arena_.size()) {
-        arena_.resize(row.start);
-    } else {
-        wasted_ += length;
+    const int row = currentRow_;
+    auto it = texts_.find(row);
+    if (it == texts_.end()) {
+        // A file row that is written to keeps its other cells as texts from now on.
+        RowTexts cells;
+        if (IsFileRow(row)) cells = DecodeFileRow(row, std::numeric_limits<qsizetype>::max());
+        it = texts_.emplace(row, std::move(cells)).first;
     }
+    it->second[static_cast<std::size_t>(currentCol_)] = text.toString();
+    ShownRow& shown = shown_[static_cast<std::size_t>(row) % shown_.size()];
+    if (shown.row == row) shown.row = -1;
+    NotifyCellChanged(row, currentCol_);
 }
 
-void HistoryModel::CompactArenaIfWasteful() {
-    if (wasted_ < 4096 || wasted_ < arena_.size() / 2) return;
-    std::vector<char16_t> packed;
-    packed.reserve(arena_.size() - wasted_);
-    for (RowCells& row : rows_) {
-        const std::uint32_t length = row.ends[kGridColumns - 1];
-        const auto from = arena_.begin() + static_cast<std::ptrdiff_t>(row.start);
-        row.start = packed.size();
-        packed.insert(packed.end(), from, from + length);
+void HistoryModel::SetFileRows(HistoryLines lines) {
+    const bool notify = bulkDepth_ == 0;
+    if (notify) beginResetModel();
+    texts_.erase(texts_.upper_bound(0), texts_.end());
+    file_ = std::move(lines);
+    fileRows_ = file_.Count();
+    rows_ = fileRows_ + 1;
+    currentRow_ = std::min(currentRow_, rows_ - 1);
+    ForgetShownRows(0);
+    if (notify) endResetModel();
+}
+
+HistoryModel::RowTexts HistoryModel::DecodeFileRow(int row, qsizetype maxChars) const {
+    RowTexts cells;
+    cells[0] = QString::number(row);
+    const auto k = static_cast<std::size_t>(row - 1);
+    const qsizetype begin = file_.starts[k];
+    const QByteArrayView line(file_.bytes.constData() + begin, file_.starts[k + 1] - begin);
+    RecordScanner scanner(decoder_);
+    scanner.Feed(line);
+    if (scanner.Finish() != RecordScanner::Verdict::Record) return cells;  // never loaded so
+    for (int i = 0; i < RecordScanner::kItems; ++i) {
+        const RecordScanner::Item& item = scanner.Items()[static_cast<std::size_t>(i)];
+        const QByteArrayView bytes = line.sliced(item.begin, item.end - item.begin);
+        QString& cell = cells[static_cast<std::size_t>(i) + 1];
+        if (i == 3 || i == 4) {
+            // Items 4 and 5 pass through a number: 007 shows as 7.
+            const auto count = ReadInt16Item(bytes, item.quoted, AfterNumber::MustEnd);
+            if (count) cell = QString::number(*count);
+            continue;
+        }
+        // One character more than asked tells whether there was more.
+        const bool cut = maxChars < std::numeric_limits<qsizetype>::max();
+        std::optional<QString> text = decoder_.Decode(bytes, cut ? maxChars + 1 : maxChars);
+        if (!text) continue;
+        cell = cut ? Shown(*text) : std::move(*text);
     }
-    arena_ = std::move(packed);
-    wasted_ = 0;
+    return cells;
+}
+
+QString HistoryModel::ShownText(int row, int col) const {
+    const auto it = texts_.find(row);
+    if (it != texts_.end()) return Shown(it->second[static_cast<std::size_t>(col)]);
+    if (!IsFileRow(row)) return QString();
+    if (col == 0) return QString::number(row);
+    ShownRow& shown = shown_[static_cast<std::size_t>(row) % shown_.size()];
+    if (shown.row != row) {
+        shown.texts = DecodeFileRow(row, kShownCharacters);
+        shown.row = row;
+    }
+    return shown.texts[static_cast<std::size_t>(col)];
+}
+
+void HistoryModel::ForgetShownRows(int fromRow) {
+    for (ShownRow& shown : shown_) {
+        if (shown.row >= fromRow) shown = ShownRow();
+    }
 }
 
 int HistoryModel::ColWidth(int col) const {
-    return col >= 0 && col < kGridColumns ? widths_[col] : 0;
+    return col >= 0 && col < kGridColumns ? widths_[static_cast<std::size_t>(col)] : 0;
 }
 
 void HistoryModel::SetColWidth(int col, int twips) {
     if (col < 0 || col >= kGridColumns) return;
-    widths_[col] = twips;
+    widths_[static_cast<std::size_t>(col)] = twips;
     emit columnWidthChanged(col, twips);
-}
-
-Qt::Alignment HistoryModel::ColAlignmentFixed(int col) const {
-    return col >= 0 && col < kGridColumns ? alignFixed_[col] : Qt::Alignment();
 }
 
 void HistoryModel::SetColAlignmentFixed(int col, Qt::Alignment alignment) {
     if (col < 0 || col >= kGridColumns) return;
-    alignFixed_[col] = alignment & Qt::AlignHorizontal_Mask;
+    alignFixed_[static_cast<std::size_t>(col)] = alignment & Qt::AlignHorizontal_Mask;
     NotifyColumnAlignmentChanged(col);
 }
 
 Qt::Alignment HistoryModel::ColAlignment(int col) const {
-    return col >= 0 && col < kGridColumns ? alignData_[col] : Qt::Alignment();
+    return col >= 0 && col < kGridColumns ? alignData_[static_cast<std::size_t>(col)]
+                                          : Qt::Alignment();
 }
 
 void HistoryModel::SetColAlignment(int col, Qt::Alignment alignment) {
     if (col < 0 || col >= kGridColumns) return;
-    alignData_[col] = alignment & Qt::AlignHorizontal_Mask;
+    alignData_[static_cast<std::size_t>(col)] = alignment & Qt::AlignHorizontal_Mask;
     NotifyColumnAlignmentChanged(col);
 }
 
@@ -130,20 +163,15 @@ void HistoryModel::SetTopRow(int row) {
 }
 
 QString HistoryModel::TextMatrix(int row, int col) const {
-    return ValidCell(row, col) ? Cell(row, col).toString() : QString();
+    if (!ValidCell(row, col)) return QString();
+    const auto it = texts_.find(row);
+    if (it != texts_.end()) return it->second[static_cast<std::size_t>(col)];
+    if (!IsFileRow(row)) return QString();
+    return DecodeFileRow(row, std::numeric_limits<qsizetype>::max())[static_cast<std::size_t>(col)];
 }
 
-QStringView HistoryModel::Cell(int row, int col) const {
-    const RowCells& cells = rows_[static_cast<std::size_t>(row)];
-    const std::uint32_t from = col == 0 ? 0 : cells.ends[col - 1];
-    return QStringView(arena_.data() + cells.start + from,
-                       static_cast<qsizetype>(cells.ends[col] - from));
-}
-
-void HistoryModel::BeginBulkUpdate(qsizetype rows, qsizetype characters) {
+void HistoryModel::BeginBulkUpdate() {
     if (bulkDepth_++ == 0) beginResetModel();
-    rows_.reserve(rows_.size() + static_cast<std::size_t>(std::max<qsizetype>(rows, 0)));
-    arena_.reserve(arena_.size() + static_cast<std::size_t>(std::max<qsizetype>(characters, 0)));
 }
 
 void HistoryModel::EndBulkUpdate() {
@@ -165,8 +193,10 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const {
     const int row = index.row() + 1;
     const int col = index.column() + 1;
     if (!ValidCell(row, col)) return QVariant();
-    if (role == Qt::DisplayRole) return TextMatrix(row, col);
-    if (role == Qt::TextAlignmentRole) return int(alignData_[col] | Qt::AlignVCenter);
+    if (role == Qt::DisplayRole) return ShownText(row, col);
+    if (role == Qt::TextAlignmentRole) {
+        return int(alignData_[static_cast<std::size_t>(col)] | Qt::AlignVCenter);
+    }
     return QVariant();
 }
 
@@ -175,8 +205,10 @@ QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int 
     const int row = horizontal ? 0 : section + 1;
     const int col = horizontal ? section + 1 : 0;
     if (!ValidCell(row, col)) return QVariant();
-    if (role == Qt::DisplayRole) return TextMatrix(row, col);
-    if (role == Qt::TextAlignmentRole) return int(alignFixed_[col] | Qt::AlignVCenter);
+    if (role == Qt::DisplayRole) return ShownText(row, col);
+    if (role == Qt::TextAlignmentRole) {
+        return int(alignFixed_[static_cast<std::size_t>(col)] | Qt::AlignVCenter);
+    }
     return QVariant();
 }
 

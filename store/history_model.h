@@ -7,30 +7,42 @@
 // grid row 0, the vertical header grid column 0, and model cell (r, c) is grid cell
 // (r + 1, c + 1).
 //
-// Cells are stored compactly, because a history may hold tens of thousands of records: the
-// characters of all rows stand in one arena, each row's cells one after another, and QStrings
-// per cell are only built when a view asks. Rows written cell by cell in order (loading, saving)
-// only ever append to the arena.
+// Rows loaded from the history file are kept as the file's bytes, one record line after another,
+// and decoded only when a view asks for them (the rows on screen), so that start-up does not
+// grow with the history. Rows written cell by cell (the header, saved results) keep their texts.
+// A view is shown at most the first kShownCharacters characters of a cell; the cell itself, and
+// the file, keep every character.
 
 #include <QAbstractTableModel>
 #include <QString>
 #include <QStringView>
 #include <array>
-#include <cstdint>
+#include <map>
 #include <vector>
 
+#include "cp932.h"
+
 namespace keta {
+
+// The lines of the history file that are records, as read: their bytes one after another,
+// without line ends, and where each begins.
+struct HistoryLines {
+    QByteArray bytes;
+    std::vector<qsizetype> starts{0};  // where each line begins, then where the last one ends
+    int Count() const { return static_cast<int>(starts.size()) - 1; }
+};
 
 class HistoryModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
     static constexpr int kGridColumns = 10;
+    static constexpr qsizetype kShownCharacters = 256;
 
     explicit HistoryModel(QObject* parent = nullptr);
 
     // --- Grid operations.
-    int Rows() const { return static_cast<int>(rows_.size()); }
+    int Rows() const { return rows_; }
     // At least 1 (the header row); growing appends empty rows, shrinking drops the last ones.
     void SetRows(int rows);
     int CurrentRow() const { return currentRow_; }
@@ -43,7 +55,6 @@ public:
     void SetColWidth(int col, int twips);
     // Horizontal alignment of the column's fixed cells (header row, and the whole of
     // column 0); shown vertically centred.
-    Qt::Alignment ColAlignmentFixed(int col) const;
     void SetColAlignmentFixed(int col, Qt::Alignment alignment);
     // Horizontal alignment of the column's other cells; shown vertically centred.
     Qt::Alignment ColAlignment(int col) const;
@@ -59,10 +70,14 @@ public:
     QString TextMatrix(int row, int col) const;
     QString CornerText() const { return TextMatrix(0, 0); }
 
+    // Replaces every row under the header by the records of the history file, in file order:
+    // column 0 holds the row's number, columns 1..9 the line's items, items 4 and 5 as the
+    // decimal text of their numbers. Each line must be one that RecordScanner takes for a
+    // record and whose items 4 and 5 read as 16-bit integers.
+    void SetFileRows(HistoryLines lines);
+
     // Many changes at once: one model reset in place of a signal per row and cell. Nests.
-    // `rows` and `characters` are what the update is expected to add, so that the storage
-    // grows once.
-    void BeginBulkUpdate(qsizetype rows = 0, qsizetype characters = 0);
+    void BeginBulkUpdate();
     void EndBulkUpdate();
 
     // --- QAbstractTableModel.
@@ -81,23 +96,29 @@ signals:
     void cornerChanged();
 
 private:
-    struct RowCells {
-        std::size_t start = 0;                           // where the row stands in the arena
-        std::array<std::uint32_t, kGridColumns> ends{};  // where each cell ends, from `start`
+    using RowTexts = std::array<QString, kGridColumns>;
+    struct ShownRow {
+        int row = -1;
+        RowTexts texts;
     };
 
     bool ValidCell(int row, int col) const;
-    QStringView Cell(int row, int col) const;
-    // Moves a row's characters to the end of the arena, where its cells can change in place.
-    void MoveRowToArenaEnd(RowCells& row);
-    void DropRowCharacters(const RowCells& row);
-    void CompactArenaIfWasteful();
+    bool IsFileRow(int row) const { return row >= 1 && row <= fileRows_; }
+    // The cells of a file row, each cut to `maxChars` characters and then marked as cut.
+    RowTexts DecodeFileRow(int row, qsizetype maxChars) const;
+    // A cell as the view shows it.
+    QString ShownText(int row, int col) const;
+    void ForgetShownRows(int fromRow);
     void NotifyCellChanged(int row, int col);
     void NotifyColumnAlignmentChanged(int col);
 
-    std::vector<RowCells> rows_;
-    std::vector<char16_t> arena_;
-    std::size_t wasted_ = 0;  // characters in the arena that no row uses any more
+    int rows_ = 1;
+    HistoryLines file_;
+    int fileRows_ = 0;               // grid rows 1..fileRows_ come from file_
+    std::map<int, RowTexts> texts_;  // rows written cell by cell; these win over file_
+    // The rows a view asked for last, decoded; a view asks for each cell many times.
+    mutable std::array<ShownRow, 64> shown_;
+    mutable Cp932Decoder decoder_;
     int currentRow_ = 0;
     int currentCol_ = 0;
     int topRow_ = 1;

@@ -18,7 +18,58 @@ QStringView Trimmed(QStringView s) {
     return s.sliced(begin, end - begin);
 }
 
-bool IsDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+// The characters of an item as ASCII code units, whether it is text or still bytes.
+int Unit(QChar c) { return c.unicode(); }
+int Unit(char c) { return static_cast<unsigned char>(c); }
+
+template <typename View>
+std::optional<std::int16_t> ReadInt16(View s, AfterNumber after) {
+    const auto blankAt = [&s](qsizetype i) { return Unit(s[i]) == ' ' || Unit(s[i]) == '\t'; };
+    const auto digitAt = [&s](qsizetype i) { return Unit(s[i]) >= '0' && Unit(s[i]) <= '9'; };
+    if (after == AfterNumber::IgnoreTheRest) {
+        qsizetype blank = 0;
+        while (blank < s.size() && !blankAt(blank)) ++blank;
+        s = s.first(blank);
+    }
+    qsizetype pos = 0;
+    bool negative = false;
+    if (pos < s.size() && (Unit(s[pos]) == '+' || Unit(s[pos]) == '-')) {
+        negative = Unit(s[pos++]) == '-';
+    }
+
+    // Whole part, saturated well above the 16-bit range so that long digit runs cannot wrap.
+    constexpr long long kSaturated = 1'000'000;
+    long long whole = 0;
+    bool anyDigit = false;
+    while (pos < s.size() && digitAt(pos)) {
+        whole = std::min(kSaturated, whole * 10 + (Unit(s[pos++]) - '0'));
+        anyDigit = true;
+    }
+    // Fraction: only how it compares with one half matters for the rounding.
+    int vsHalf = -1;  // -1 below, 0 exactly, +1 above
+    if (pos < s.size() && Unit(s[pos]) == '.') {
+        ++pos;
+        bool first = true;
+        while (pos < s.size() && digitAt(pos)) {
+            const int d = Unit(s[pos++]) - '0';
+            if (first) {
+                vsHalf = d > 5 ? 1 : (d == 5 ? 0 : -1);
+                first = false;
+            } else if (vsHalf == 0 && d != 0) {
+                vsHalf = 1;
+            }
+            anyDigit = true;
+        }
+    }
+    if (!anyDigit || pos != s.size()) return std::nullopt;
+    if (vsHalf > 0 || (vsHalf == 0 && whole % 2 == 1)) ++whole;
+    const long long value = negative ? -whole : whole;
+    if (value < std::numeric_limits<std::int16_t>::min() ||
+        value > std::numeric_limits<std::int16_t>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<std::int16_t>(value);
+}
 
 }  // namespace
 
@@ -69,48 +120,129 @@ bool SplitRecordLine(QStringView line, std::vector<RecordItem>& items) {
 
 std::optional<std::int16_t> ReadInt16Item(const RecordItem& item, AfterNumber after) {
     if (item.quoted) return std::nullopt;
-    QStringView s = item.text;
-    if (after == AfterNumber::IgnoreTheRest) {
-        qsizetype blank = 0;
-        while (blank < s.size() && !IsBlank(s[blank])) ++blank;
-        s = s.first(blank);
-    }
-    qsizetype pos = 0;
-    bool negative = false;
-    if (pos < s.size() && (s[pos] == u'+' || s[pos] == u'-')) negative = s[pos++] == u'-';
+    return ReadInt16(item.text, after);
+}
 
-    // Whole part, saturated well above the 16-bit range so that long digit runs cannot wrap.
-    constexpr long long kSaturated = 1'000'000;
-    long long whole = 0;
-    bool anyDigit = false;
-    while (pos < s.size() && IsDigit(s[pos])) {
-        whole = std::min(kSaturated, whole * 10 + (s[pos++].unicode() - u'0'));
-        anyDigit = true;
-    }
-    // Fraction: only how it compares with one half matters for the rounding.
-    int vsHalf = -1;  // -1 below, 0 exactly, +1 above
-    if (pos < s.size() && s[pos] == u'.') {
-        ++pos;
-        bool first = true;
-        while (pos < s.size() && IsDigit(s[pos])) {
-            const int d = s[pos++].unicode() - u'0';
-            if (first) {
-                vsHalf = d > 5 ? 1 : (d == 5 ? 0 : -1);
-                first = false;
-            } else if (vsHalf == 0 && d != 0) {
-                vsHalf = 1;
+std::optional<std::int16_t> ReadInt16Item(QByteArrayView text, bool quoted, AfterNumber after) {
+    if (quoted) return std::nullopt;
+    return ReadInt16(text, after);
+}
+
+void RecordScanner::Reset() {
+    at_ = At::ItemStart;
+    item_ = 0;
+    pos_ = 0;
+    textEnd_ = 0;
+    lead_ = 0;
+    blank_ = true;
+    failed_ = false;
+}
+
+void RecordScanner::EndItem(qsizetype end) {
+    items_[static_cast<std::size_t>(item_)].end = end;
+}
+
+void RecordScanner::Feed(QByteArrayView piece) {
+    // The state in locals for the loop, which runs over every byte of a long history.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(piece.data());
+    const qsizetype size = piece.size();
+    At at = at_;
+    int itemIndex = item_;
+    qsizetype textEnd = textEnd_;
+    unsigned char lead = lead_;
+    bool blankLine = blank_;
+    bool failed = failed_;
+    for (qsizetype i = 0; i < size && !failed; ++i) {
+        const unsigned char b = bytes[i];
+        const qsizetype pos = pos_ + i;
+        if (lead != 0) {
+            // A trail byte is never a comma, quote or blank: it only ends the character.
+            failed = !decoder_.IsPair(lead, b);
+            lead = 0;
+            if (at == At::Unquoted) textEnd = pos + 1;
+            continue;
+        }
+        if (b >= 0x80) {
+            if (IsCp932LeadByte(b)) {
+                lead = b;
+            } else if (!IsCp932SingleByte(b)) {
+                failed = true;
+                continue;
             }
-            anyDigit = true;
+        } else if (b == 0) {
+            failed = true;
+            continue;
+        }
+        const bool blank = b == ' ' || b == '\t';
+        blankLine = blankLine && blank;
+        switch (at) {
+            case At::ItemStart: {
+                if (blank) break;
+                Item& item = items_[static_cast<std::size_t>(itemIndex)];
+                if (b == '"') {
+                    at = At::Quoted;
+                    item = {pos + 1, pos + 1, true};
+                } else if (b == ',') {
+                    item = {pos, pos, false};
+                    failed = ++itemIndex == kItems;
+                } else {
+                    at = At::Unquoted;
+                    item = {pos, pos, false};
+                    textEnd = pos + 1;
+                }
+                break;
+            }
+            case At::Unquoted:
+                if (b == ',') {
+                    items_[static_cast<std::size_t>(itemIndex)].end = textEnd;
+                    at = At::ItemStart;
+                    failed = ++itemIndex == kItems;
+                } else if (!blank) {
+                    textEnd = pos + 1;
+                }
+                break;
+            case At::Quoted:
+                if (b == '"') {
+                    items_[static_cast<std::size_t>(itemIndex)].end = pos;
+                    at = At::AfterQuote;
+                } else if (lead == 0) {
+                    // Most of a record is quoted ASCII: nothing in it but a quote matters.
+                    while (i + 1 < size && bytes[i + 1] < 0x80 && bytes[i + 1] != '"' &&
+                           bytes[i + 1] != 0) {
+                        ++i;
+                    }
+                }
+                break;
+            case At::AfterQuote:
+                if (b == ',') {
+                    at = At::ItemStart;
+                    failed = ++itemIndex == kItems;
+                } else if (!blank) {
+                    failed = true;
+                }
+                break;
         }
     }
-    if (!anyDigit || pos != s.size()) return std::nullopt;
-    if (vsHalf > 0 || (vsHalf == 0 && whole % 2 == 1)) ++whole;
-    const long long value = negative ? -whole : whole;
-    if (value < std::numeric_limits<std::int16_t>::min() ||
-        value > std::numeric_limits<std::int16_t>::max()) {
-        return std::nullopt;
+    at_ = at;
+    item_ = itemIndex;
+    textEnd_ = textEnd;
+    lead_ = lead;
+    blank_ = blankLine;
+    failed_ = failed;
+    pos_ += size;
+}
+
+RecordScanner::Verdict RecordScanner::Finish() {
+    if (failed_) return Verdict::NotRecord;
+    if (blank_) return Verdict::Blank;
+    if (lead_ != 0 || at_ == At::Quoted) return Verdict::NotRecord;
+    Item& item = items_[static_cast<std::size_t>(item_)];
+    if (at_ == At::ItemStart) {
+        item = {pos_, pos_, false};
+    } else if (at_ == At::Unquoted) {
+        EndItem(textEnd_);
     }
-    return static_cast<std::int16_t>(value);
+    return item_ == kItems - 1 ? Verdict::Record : Verdict::NotRecord;
 }
 
 std::optional<QByteArray> FormatRecordLine(std::initializer_list<RecordValue> values) {

@@ -7,6 +7,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
+#include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
@@ -54,6 +55,55 @@ enum class AfterNumber {
 // the nearest integer with halves to the even neighbour. std::nullopt for a quoted item, for
 // anything that is not such a number, and for a value outside -32768..32767.
 std::optional<std::int16_t> ReadInt16Item(const RecordItem& item, AfterNumber after);
+// The same for an item that is still code page 932 bytes (digits and signs are ASCII there).
+std::optional<std::int16_t> ReadInt16Item(QByteArrayView text, bool quoted, AfterNumber after);
+
+class Cp932Decoder;
+
+// Checks that one line of the history file (without its line end) is a record of nine items,
+// and finds them, straight on the file's bytes: no text is built. The line may come in pieces.
+// The items are the ones SplitRecordLine gives for the decoded line; on top, every byte must be
+// code page 932 and no byte may be NUL (what a crash leaves in place of a record). Stops
+// looking as soon as the line cannot be a record, a tenth item in particular, so that an
+// endless line costs nothing more.
+class RecordScanner {
+public:
+    static constexpr int kItems = 9;
+    struct Item {
+        qsizetype begin = 0;  // byte offsets in the line; quotes and blanks around left out
+        qsizetype end = 0;
+        bool quoted = false;
+    };
+    enum class Verdict { Blank, Record, NotRecord };
+
+    explicit RecordScanner(Cp932Decoder& decoder) : decoder_(decoder) {}
+
+    // The next bytes of the line.
+    void Feed(QByteArrayView piece);
+    // True once the line can no longer be a record, whatever follows.
+    bool Failed() const { return failed_; }
+    // The line has ended: what it is. Blank is empty or spaces and tabs only.
+    Verdict Finish();
+    // After Finish gave Record.
+    const std::array<Item, kItems>& Items() const { return items_; }
+    // Ready for the next line.
+    void Reset();
+
+private:
+    enum class At { ItemStart, Unquoted, Quoted, AfterQuote };
+
+    void EndItem(qsizetype end);
+
+    Cp932Decoder& decoder_;
+    std::array<Item, kItems> items_{};
+    At at_ = At::ItemStart;
+    int item_ = 0;          // the item being read
+    qsizetype pos_ = 0;     // bytes of the line fed so far
+    qsizetype textEnd_ = 0; // end of the last byte that was not a blank in an unquoted item
+    unsigned char lead_ = 0;  // a lead byte whose trail byte comes in the next piece
+    bool blank_ = true;
+    bool failed_ = false;
+};
 
 // An item to write: a text (written in double quotes) or an integer (bare digits).
 using RecordValue = std::variant<QString, long long>;

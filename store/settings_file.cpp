@@ -1,15 +1,22 @@
 #include "settings_file.h"
 
-#include <QFile>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QFileInfo>
 #include <QSaveFile>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <deque>
 #include <optional>
 #include <vector>
 
 #include "cp932.h"
+#include "file_log.h"
 #include "number_text.h"
 #include "record_line.h"
+#include "regular_file.h"
 
 namespace keta {
 namespace {
@@ -55,6 +62,43 @@ StoredSettings ParseSettings(QByteArrayView bytes) {
     return stored;
 }
 
+// Only the first two items are ever read, so a settings file is read no further than this:
+// a huge file in its place cannot take the memory.
+constexpr qsizetype kMostRead = qsizetype{1} << 20;
+
+enum class ReadResult { Done, Missing, Failed };
+
+ReadResult ReadStart(const QString& path, QByteArray& bytes, QString& why) {
+    RegularFile file;
+    const RegularFile::Status status = file.Open(path, O_RDONLY);
+    if (status == RegularFile::Status::Missing) return ReadResult::Missing;
+    if (status != RegularFile::Status::Open) {
+        why = file.ErrorText();
+        return ReadResult::Failed;
+    }
+    bytes.resize(kMostRead);
+    qsizetype size = 0;
+    while (size < kMostRead) {
+        const ssize_t got = ::read(file.Descriptor(), bytes.data() + size,
+                                   static_cast<std::size_t>(kMostRead - size));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            why = QString::fromLocal8Bit(std::strerror(errno));
+            return ReadResult::Failed;
+        }
+        if (got == 0) break;
+        size += got;
+    }
+    bytes.truncate(size);
+    return ReadResult::Done;
+}
+
+// The line WriteSettei writes for these values.
+std::optional<QByteArray> SettingsLine(const DrillState& state) {
+    return FormatRecordLine(
+        {static_cast<long long>(state.intJikan), static_cast<long long>(state.intAs)});
+}
+
 }  // namespace
 
 SettingsFile::SettingsFile(DrillState& state, SettingsControls& controls, MessageBoxes& boxes,
@@ -64,43 +108,64 @@ SettingsFile::SettingsFile(DrillState& state, SettingsControls& controls, Messag
 void SettingsFile::ReadSettei() {
     StoredSettings stored;
     QString problem;
-    QFile file(path_);
-    if (file.exists()) {
-        QByteArray bytes;
-        if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
-        if (!file.isOpen() || file.error() != QFileDevice::NoError) {
+    QByteArray bytes;
+    QString why;
+    switch (ReadStart(path_, bytes, why)) {
+        case ReadResult::Missing:  // the first run: defaults without a word
+            break;
+        case ReadResult::Failed:
+            qCWarning(lcFiles).noquote() << "cannot read" << path_ << ":" << why;
             problem = QStringLiteral("設定.txt を読み込めませんでした。");
-        } else {
+            break;
+        case ReadResult::Done:
             stored = ParseSettings(bytes);
-            if (!stored.wellFormed) problem = QStringLiteral("設定.txt の内容が正しくありません。");
-        }
+            if (!stored.wellFormed) {
+                qCWarning(lcFiles).noquote() << path_ << "does not hold a time limit and a flag";
+                problem = QStringLiteral("設定.txt の内容が正しくありません。");
+            }
+            break;
     }
-    // A missing file is the first run: defaults without a word.
     state_.intJikan = stored.timeLimit.value_or(kDefaultTimeLimit);
     state_.intAs = stored.autoSave.value_or(kDefaultAutoSave);
     if (!problem.isEmpty()) {
+        // The values in use, as they are: a flag read from the file may be kept beside a
+        // limit that had to be replaced, and only a flag of exactly 1 saves.
         boxes_.ReportError(
-            problem + QStringLiteral("使えない値の代わりに既定値（プレイ秒数 60 秒、"
-                                     "自動保存オン）を使います。ファイルは、設定を変えた"
-                                     "ときに正しい形で書き直します。"),
+            problem + QStringLiteral("プレイ秒数 %1 秒、自動保存%2で始めます（読めなかった値には"
+                                     "既定値を使います）。ファイルは、設定を変えたときに正しい形"
+                                     "で書き直します。")
+                          .arg(state_.intJikan)
+                          .arg(state_.intAs == 1 ? QStringLiteral("オン") : QStringLiteral("オフ")),
             kTitleRead);
     }
     keepFileAsItIs_ = !stored.wellFormed;
+    startingUp_ = true;
     controls_.SetAutoSaveState(state_.intAs);
+    startingUp_ = false;
     keepFileAsItIs_ = false;
 }
 
 bool SettingsFile::WriteSettei() {
     if (keepFileAsItIs_) return true;
-    const std::optional<QByteArray> line = FormatRecordLine(
-        {static_cast<long long>(state_.intJikan), static_cast<long long>(state_.intAs)});
+    const std::optional<QByteArray> line = SettingsLine(state_);
+    if (startingUp_ && line) {
+        // The start-up rewrite of a file that already holds exactly this line changes nothing:
+        // no new file, and no warning in a folder the user cannot write to.
+        QByteArray bytes;
+        QString why;
+        if (ReadStart(path_, bytes, why) == ReadResult::Done && bytes == *line) return true;
+    }
     // Written beside the old file and renamed over it, so that a failure keeps the old one.
     QSaveFile out(path_);
+    // A folder the user cannot write to takes no new file: the old one is then written in
+    // place, when it is a regular file (a FIFO would block the open).
+    out.setDirectWriteFallback(QFileInfo(path_).isFile());
     bool written = line && out.open(QIODevice::WriteOnly) && out.write(*line) == line->size();
     // commit() alone can report success after a flush that failed on a full disk.
     written = written && out.flush();
     if (!written) out.cancelWriting();
     if (written && out.commit()) return true;
+    qCWarning(lcFiles).noquote() << "cannot write" << path_ << ":" << out.errorString();
     boxes_.ReportError(
         QStringLiteral("設定.txt に書き込めませんでした。変えた設定はこのまま使えますが、"
                        "次に起動したときには元に戻ります。（ディスクの空きや書き込み"

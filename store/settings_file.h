@@ -40,6 +40,8 @@ private:
     // Set while ReadSettei hands a flag it did not read from a sound file to the check box:
     // the box's click must not rewrite a file the user has not asked to change.
     bool keepFileAsItIs_ = false;
+    // Set while ReadSettei hands the flag it read to the check box (the start-up rewrite).
+    bool startingUp_ = false;
 };
 
 }  // namespace keta

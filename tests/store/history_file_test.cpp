@@ -1,9 +1,14 @@
 #include "history_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+
+#include "result_saver.h"
 
 #include "test_support.h"
 
@@ -179,6 +184,135 @@ TEST_F(HistoryFileTest, AppendStartsANewLineAfterALastLineWithoutLineEnd) {
     QFile::remove(path);
     ASSERT_TRUE(history.AppendLine("c\r\n"));
     EXPECT_EQ(ReadBytes(path), "c\r\n");
+}
+
+TEST_F(HistoryFileTest, OnlyARegularFileIsReadAndAnythingElseIsAnEmptyHistory) {
+    const QByteArray fifo = QFile::encodeName(path);
+    const struct {
+        const char* what;
+        std::function<bool()> make;
+    } cases[] = {
+        {"a FIFO, which blocks an open for reading until a writer comes",
+         [&] { return ::mkfifo(fifo.constData(), 0600) == 0; }},
+        {"a link to an endless device",
+         [&] { return QFile::link(u"/dev/zero"_s, path); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(path);
+        ASSERT_TRUE(c.make());
+        boxes.shown.clear();
+        QElapsedTimer timer;
+        timer.start();
+        history.InitRireki();
+        history.LoadRireki();
+        EXPECT_LT(timer.elapsed(), 5000);
+        EXPECT_EQ(grid.Rows(), 1);
+        ASSERT_EQ(boxes.Count(Kind::Error), 1);
+        EXPECT_TRUE(boxes.shown[0].text.contains(u"読み込めませんでした"));
+        // Neither is written to: the save says it failed instead of vanishing.
+        EXPECT_FALSE(history.AppendLine(Record(1)));
+        history.cmdClear_Click();
+        EXPECT_EQ(boxes.Count(Kind::Inform), 0);
+    }
+}
+
+// Lines that could never be records cost neither memory nor time, however long they are.
+TEST_F(HistoryFileTest, EndlessLinesAreSkippedWithoutBeingKept) {
+    // Big enough to need a quarter of a GiB as texts and item lists; the hostile start-up
+    // tests take larger ones under a memory limit.
+    constexpr qsizetype kLong = qsizetype{8} << 20;
+    const QByteArray tails[] = {QByteArray(kLong, ','), QByteArray(kLong, '\0'),
+                                QByteArray(kLong, '\n')};
+    for (const QByteArray& tail : tails) {
+        SCOPED_TRACE(tail.left(1).toHex().toStdString());
+        history.InitRireki();
+        boxes.shown.clear();
+        QElapsedTimer timer;
+        timer.start();
+        Load(Record(1) + tail + "\r\n" + Record(2));
+        EXPECT_LT(timer.elapsed(), 30000);
+        ASSERT_EQ(grid.Rows(), 3);
+        EXPECT_EQ(grid.TextMatrix(2, 4), u"2"_s);
+        EXPECT_EQ(history.LastLoad().skippedLines, tail[0] == '\n' ? 0 : 1);
+    }
+}
+
+TEST_F(HistoryFileTest, TheGridShowsTheStartOfAHugeItemAndKeepsItWhole) {
+    QByteArray line = Record(1);
+    const QByteArray huge(10 << 20, 'x');
+    line.replace("88.0%", huge);
+    Load(line);
+    ASSERT_EQ(grid.Rows(), 2);
+    const QString shown = grid.data(grid.index(0, 5)).toString();
+    EXPECT_EQ(shown, QString(HistoryModel::kShownCharacters, u'x') + u'…');
+    EXPECT_EQ(grid.data(grid.index(0, 6)).toString(), u"0.37/秒"_s);
+    EXPECT_EQ(grid.TextMatrix(1, 6).size(), huge.size());
+    EXPECT_EQ(ReadBytes(path), line);
+}
+
+// The model keeps file rows as bytes; writing a cell of one turns the row into texts and must
+// keep its other cells.
+TEST_F(HistoryFileTest, WritingACellOfAFileRowKeepsTheOtherCells) {
+    Load(Records(3));
+    grid.SetCurrentRow(2);
+    grid.SetCurrentCol(6);
+    grid.SetCurrentText(u"99.9%");
+    EXPECT_EQ(grid.TextMatrix(2, 6), u"99.9%"_s);
+    EXPECT_EQ(grid.TextMatrix(2, 4), u"2"_s);
+    EXPECT_EQ(grid.TextMatrix(2, 9), u"＋"_s);
+    EXPECT_EQ(grid.data(grid.index(1, 8)).toString(), u"＋"_s);
+    EXPECT_EQ(grid.headerData(1, Qt::Vertical).toString(), u"2"_s);
+    EXPECT_EQ(grid.TextMatrix(3, 4), u"3"_s);
+}
+
+TEST_F(HistoryFileTest, TwoHundredThousandRecordsLoadShowTheNewestAndTakeASave) {
+    constexpr int kRecords = 200'000;
+    Load(Records(kRecords));
+    ASSERT_EQ(grid.Rows(), kRecords + 1);
+    EXPECT_EQ(grid.TopRow(), kRecords);
+    EXPECT_EQ(grid.headerData(kRecords - 1, Qt::Vertical).toString(), u"200000"_s);
+    EXPECT_EQ(grid.data(grid.index(kRecords - 1, 3)).toString(), u"0"_s);  // 200000 % 1000
+    EXPECT_EQ(grid.data(grid.index(kRecords - 1, 0)).toString(), u"2004/05/01"_s);
+
+    DrillState state;
+    state.intJikan = 60;
+    state.intMonsu = 25;
+    state.intOk = 22;
+    state.intNg = 3;
+    ResultSaver saver(state, grid, history, boxes, [] { return u"－"_s; });
+    saver.cmdHozon_Click();
+    ASSERT_EQ(grid.Rows(), kRecords + 2);
+    EXPECT_EQ(grid.TextMatrix(kRecords + 1, 0), u"200001"_s);
+    EXPECT_EQ(grid.TopRow(), kRecords + 1);
+    EXPECT_TRUE(boxes.shown.empty());
+    history.InitRireki();
+    history.LoadRireki();
+    EXPECT_EQ(grid.Rows(), kRecords + 2);
+    EXPECT_EQ(grid.TextMatrix(kRecords + 1, 9), u"－"_s);
+}
+
+// A history file the user may append to but not read (mode 0200): its last byte cannot be
+// looked at, so the record goes on a line of its own rather than onto a torn last line.
+TEST_F(HistoryFileTest, AnUnreadableLastLineStillGetsTheRecordOnALineOfItsOwn) {
+    WriteBytes(path, Record(1) + "torn");
+    const QByteArray name = QFile::encodeName(path);
+    ASSERT_EQ(::chown(name.constData(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(name.constData(), 0200), 0);
+    {
+        test::AsNobody nobody;
+        if (!nobody.active()) GTEST_SKIP() << "needs root to act as another user";
+        ASSERT_TRUE(history.AppendLine(Record(2)));
+    }
+    EXPECT_EQ(ReadBytes(path), Record(1) + "torn\r\n" + Record(2));
+}
+
+TEST_F(HistoryFileTest, EveryAppendAndClearIsFlushedToTheDisk) {
+    for (int i = 1; i <= 3; ++i) ASSERT_TRUE(history.AppendLine(Record(i)));
+    history.cmdClear_Click();
+    history.WaitForSyncs();
+    EXPECT_EQ(history.SyncedWrites(), 4);
+    EXPECT_EQ(ReadBytes(path), QByteArray());
 }
 
 }  // namespace

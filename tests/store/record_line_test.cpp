@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QStringList>
+#include <random>
+
 #include "cp932.h"
 
 namespace keta {
@@ -68,6 +71,87 @@ TEST(FormatRecordLine, WritesTheExampleRecordByteForByte) {
     // Texts that would not read back as written are refused.
     EXPECT_FALSE(FormatRecordLine({u"a\"b"_s}));
     EXPECT_FALSE(FormatRecordLine({u"a\r\nb"_s}));
+}
+
+// What the scanner makes of a line, fed in pieces of `piece` bytes: its items as decoded text,
+// or nothing when it is no record; "blank" for a blank line.
+QStringList Scanned(QByteArrayView line, qsizetype piece) {
+    Cp932Decoder decoder;
+    RecordScanner scanner(decoder);
+    for (qsizetype at = 0; at < line.size(); at += piece) {
+        scanner.Feed(line.sliced(at, std::min(piece, line.size() - at)));
+    }
+    const RecordScanner::Verdict verdict = scanner.Finish();
+    if (verdict == RecordScanner::Verdict::Blank) return {u"blank"_s};
+    if (verdict != RecordScanner::Verdict::Record) return {};
+    QStringList items;
+    for (const RecordScanner::Item& item : scanner.Items()) {
+        items << decoder.Decode(line.sliced(item.begin, item.end - item.begin)).value_or(u"?"_s) +
+                     (item.quoted ? u"(q)"_s : QString());
+    }
+    return items;
+}
+
+// The same through the decoded text, as the settings reader splits lines.
+QStringList Split(QByteArrayView line) {
+    if (IsBlankLine(line)) return {u"blank"_s};
+    Cp932Decoder decoder;
+    const std::optional<QString> text = decoder.Decode(line);
+    std::vector<RecordItem> items;
+    if (!text || text->contains(QChar(0)) || !SplitRecordLine(*text, items) ||
+        items.size() != RecordScanner::kItems) {
+        return {};
+    }
+    QStringList out;
+    for (const RecordItem& item : items) {
+        out << item.text.toString() + (item.quoted ? u"(q)"_s : QString());
+    }
+    return out;
+}
+
+TEST(RecordScanner, FindsTheItemsThatSplittingTheDecodedLineFinds) {
+    const QByteArray lines[] = {
+        "\"2004/05/01\",\"13:05:09\",25,22,3,\"88.0%\",\"0.37/\x95\x62\",\"60\x95\x62\",\"\x81\x7B\"",
+        " \"a\" , b c ,,\"\",x\"y\"z,\xB1,\x95\x62 ,\"\x81\x7B\"  ,  ",
+        ",,,,,,,,",            // nine empty items
+        ",,,,,,,,,",           // ten
+        ",,,,,,,",             // eight
+        "\"a\"b,,,,,,,,",    // text after a closing quote
+        "\"a,,,,,,,,",        // a quote never closed
+        "a,,,,,,,,\x95",      // a lead byte without its trail byte
+        "a,,,,,,,,\x85\x40", // a pair that is no character
+        "a,,,,,,,\0,",        // NUL
+        "a,,,,,,,,\x80",      // a byte that is no character
+        "  \t ",
+        "",
+    };
+    for (const QByteArray& line : lines) {
+        for (const qsizetype piece : {qsizetype{1}, qsizetype{2}, qsizetype{7}, line.size() + 1}) {
+            EXPECT_EQ(Scanned(line, piece), Split(line)) << line.toHex().toStdString() << " "
+                                                         << piece;
+        }
+    }
+    EXPECT_FALSE(Scanned(lines[0], 5).isEmpty());
+}
+
+// Random lines built from the bytes that matter: the scanner and the text splitter agree on
+// every one of them.
+TEST(RecordScanner, AgreesWithTheTextSplitterOnRandomLines) {
+    const char alphabet[] = {',', '"', ' ', '\t', 'a', '1', '\x95', '\x62', '\x81',
+                             '\x7B', '\xB1', '\x80', '\0'};
+    std::mt19937 random(8);
+    int records = 0;
+    for (int n = 0; n < 20000; ++n) {
+        QByteArray line;
+        const int length = static_cast<int>(random() % 24);
+        for (int i = 0; i < length; ++i) line += alphabet[random() % sizeof alphabet];
+        // Most lines get eight commas, so that many of them are records.
+        if (n % 2 == 0) line = ",,,,,,,," + line;
+        const QStringList expected = Split(line);
+        records += expected.size() == RecordScanner::kItems ? 1 : 0;
+        ASSERT_EQ(Scanned(line, 1 + random() % 5), expected) << line.toHex().toStdString();
+    }
+    EXPECT_GT(records, 1000);
 }
 
 }  // namespace

@@ -154,5 +154,83 @@ TEST_F(SettingsFileTest, ADiskThatFillsUpKeepsTheOldFileWhole) {
     EXPECT_EQ(QDir(dir.dir.path()).entryList(QDir::Files), QStringList{u"設定.txt"_s});
 }
 
+// The warning names the values the program goes on with, not the defaults it did not use.
+TEST_F(SettingsFileTest, TheWarningNamesTheValuesActuallyUsed) {
+    const struct {
+        QByteArray content;
+        const char16_t* limit;
+        const char16_t* autoSave;
+    } cases[] = {
+        {"abc,0", u"プレイ秒数 60 秒", u"自動保存オフ"},
+        {"1,abc", u"プレイ秒数 1 秒", u"自動保存オン"},
+        {"abc,7", u"プレイ秒数 60 秒", u"自動保存オフ"},  // only 1 saves
+        {"\"90,0", u"プレイ秒数 60 秒", u"自動保存オン"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.content.toStdString());
+        DrillState fresh;
+        FakeControls box;
+        RecordingBoxes seen;
+        SettingsFile file(fresh, box, seen, path);
+        WriteBytes(path, c.content);
+        file.ReadSettei();
+        ASSERT_EQ(seen.shown.size(), 1u);
+        EXPECT_TRUE(seen.shown[0].text.contains(QStringView(c.limit))) << seen.shown[0].text.toStdString();
+        EXPECT_TRUE(seen.shown[0].text.contains(QStringView(c.autoSave)));
+    }
+}
+
+TEST_F(SettingsFileTest, TheStartUpRewriteLeavesAFileThatAlreadyHoldsItsLineAlone) {
+    WriteBytes(path, "60,0\r\n");
+    const ino_t before = Inode();
+    settings.ReadSettei();
+    EXPECT_EQ(state.intAs, 0);
+    EXPECT_EQ(Inode(), before);
+    EXPECT_TRUE(boxes.shown.empty());
+    // Also in a folder the user cannot write to: no warning at every start.
+    test::AsNobody nobody;
+    if (!nobody.active()) GTEST_SKIP() << "needs root to act as another user";
+    DrillState fresh;
+    FakeControls box;
+    RecordingBoxes seen;
+    SettingsFile file(fresh, box, seen, path);
+    box.onClick = [&] { file.chkAs_Click(); };
+    file.ReadSettei();
+    EXPECT_TRUE(seen.shown.empty());
+}
+
+// The folder takes no new file, the file itself may be written: it is written in place.
+TEST_F(SettingsFileTest, AFolderTheUserCannotWriteToStillTakesTheSettings) {
+    WriteBytes(path, "60,1\r\n");
+    const QByteArray name = QFile::encodeName(path);
+    ASSERT_EQ(::chown(name.constData(), 65534, 65534), 0);
+    settings.ReadSettei();
+    {
+        test::AsNobody nobody;
+        if (!nobody.active()) GTEST_SKIP() << "needs root to act as another user";
+        Pick("120");
+        controls.SetAutoSaveState(0);
+    }
+    EXPECT_EQ(ReadBytes(path), "120,0\r\n");
+    EXPECT_TRUE(boxes.shown.empty());
+    // A file the user cannot write either is still reported.
+    ASSERT_EQ(::chmod(name.constData(), 0444), 0);
+    {
+        test::AsNobody nobody;
+        Pick("30");
+    }
+    EXPECT_EQ(ReadBytes(path), "120,0\r\n");
+    EXPECT_EQ(boxes.Count(Kind::Error), 1);
+}
+
+TEST_F(SettingsFileTest, AFifoInTheFilesPlaceIsReportedInsteadOfHangingTheStart) {
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    settings.ReadSettei();
+    EXPECT_EQ(state.intJikan, 60);
+    EXPECT_EQ(state.intAs, 1);
+    ASSERT_EQ(boxes.Count(Kind::Error), 1);
+    EXPECT_TRUE(boxes.shown[0].text.contains(u"読み込めませんでした"));
+}
+
 }  // namespace
 }  // namespace keta

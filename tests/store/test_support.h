@@ -108,10 +108,12 @@ private:
     bool active_;
 };
 
-// A temporary folder that the user nobody may read and enter but not write to.
+// A temporary folder that the user nobody may read and enter but not write to. The group may
+// too: AsNobody keeps root's group, so the group's bits are the ones that apply.
 struct TestDir {
     TestDir() {
         QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                              QFile::ReadGroup | QFile::ExeGroup |
                                               QFile::ReadOther | QFile::ExeOther);
     }
     QString File(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
