@@ -17,6 +17,9 @@ std::int16_t ExpectedAnswer(double a, double b, bool difference) {
     return NarrowToInt16(std::llround(e));
 }
 
+// A digit caption's value for the observer; the captions are always single digits in play.
+int DigitValue(double d) { return d >= 0 && d <= 9 ? static_cast<int>(d) : 0; }
+
 }  // namespace
 
 Drill::Drill(DrillView& view, Clock& clock) : view_(view), clock_(clock) {}
@@ -77,6 +80,10 @@ void Drill::ScoreAnswer(int i, const std::string& text) {
     }
     view_.SetResultCaption(ResultLabel::Ritu,
                            FormatPercent(SafeRatio(state_.intOk, state_.intMonsu)));
+    if (observer_ != nullptr) {
+        observer_->AnswerScored(i, DigitValue(a), DigitValue(b), text, e,
+                                v == static_cast<double>(e));
+    }
 
     if (i == kBoxCount) {
         RefillAfterLastBox();
@@ -100,7 +107,13 @@ void Drill::RefillAfterLastBox() {
     state_.blnRefilling = outer;
 }
 
-void Drill::txtKaitou_Click(std::int16_t i) { SetBoxText(i, ""); }
+void Drill::txtKaitou_Click(std::int16_t i) {
+    // Reported before the clearing, which may close a timed-out round.
+    if (observer_ != nullptr && playObserved_ && state_.blnOwari == False &&
+        !view_.BoxText(i).empty())
+        observer_->BoxClearedByClick(i);
+    SetBoxText(i, "");
+}
 
 void Drill::cmdStart_Click() {
     state_.blnCountdown = True;
@@ -153,6 +166,10 @@ void Drill::tmrStart_Timer() {
     state_.blnPlay = True;
     state_.blnOwari = False;
     view_.FocusBox(1);
+    if (observer_ != nullptr) {
+        playObserved_ = true;
+        observer_->PlayStarted();
+    }
 }
 
 void Drill::tmrBp_Timer() {
@@ -173,6 +190,13 @@ void Drill::tmrBp_Timer() {
 }
 
 void Drill::CloseRound() {
+    // Only a round that reached timed play is reported, and before its auto-save, so that the
+    // save can be tied to it. The closes at start-up and inside the start step are not rounds.
+    if (observer_ != nullptr && playObserved_) {
+        playObserved_ = false;
+        observer_->RoundClosed({state_.intMonsu, state_.intOk, state_.intNg, state_.intJikan,
+                                view_.ModeText()});
+    }
     view_.SetStartEnabled(true);
     view_.FocusStart();
     view_.SetResultCaption(ResultLabel::Byou,

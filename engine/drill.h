@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "answer_observer.h"
 #include "clock.h"
 #include "drill_state.h"
 #include "drill_view.h"
@@ -23,6 +24,9 @@ public:
     // The save of a result, run by the round close when auto-save is exactly 1.
     void AttachSave(std::function<void()> save) { save_ = std::move(save); }
     void cmdHozon_Click();
+
+    // A listener for timed play (the answer log), or nullptr for none. Not owned.
+    void AttachObserver(AnswerObserver* observer) { observer_ = observer; }
 
     // Sets a box's text from the program: the view sets it, then the box's change handling
     // runs here, before this returns, also when the text did not change.
@@ -49,6 +53,8 @@ private:
     DrillState state_;
     RandomSource random_;
     std::function<void()> save_;
+    AnswerObserver* observer_ = nullptr;
+    bool playObserved_ = false;  // PlayStarted was reported and RoundClosed not yet
 };
 
 }  // namespace keta

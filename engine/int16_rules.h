@@ -11,8 +11,6 @@ using Boolean = std::int16_t;
 inline constexpr Boolean True = -1;
 inline constexpr Boolean False = 0;
 
-inline constexpr Boolean ToBoolean(bool b) { return b ? True : False; }
-
 // Raises a counter by one. Returns false, leaving the counter alone, when that would overflow.
 [[nodiscard]] inline bool RaiseCounter(std::int16_t& counter) {
     if (counter == std::numeric_limits<std::int16_t>::max()) return false;

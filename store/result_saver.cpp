@@ -59,9 +59,11 @@ void ResultSaver::cmdHozon_Click() {
     ScrollToNewest(grid_);
 
     // The file line's items are computed afresh, with their own clock readings.
+    const QString fileDate = DateText(now_());
+    const QString fileTime = TimeText(now_());
     const std::optional<QByteArray> line = FormatRecordLine({
-        DateText(now_()),
-        TimeText(now_()),
+        fileDate,
+        fileTime,
         static_cast<long long>(s.intMonsu),
         static_cast<long long>(s.intOk),
         static_cast<long long>(s.intNg),
@@ -70,7 +72,10 @@ void ResultSaver::cmdHozon_Click() {
         TimeLimitText(s),
         modeText_(),
     });
-    if (line && file_.AppendLine(*line)) return;
+    if (line && file_.AppendLine(*line)) {
+        if (saved_) saved_(fileDate, fileTime);
+        return;
+    }
 
     grid_.SetRows(row);
     grid_.SetCurrentRow(oldCurrentRow);

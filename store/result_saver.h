@@ -26,6 +26,12 @@ public:
     // user is told and the grid row is taken away again, so that grid and file agree.
     void cmdHozon_Click();
 
+    // Told after each line the history file took, with the line's date and time texts
+    // (items 1 and 2 as written), so that a listener can tie the save to its round.
+    void OnSaved(std::function<void(const QString& date, const QString& time)> saved) {
+        saved_ = std::move(saved);
+    }
+
 private:
     const DrillState& state_;
     HistoryModel& grid_;
@@ -33,6 +39,7 @@ private:
     MessageBoxes& boxes_;
     std::function<QString()> modeText_;
     std::function<QDateTime()> now_;
+    std::function<void(const QString&, const QString&)> saved_;
 };
 
 }  // namespace keta

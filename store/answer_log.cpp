@@ -1,0 +1,519 @@
+#include "answer_log.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+#include <sqlite3.h>
+
+#include <atomic>
+#include <map>
+#include <unordered_map>
+#include <utility>
+
+namespace keta {
+namespace {
+
+const QString kTitle = QStringLiteral("解答ログ");
+
+// SQLite's primary result codes, as Qt reports them in QSqlError::nativeErrorCode().
+enum SqliteCode { kBusy = 5, kLocked = 6, kCorrupt = 11, kNotADatabase = 26 };
+
+int CodeOf(const QSqlError& error) {
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok);
+    return ok ? (code & 0xFF) : -1;  // an extended code carries the primary one in its low byte
+}
+bool IsBusy(const QSqlError& e) { return CodeOf(e) == kBusy || CodeOf(e) == kLocked; }
+bool IsCorrupt(const QSqlError& e) { return CodeOf(e) == kCorrupt || CodeOf(e) == kNotADatabase; }
+
+// Each schema version's steps; step k brings user_version k to k + 1. Later versions append
+// their ALTERs here, so that an old log is carried forward and never rebuilt.
+const char* const kMigrations[][4] = {
+    {
+        "CREATE TABLE IF NOT EXISTS rounds ("
+        " id INTEGER PRIMARY KEY,"
+        " started_at TEXT NOT NULL,"
+        " time_limit INTEGER NOT NULL,"
+        " mode_text TEXT NOT NULL,"
+        " answers INTEGER NOT NULL,"
+        " correct INTEGER NOT NULL,"
+        " wrong INTEGER NOT NULL)",
+        // Kept in the order of the key, so reading every answer of every round needs no sort.
+        "CREATE TABLE IF NOT EXISTS answers ("
+        " round_id INTEGER NOT NULL REFERENCES rounds(id) ON DELETE CASCADE,"
+        " seq INTEGER NOT NULL,"
+        " ms INTEGER NOT NULL,"
+        " box INTEGER NOT NULL,"
+        " left_digit INTEGER NOT NULL,"
+        " right_digit INTEGER NOT NULL,"
+        " typed TEXT NOT NULL,"
+        " expected INTEGER NOT NULL,"
+        " correct INTEGER NOT NULL,"
+        " cleared INTEGER NOT NULL,"
+        " PRIMARY KEY (round_id, seq)) WITHOUT ROWID",
+        "CREATE TABLE IF NOT EXISTS saves ("
+        " id INTEGER PRIMARY KEY,"
+        " round_id INTEGER NOT NULL REFERENCES rounds(id) ON DELETE CASCADE,"
+        " date_text TEXT NOT NULL,"
+        " time_text TEXT NOT NULL)",
+        "CREATE INDEX IF NOT EXISTS saves_by_stamp ON saves (date_text, time_text)",
+    },
+};
+static_assert(std::size(kMigrations) == AnswerLog::kSchemaVersion);
+
+QString Utf8(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+analysis::RoundRecord RoundFrom(const QSqlQuery& q) {
+    analysis::RoundRecord r;
+    r.id = q.value(0).toLongLong();
+    r.startedAt = q.value(1).toString().toStdString();
+    r.timeLimit = q.value(2).toInt();
+    r.modeText = q.value(3).toString().toStdString();
+    r.answers = q.value(4).toInt();
+    r.correct = q.value(5).toInt();
+    r.wrong = q.value(6).toInt();
+    return r;
+}
+
+// Columns 1..8 of the answers query below.
+analysis::AnswerRecord AnswerFrom(const QSqlQuery& q) {
+    analysis::AnswerRecord a;
+    a.ms = q.value(1).toLongLong();
+    a.box = q.value(2).toInt();
+    a.left = q.value(3).toInt();
+    a.right = q.value(4).toInt();
+    a.typed = q.value(5).toString().toStdString();
+    a.expected = q.value(6).toInt();
+    a.correct = q.value(7).toInt() != 0;
+    a.cleared = q.value(8).toInt() != 0;
+    return a;
+}
+
+constexpr const char* kRoundColumns =
+    "SELECT id, started_at, time_limit, mode_text, answers, correct, wrong FROM rounds";
+constexpr const char* kAnswerColumns =
+    "SELECT round_id, ms, box, left_digit, right_digit, typed, expected, correct, cleared "
+    "FROM answers";
+
+// Calls `each(roundId, answer)` for every answer, in key order. Hundreds of thousands of rows
+// are read for the figures, so the rows come straight from SQLite rather than through a
+// QVariant per column; the Qt path stays as the fallback for a driver without its handle.
+template <class Each>
+bool ScanAnswers(const QSqlDatabase& db, Each&& each) {
+    const QString sql = QString::fromLatin1(kAnswerColumns) +
+                        QStringLiteral(" ORDER BY round_id, seq");
+    const QVariant handle = db.driver()->handle();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
+        sqlite3* h = *static_cast<sqlite3* const*>(handle.constData());
+        sqlite3_stmt* stmt = nullptr;
+        const QByteArray utf8 = sql.toUtf8();
+        if (h == nullptr || sqlite3_prepare_v2(h, utf8.constData(), -1, &stmt, nullptr) != SQLITE_OK)
+            return false;
+        int rc = SQLITE_ROW;
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            analysis::AnswerRecord a;
+            a.ms = sqlite3_column_int64(stmt, 1);
+            a.box = sqlite3_column_int(stmt, 2);
+            a.left = sqlite3_column_int(stmt, 3);
+            a.right = sqlite3_column_int(stmt, 4);
+            const auto* typed = sqlite3_column_text(stmt, 5);
+            a.typed.assign(typed == nullptr ? "" : reinterpret_cast<const char*>(typed),
+                           static_cast<std::size_t>(sqlite3_column_bytes(stmt, 5)));
+            a.expected = sqlite3_column_int(stmt, 6);
+            a.correct = sqlite3_column_int(stmt, 7) != 0;
+            a.cleared = sqlite3_column_int(stmt, 8) != 0;
+            each(static_cast<qlonglong>(sqlite3_column_int64(stmt, 0)), std::move(a));
+        }
+        sqlite3_finalize(stmt);
+        return rc == SQLITE_DONE;
+    }
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(sql)) return false;
+    while (q.next()) each(q.value(0).toLongLong(), AnswerFrom(q));
+    return !q.lastError().isValid();
+}
+
+}  // namespace
+
+QString AnswerLog::FileName() { return QStringLiteral("解答ログ.db"); }
+
+AnswerLog::AnswerLog(QString path, MessageBoxes* boxes, int busyTimeoutMs, Access access)
+    : path_(std::move(path)), boxes_(boxes), busyTimeoutMs_(busyTimeoutMs), access_(access) {
+    static std::atomic<unsigned> serial{0};
+    connection_ = QStringLiteral("ketatobi-answer-log-%1").arg(++serial);
+}
+
+AnswerLog::~AnswerLog() { CloseConnection(); }
+
+void AnswerLog::CloseConnection() {
+    if (QSqlDatabase::contains(connection_)) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(connection_, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(connection_);
+    }
+    opened_ = false;
+}
+
+void AnswerLog::ReportOnce(const QString& text) {
+    if (reported_) return;
+    reported_ = true;
+    if (boxes_ != nullptr) boxes_->ReportError(text, kTitle);
+}
+
+void AnswerLog::Fail(const QString& text) {
+    lastError_ = text;
+    ReportOnce(text);
+}
+
+AnswerLog::OpenResult AnswerLog::OpenConnection() {
+    CloseConnection();
+    const QFileInfo info(path_);
+    if (info.exists() && !info.isFile()) {
+        lastError_ = QStringLiteral("%1 の場所にファイルでないもの（フォルダーなど）があります。")
+                         .arg(info.fileName());
+        return OpenResult::Failed;
+    }
+    if (access_ == Access::ReadOnly && !info.exists()) {
+        lastError_ = QStringLiteral("%1 がありません。").arg(path_);
+        return OpenResult::Failed;
+    }
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
+    if (!db.isValid()) {
+        lastError_ = QStringLiteral("SQLite のドライバーがありません（libqt6sql6-sqlite）。");
+        return OpenResult::Failed;
+    }
+    db.setDatabaseName(path_);
+    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs_);
+    if (access_ == Access::ReadOnly) options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+    db.setConnectOptions(options);
+    if (!db.open()) {
+        lastError_ = QStringLiteral("%1 を開けません: %2").arg(info.fileName(),
+                                                               db.lastError().text());
+        return OpenResult::Failed;
+    }
+
+    QSqlQuery q(db);
+    const auto run = [&](const QString& sql) { return q.exec(sql); };
+    const auto failure = [&](const QSqlError& e) {
+        lastError_ = QStringLiteral("%1 を使えません: %2").arg(info.fileName(), e.text());
+        return IsCorrupt(e) ? OpenResult::Corrupt : OpenResult::Failed;
+    };
+
+    // Reading the version is the first read of the file: garbage shows here.
+    if (!run(QStringLiteral("PRAGMA user_version")) || !q.next()) return failure(q.lastError());
+    const int version = q.value(0).toInt();
+    q.finish();
+    if (version > kSchemaVersion) {
+        lastError_ = QStringLiteral("%1 はこのプログラムより新しい版で作られています。"
+                                    "ファイルには手を付けません。")
+                         .arg(info.fileName());
+        return OpenResult::Failed;
+    }
+    if (!run(QStringLiteral("PRAGMA foreign_keys = ON"))) return failure(q.lastError());
+    if (access_ == Access::ReadWrite) {
+        // Writers never block the readers of a second instance, and a commit costs no sync
+        // of the main file; a crash loses at most the last round, never the older ones.
+        if (!run(QStringLiteral("PRAGMA journal_mode = WAL"))) return failure(q.lastError());
+        q.finish();
+        if (!run(QStringLiteral("PRAGMA synchronous = NORMAL"))) return failure(q.lastError());
+        for (int v = version; v < kSchemaVersion; ++v) {
+            if (!run(QStringLiteral("BEGIN IMMEDIATE"))) return failure(q.lastError());
+            for (const char* step : kMigrations[v]) {
+                if (!run(QString::fromLatin1(step))) {
+                    const QSqlError e = q.lastError();
+                    run(QStringLiteral("ROLLBACK"));
+                    return failure(e);
+                }
+            }
+            if (!run(QStringLiteral("PRAGMA user_version = %1").arg(v + 1)) ||
+                !run(QStringLiteral("COMMIT"))) {
+                const QSqlError e = q.lastError();
+                run(QStringLiteral("ROLLBACK"));
+                return failure(e);
+            }
+        }
+    }
+    // A file cut short keeps a readable first page; the check finds the missing rest.
+    if (!run(QStringLiteral("PRAGMA quick_check(1)")) || !q.next()) return failure(q.lastError());
+    if (q.value(0).toString() != QStringLiteral("ok")) {
+        lastError_ = QStringLiteral("%1 が壊れています: %2").arg(info.fileName(),
+                                                                 q.value(0).toString());
+        return OpenResult::Corrupt;
+    }
+    q.finish();
+    opened_ = true;
+    return OpenResult::Ok;
+}
+
+bool AnswerLog::SetAsideCorruptFile() {
+    CloseConnection();
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString aside = path_ + QStringLiteral(".corrupt-") + stamp;
+    for (int n = 2; QFileInfo::exists(aside); ++n)
+        aside = path_ + QStringLiteral(".corrupt-%1-%2").arg(stamp).arg(n);
+    if (!QFile::rename(path_, aside)) return false;
+    // The journal belongs to the file it was written for; a fresh log must not replay it.
+    for (const QString& suffix : {QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+        if (QFileInfo::exists(path_ + suffix)) (void)QFile::rename(path_ + suffix, aside + suffix);
+    }
+    lastError_ = QStringLiteral("%1 が壊れていたため %2 という名前で残し、新しい解答ログを"
+                                "始めました。練習と履歴.txt への保存はこれまでどおりです。")
+                     .arg(QFileInfo(path_).fileName(), QFileInfo(aside).fileName());
+    ReportOnce(lastError_);
+    return true;
+}
+
+bool AnswerLog::Open() {
+    if (opened_) return true;
+    if (!available_) return false;
+    OpenResult result = OpenConnection();
+    if (result == OpenResult::Corrupt && access_ == Access::ReadWrite) {
+        const QString why = lastError_;
+        if (SetAsideCorruptFile()) {
+            result = OpenConnection();
+        } else {
+            lastError_ = why + QStringLiteral("（名前を変えて残すこともできませんでした）");
+        }
+    }
+    if (result == OpenResult::Ok) return true;
+    CloseConnection();
+    available_ = false;
+    Fail(lastError_ + QStringLiteral("\n解答ログは記録しませんが、練習と履歴.txt への保存は"
+                                     "これまでどおり続けられます。"));
+    return false;
+}
+
+bool AnswerLog::Usable() { return Open(); }
+
+AnswerLog::WriteResult AnswerLog::WriteRound(analysis::RoundRecord& round,
+                                             const std::vector<SaveStamp>& saves) {
+    if (access_ != Access::ReadWrite || !Usable()) return WriteResult::Failed;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    QSqlError error;
+    const auto attempt = [&]() -> bool {
+        // The write lock up front: the busy timeout waits for another instance here, before
+        // anything of this round is written.
+        const auto failed = [&error](const QSqlQuery& query) {
+            error = query.lastError();
+            return false;
+        };
+        if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) return failed(q);
+        q.prepare(QStringLiteral("INSERT INTO rounds (started_at, time_limit, mode_text, answers,"
+                                 " correct, wrong) VALUES (?, ?, ?, ?, ?, ?)"));
+        q.addBindValue(Utf8(round.startedAt));
+        q.addBindValue(round.timeLimit);
+        q.addBindValue(Utf8(round.modeText));
+        q.addBindValue(round.answers);
+        q.addBindValue(round.correct);
+        q.addBindValue(round.wrong);
+        if (!q.exec()) return failed(q);
+        const qlonglong id = q.lastInsertId().toLongLong();
+        QSqlQuery a(db);
+        a.prepare(QStringLiteral("INSERT INTO answers (round_id, seq, ms, box, left_digit,"
+                                 " right_digit, typed, expected, correct, cleared)"
+                                 " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        int seq = 0;
+        for (const analysis::AnswerRecord& e : round.events) {
+            a.bindValue(0, id);
+            a.bindValue(1, seq++);
+            a.bindValue(2, static_cast<qlonglong>(e.ms));
+            a.bindValue(3, e.box);
+            a.bindValue(4, e.left);
+            a.bindValue(5, e.right);
+            a.bindValue(6, Utf8(e.typed));
+            a.bindValue(7, e.expected);
+            a.bindValue(8, e.correct ? 1 : 0);
+            a.bindValue(9, e.cleared ? 1 : 0);
+            if (!a.exec()) return failed(a);
+        }
+        for (const SaveStamp& s : saves) {
+            q.prepare(QStringLiteral(
+                "INSERT INTO saves (round_id, date_text, time_text) VALUES (?, ?, ?)"));
+            q.addBindValue(id);
+            q.addBindValue(s.date);
+            q.addBindValue(s.time);
+            if (!q.exec()) return failed(q);
+        }
+        if (!q.exec(QStringLiteral("COMMIT"))) return failed(q);
+        round.id = id;
+        return true;
+    };
+    for (int tries = 0; tries < 2; ++tries) {
+        if (attempt()) return WriteResult::Written;
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        if (!IsCorrupt(error) || tries > 0) break;
+        // Damage found while writing: keep the file aside and write this round afresh.
+        db = QSqlDatabase();
+        q = QSqlQuery();
+        if (!SetAsideCorruptFile() || OpenConnection() != OpenResult::Ok) {
+            CloseConnection();
+            available_ = false;
+            Fail(lastError_);
+            return WriteResult::Failed;
+        }
+        db = QSqlDatabase::database(connection_, false);
+        q = QSqlQuery(db);
+    }
+    if (IsBusy(error)) {
+        Fail(QStringLiteral("%1 をほかのケタトビが使っているため、この回の解答をまだ書き込めて"
+                            "いません。次の回の終わりにもう一度書き込みます。")
+                 .arg(QFileInfo(path_).fileName()));
+        return WriteResult::Busy;
+    }
+    Fail(QStringLiteral("%1 に書き込めませんでした（%2）。ディスクの空きや書き込み権限を確かめて"
+                        "ください。練習と履歴.txt への保存はこれまでどおり続けられます。")
+             .arg(QFileInfo(path_).fileName(), error.text()));
+    return WriteResult::Failed;
+}
+
+AnswerLog::WriteResult AnswerLog::AddSave(std::int64_t roundId, const SaveStamp& save) {
+    if (access_ != Access::ReadWrite || !Usable()) return WriteResult::Failed;
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    q.prepare(
+        QStringLiteral("INSERT INTO saves (round_id, date_text, time_text) VALUES (?, ?, ?)"));
+    q.addBindValue(static_cast<qlonglong>(roundId));
+    q.addBindValue(save.date);
+    q.addBindValue(save.time);
+    if (q.exec()) return WriteResult::Written;
+    const QSqlError error = q.lastError();
+    if (IsBusy(error)) {
+        Fail(QStringLiteral("%1 をほかのケタトビが使っているため、保存の記録をまだ書き込めて"
+                            "いません。次の回の終わりにもう一度書き込みます。")
+                 .arg(QFileInfo(path_).fileName()));
+        return WriteResult::Busy;
+    }
+    Fail(QStringLiteral("%1 に保存の記録を書き込めませんでした（%2）。")
+             .arg(QFileInfo(path_).fileName(), error.text()));
+    return WriteResult::Failed;
+}
+
+std::vector<SaveStamp> AnswerLog::SavesOf(std::int64_t roundId) {
+    std::vector<SaveStamp> saves;
+    if (!Usable()) return saves;
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral(
+        "SELECT date_text, time_text FROM saves WHERE round_id = ? ORDER BY id"));
+    q.addBindValue(static_cast<qlonglong>(roundId));
+    if (!q.exec()) return saves;
+    while (q.next()) saves.push_back({q.value(0).toString(), q.value(1).toString()});
+    return saves;
+}
+
+std::optional<analysis::RoundRecord> AnswerLog::LoadRound(std::int64_t id) {
+    if (!Usable()) return std::nullopt;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    q.prepare(QString::fromLatin1(kRoundColumns) + QStringLiteral(" WHERE id = ?"));
+    q.addBindValue(static_cast<qlonglong>(id));
+    if (!q.exec() || !q.next()) return std::nullopt;
+    analysis::RoundRecord round = RoundFrom(q);
+    q.finish();
+    q.prepare(QString::fromLatin1(kAnswerColumns) +
+              QStringLiteral(" WHERE round_id = ? ORDER BY seq"));
+    q.addBindValue(static_cast<qlonglong>(id));
+    if (!q.exec()) return std::nullopt;
+    while (q.next()) round.events.push_back(AnswerFrom(q));
+    return round;
+}
+
+std::optional<analysis::RoundRecord> AnswerLog::FindRoundBySave(const QString& dateText,
+                                                                const QString& timeText,
+                                                                int answers, int correct,
+                                                                int wrong) {
+    if (!Usable()) return std::nullopt;
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral(
+        "SELECT r.id FROM saves s JOIN rounds r ON r.id = s.round_id"
+        " WHERE s.date_text = ? AND s.time_text = ? AND r.answers = ? AND r.correct = ?"
+        " AND r.wrong = ? ORDER BY r.id DESC LIMIT 1"));
+    q.addBindValue(dateText);
+    q.addBindValue(timeText);
+    q.addBindValue(answers);
+    q.addBindValue(correct);
+    q.addBindValue(wrong);
+    if (!q.exec() || !q.next()) return std::nullopt;
+    const std::int64_t id = q.value(0).toLongLong();
+    q.finish();
+    return LoadRound(id);
+}
+
+std::vector<analysis::RoundRecord> AnswerLog::LoadAllRounds() {
+    std::vector<analysis::RoundRecord> rounds;
+    if (!Usable()) return rounds;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    // One read transaction: a round another instance writes meanwhile is wholly in or out.
+    if (!q.exec(QStringLiteral("BEGIN"))) return rounds;
+    struct EndRead {
+        QSqlDatabase db;
+        ~EndRead() { QSqlQuery(db).exec(QStringLiteral("COMMIT")); }
+    } endRead{db};
+    if (!q.exec(QString::fromLatin1(kRoundColumns) + QStringLiteral(" ORDER BY id")))
+        return rounds;
+    std::unordered_map<qlonglong, std::size_t> index;
+    while (q.next()) {
+        index.emplace(q.value(0).toLongLong(), rounds.size());
+        rounds.push_back(RoundFrom(q));
+        rounds.back().events.reserve(static_cast<std::size_t>(rounds.back().answers) + 16);
+    }
+    q.finish();
+    qlonglong current = -1;
+    analysis::RoundRecord* round = nullptr;
+    const bool read = ScanAnswers(db, [&](qlonglong id, analysis::AnswerRecord&& a) {
+        if (id != current) {
+            const auto it = index.find(id);
+            round = it == index.end() ? nullptr : &rounds[it->second];
+            current = id;
+        }
+        if (round != nullptr) round->events.push_back(std::move(a));
+    });
+    if (!read) return {};
+    return rounds;
+}
+
+bool AnswerLog::ForEachAnswer(const std::function<void(const analysis::RoundRecord&,
+                                                       const std::vector<SaveStamp>&,
+                                                       const analysis::AnswerRecord&)>& visit) {
+    if (!Usable()) return false;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    // One read transaction, so that a round written meanwhile by another instance is either
+    // wholly in or wholly out.
+    if (!q.exec(QStringLiteral("BEGIN"))) return false;
+    std::map<qlonglong, std::pair<analysis::RoundRecord, std::vector<SaveStamp>>> rounds;
+    bool ok = q.exec(QString::fromLatin1(kRoundColumns));
+    while (ok && q.next()) rounds[q.value(0).toLongLong()].first = RoundFrom(q);
+    ok = ok && q.exec(QStringLiteral("SELECT round_id, date_text, time_text FROM saves ORDER BY id"));
+    while (ok && q.next()) {
+        const auto it = rounds.find(q.value(0).toLongLong());
+        if (it != rounds.end())
+            it->second.second.push_back({q.value(1).toString(), q.value(2).toString()});
+    }
+    q.finish();
+    ok = ok && ScanAnswers(db, [&](qlonglong id, analysis::AnswerRecord&& a) {
+        const auto it = rounds.find(id);
+        if (it != rounds.end()) visit(it->second.first, it->second.second, a);
+    });
+    if (!ok) lastError_ = QStringLiteral("解答ログを読み切れませんでした。");
+    q.finish();
+    QSqlQuery(db).exec(QStringLiteral("COMMIT"));
+    return ok;
+}
+
+}  // namespace keta

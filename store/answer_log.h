@@ -1,0 +1,104 @@
+#pragma once
+// The answer log: every round that reached timed play and every answer in it, kept in an
+// SQLite database beside the two data files. The drill never depends on it: when the database
+// cannot be used the user is told once and the log stays quiet for the rest of the run.
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "message_boxes.h"
+#include "round_record.h"
+
+namespace keta {
+
+// One save of a round to the history file: the date and time texts of its line.
+struct SaveStamp {
+    QString date;  // "yyyy/MM/dd", item 1 of the line
+    QString time;  // "HH:mm:ss", item 2
+};
+
+class AnswerLog {
+public:
+    // The file's name in the working folder, beside 設定.txt and 履歴.txt.
+    static QString FileName();
+
+    enum class Access {
+        ReadWrite,  // the program's own log: created, migrated, set aside when corrupt
+        ReadOnly,   // reading someone's log (an export): the file is never changed
+    };
+
+    // `path` is the database file; `boxes` (may be null) hears of the first failure of the run.
+    // Nothing is opened before the first use. `busyTimeoutMs` is how long a write waits for
+    // another instance that holds the write lock.
+    explicit AnswerLog(QString path, MessageBoxes* boxes = nullptr, int busyTimeoutMs = 2000,
+                       Access access = Access::ReadWrite);
+    ~AnswerLog();
+    AnswerLog(const AnswerLog&) = delete;
+    AnswerLog& operator=(const AnswerLog&) = delete;
+
+    // Opens the database when it is not open yet: WAL journal, foreign keys, the schema made
+    // or migrated. A corrupt file is renamed to "<name>.corrupt-<stamp>" (with its -wal and
+    // -shm) and a fresh log started. False when the log cannot be used.
+    bool Open();
+    // False once opening failed for good; true before the first use.
+    bool IsAvailable() const { return available_; }
+    // The last failure in words (Japanese), empty when there was none.
+    QString LastError() const { return lastError_; }
+    const QString& Path() const { return path_; }
+
+    enum class WriteResult {
+        Written,
+        Busy,    // another instance holds the write lock: worth trying again later
+        Failed,  // the log is unusable or the disk refused the write
+    };
+
+    // Writes a round, its events and its saves in one transaction; sets round.id on success.
+    WriteResult WriteRound(analysis::RoundRecord& round, const std::vector<SaveStamp>& saves = {});
+    // Records one more save of a round already written.
+    WriteResult AddSave(std::int64_t roundId, const SaveStamp& save);
+
+    // The round whose save matches a history line: its date and time texts, and the counters
+    // as a cross-check (a line written by hand or by another instance may share the second).
+    // The latest such round, with its events.
+    std::optional<analysis::RoundRecord> FindRoundBySave(const QString& dateText,
+                                                         const QString& timeText, int answers,
+                                                         int correct, int wrong);
+    // One round with its events, std::nullopt when there is no such round or the log is unusable.
+    std::optional<analysis::RoundRecord> LoadRound(std::int64_t id);
+    // Every round with its events, oldest first.
+    std::vector<analysis::RoundRecord> LoadAllRounds();
+    // Calls `visit` for every event, round by round, oldest first, with its round's columns
+    // (without events) and the round's saves. Returns false when the log cannot be read.
+    bool ForEachAnswer(const std::function<void(const analysis::RoundRecord&,
+                                                const std::vector<SaveStamp>&,
+                                                const analysis::AnswerRecord&)>& visit);
+    // The saves of a round, oldest first.
+    std::vector<SaveStamp> SavesOf(std::int64_t roundId);
+
+    // The schema version this program writes into PRAGMA user_version.
+    static constexpr int kSchemaVersion = 1;
+
+private:
+    enum class OpenResult { Ok, Corrupt, Failed };
+    OpenResult OpenConnection();
+    void CloseConnection();
+    bool SetAsideCorruptFile();
+    bool Usable();
+    void Fail(const QString& text);
+    void ReportOnce(const QString& text);
+
+    QString path_;
+    QString connection_;
+    MessageBoxes* boxes_;
+    int busyTimeoutMs_;
+    Access access_;
+    bool opened_ = false;
+    bool available_ = true;
+    bool reported_ = false;
+    QString lastError_;
+};
+
+}  // namespace keta

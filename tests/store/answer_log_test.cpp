@@ -1,0 +1,325 @@
+// The answer log and the recorder on real SQLite files: what is stored and read back, two
+// instances on one file, and every way the file can fail, each injected for real.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include "answer_log.h"
+#include "round_recorder.h"
+#include "test_support.h"
+
+namespace keta::test {
+namespace {
+
+using analysis::AnswerRecord;
+using analysis::RoundRecord;
+
+RoundRecord MakeRound(int answers, const std::string& mode = "＋", int limit = 60) {
+    RoundRecord r;
+    r.startedAt = "2026-01-02T10:00:00";
+    r.timeLimit = limit;
+    r.modeText = mode;
+    for (int k = 0; k < answers; ++k) {
+        AnswerRecord a;
+        a.ms = 350 * k;
+        a.box = k % 14 + 1;
+        a.left = k % 10;
+        a.right = (k * 7) % 10;
+        a.expected = (a.left + a.right) % 10;
+        a.correct = k % 5 != 0;
+        a.typed = std::to_string(a.correct ? a.expected : (a.expected + 1) % 10);
+        r.events.push_back(a);
+        ++(a.correct ? r.correct : r.wrong);
+    }
+    r.answers = answers;
+    return r;
+}
+
+// A second, plain connection to look at the file as any other program would.
+struct Peek {
+    explicit Peek(const QString& path) : name(QStringLiteral("peek-%1").arg(++serial)) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        EXPECT_TRUE(db.open());
+    }
+    ~Peek() {
+        QSqlDatabase::database(name).close();
+        QSqlDatabase::removeDatabase(name);
+    }
+    QVariant One(const QString& sql) {
+        QSqlQuery q(QSqlDatabase::database(name));
+        if (!q.exec(sql) || !q.next()) return {};
+        return q.value(0);
+    }
+    bool Exec(const QString& sql) { return QSqlQuery(QSqlDatabase::database(name)).exec(sql); }
+    QString name;
+    static inline int serial = 0;
+};
+
+struct LogTest : ::testing::Test {
+    TestDir dir;
+    QString path = dir.File("解答ログ.db");
+    RecordingBoxes boxes;
+
+    // A log holding `rounds` rounds of 20 answers, closed again.
+    void Seed(int rounds) {
+        AnswerLog log(path);
+        for (int k = 0; k < rounds; ++k) {
+            RoundRecord r = MakeRound(20);
+            ASSERT_EQ(log.WriteRound(r), AnswerLog::WriteResult::Written);
+        }
+    }
+    int RoundsIn(const QString& file) {
+        Peek p(file);
+        return p.One(QStringLiteral("SELECT count(*) FROM rounds")).toInt();
+    }
+};
+
+TEST_F(LogTest, RoundsEventsAndSavesComeBackAsWritten) {
+    AnswerLog log(path, &boxes);
+    RoundRecord first = MakeRound(30, "－", 90);
+    first.events[3].cleared = true;
+    first.events[3].typed.clear();
+    RoundRecord second = MakeRound(0);  // closed without an answer: still a round
+    ASSERT_EQ(log.WriteRound(first, {{"2026/01/02", "10:01:31"}}), AnswerLog::WriteResult::Written);
+    ASSERT_EQ(log.WriteRound(second), AnswerLog::WriteResult::Written);
+    ASSERT_EQ(log.AddSave(first.id, {"2026/01/02", "10:05:00"}), AnswerLog::WriteResult::Written);
+    EXPECT_NE(first.id, second.id);
+
+    const auto back = log.LoadRound(first.id);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->modeText, "－");
+    EXPECT_EQ(std::tie(back->timeLimit, back->answers, back->correct, back->wrong),
+              std::tie(first.timeLimit, first.answers, first.correct, first.wrong));
+    ASSERT_EQ(back->events.size(), 30u);
+    for (std::size_t k = 0; k < 30; ++k) {
+        const AnswerRecord &a = back->events[k], &b = first.events[k];
+        EXPECT_EQ(std::tie(a.ms, a.box, a.left, a.right, a.typed, a.expected, a.correct, a.cleared),
+                  std::tie(b.ms, b.box, b.left, b.right, b.typed, b.expected, b.correct, b.cleared))
+            << k;
+    }
+    const std::vector<SaveStamp> saves = log.SavesOf(first.id);
+    ASSERT_EQ(saves.size(), 2u);
+    EXPECT_EQ(saves[1].time, QStringLiteral("10:05:00"));
+
+    struct Case {
+        const char* date;
+        const char* time;
+        int answers, correct, wrong;
+        std::int64_t expectedId;  // 0: none
+    };
+    const Case cases[] = {
+        {"2026/01/02", "10:01:31", 30, first.correct, first.wrong, first.id},
+        {"2026/01/02", "10:05:00", 30, first.correct, first.wrong, first.id},
+        {"2026/01/02", "10:01:31", 31, first.correct, first.wrong, 0},  // counts disagree
+        {"2026/01/03", "10:01:31", 30, first.correct, first.wrong, 0},
+    };
+    for (const Case& c : cases) {
+        const auto found = log.FindRoundBySave(QString::fromUtf8(c.date), QString::fromUtf8(c.time),
+                                               c.answers, c.correct, c.wrong);
+        EXPECT_EQ(found ? found->id : 0, c.expectedId) << c.date << " " << c.time << " " << c.answers;
+    }
+    const std::vector<RoundRecord> all = log.LoadAllRounds();
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[0].events.size(), 30u);
+    EXPECT_TRUE(all[1].events.empty());
+    EXPECT_TRUE(boxes.shown.empty());
+
+    Peek p(path);
+    EXPECT_EQ(p.One(QStringLiteral("PRAGMA user_version")).toInt(), AnswerLog::kSchemaVersion);
+    EXPECT_EQ(p.One(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
+    // Foreign keys hold: an answer of a round that does not exist is refused.
+    EXPECT_EQ(p.Exec(QStringLiteral("PRAGMA foreign_keys = ON")), true);
+    EXPECT_FALSE(p.Exec(QStringLiteral(
+        "INSERT INTO answers VALUES (999, 0, 0, 1, 1, 1, '2', 2, 1, 0)")));
+}
+
+TEST_F(LogTest, TwoInstancesInOneFolderBothKeepTheirRounds) {
+    AnswerLog a(path, &boxes), b(path, &boxes);
+    for (int k = 0; k < 5; ++k) {
+        RoundRecord ra = MakeRound(10 + k), rb = MakeRound(20 + k);
+        ASSERT_EQ(a.WriteRound(ra), AnswerLog::WriteResult::Written);
+        ASSERT_EQ(b.WriteRound(rb), AnswerLog::WriteResult::Written);
+    }
+    EXPECT_EQ(a.LoadAllRounds().size(), 10u);
+    EXPECT_EQ(RoundsIn(path), 10);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(LogTest, AFolderInItsPlaceIsReportedOnceAndNothingIsWritten) {
+    ASSERT_TRUE(QDir().mkdir(path));
+    AnswerLog log(path, &boxes);
+    for (int k = 0; k < 3; ++k) {
+        RoundRecord r = MakeRound(5);
+        EXPECT_EQ(log.WriteRound(r), AnswerLog::WriteResult::Failed);
+    }
+    EXPECT_FALSE(log.IsAvailable());
+    EXPECT_FALSE(log.LoadRound(1));
+    ASSERT_EQ(boxes.Count(RecordingBoxes::Kind::Error), 1);
+    EXPECT_TRUE(boxes.shown[0].text.contains(QStringLiteral("フォルダー")));
+    EXPECT_TRUE(QFileInfo(path).isDir());
+}
+
+// Garbage and a file cut short: set aside under a new name with every byte, a fresh log.
+TEST_F(LogTest, ADamagedFileIsKeptAsideAndAFreshLogStarted) {
+    const auto garbage = [this] { WriteBytes(path, QByteArray(8192, 'x')); };
+    const auto truncated = [this] {
+        Seed(200);
+        QFile f(path);
+        ASSERT_TRUE(f.resize(f.size() / 2));
+    };
+    for (const auto& damage : {std::function<void()>(garbage), std::function<void()>(truncated)}) {
+        QFile::remove(path);
+        for (const QString& f : QDir(dir.dir.path()).entryList({QStringLiteral("*.corrupt-*")}))
+            QFile::remove(dir.dir.filePath(f));
+        boxes.shown.clear();
+        damage();
+        const QByteArray before = ReadBytes(path);
+
+        AnswerLog log(path, &boxes);
+        for (int k = 0; k < 2; ++k) {
+            RoundRecord r = MakeRound(7);
+            ASSERT_EQ(log.WriteRound(r), AnswerLog::WriteResult::Written);
+        }
+        const QStringList aside =
+            QDir(dir.dir.path()).entryList({QStringLiteral("解答ログ.db.corrupt-*")});
+        ASSERT_GE(aside.size(), 1);
+        QString kept;
+        for (const QString& name : aside)
+            if (!name.endsWith(QStringLiteral("-wal")) && !name.endsWith(QStringLiteral("-shm")))
+                kept = name;
+        EXPECT_EQ(ReadBytes(dir.dir.filePath(kept)), before);
+        ASSERT_EQ(boxes.Count(RecordingBoxes::Kind::Error), 1);
+        EXPECT_TRUE(boxes.shown[0].text.contains(QStringLiteral("corrupt-")));
+        EXPECT_EQ(log.LoadAllRounds().size(), 2u);
+    }
+}
+
+TEST_F(LogTest, ALockHeldByAnotherInstanceWaitsThenReportsOnceAndLosesNothing) {
+    Seed(1);
+    Peek other(path);
+    ASSERT_TRUE(other.Exec(QStringLiteral("BEGIN IMMEDIATE")));
+    AnswerLog log(path, &boxes, 100);
+    RoundRecord r = MakeRound(12);
+    EXPECT_EQ(log.WriteRound(r), AnswerLog::WriteResult::Busy);
+    EXPECT_EQ(log.WriteRound(r), AnswerLog::WriteResult::Busy);
+    EXPECT_EQ(boxes.Count(RecordingBoxes::Kind::Error), 1);
+    EXPECT_TRUE(log.IsAvailable());
+    ASSERT_TRUE(other.Exec(QStringLiteral("ROLLBACK")));
+    EXPECT_EQ(log.WriteRound(r), AnswerLog::WriteResult::Written);
+    EXPECT_EQ(log.LoadAllRounds().size(), 2u);
+    EXPECT_EQ(boxes.Count(RecordingBoxes::Kind::Error), 1);
+}
+
+TEST_F(LogTest, AReadOnlyFileIsReportedOnceAndLeftAsItWas) {
+    Seed(3);
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0644), 0);
+    const QByteArray before = ReadBytes(path);
+    {
+        AsNobody nobody;
+        if (!nobody.active()) GTEST_SKIP() << "needs root to drop to a user the file refuses";
+        AnswerLog log(path, &boxes);
+        for (int k = 0; k < 2; ++k) {
+            RoundRecord r = MakeRound(5);
+            EXPECT_NE(log.WriteRound(r), AnswerLog::WriteResult::Written);
+        }
+    }
+    EXPECT_EQ(boxes.Count(RecordingBoxes::Kind::Error), 1);
+    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(RoundsIn(path), 3);
+}
+
+TEST_F(LogTest, AFullDiskRefusesTheRoundButKeepsTheOldOnes) {
+    Seed(2);
+    const QByteArray before = ReadBytes(path);
+    AnswerLog log(path, &boxes);
+    ASSERT_TRUE(log.Open());
+    RoundRecord big = MakeRound(3000);
+    {
+        FileSizeLimit limit(static_cast<rlim_t>(before.size()) + 4096);
+        EXPECT_EQ(log.WriteRound(big), AnswerLog::WriteResult::Failed);
+        EXPECT_EQ(log.WriteRound(big), AnswerLog::WriteResult::Failed);
+    }
+    EXPECT_EQ(boxes.Count(RecordingBoxes::Kind::Error), 1);
+    EXPECT_EQ(log.LoadAllRounds().size(), 2u);
+    // Room again: the same log takes the round.
+    EXPECT_EQ(log.WriteRound(big), AnswerLog::WriteResult::Written);
+    EXPECT_EQ(RoundsIn(path), 3);
+}
+
+TEST_F(LogTest, ALogFromANewerProgramIsLeftUntouched) {
+    Seed(1);
+    { Peek(path).Exec(QStringLiteral("PRAGMA user_version = 7")); }
+    const QByteArray before = ReadBytes(path);
+    AnswerLog log(path, &boxes);
+    RoundRecord r = MakeRound(3);
+    EXPECT_EQ(log.WriteRound(r), AnswerLog::WriteResult::Failed);
+    EXPECT_EQ(boxes.Count(RecordingBoxes::Kind::Error), 1);
+    EXPECT_EQ(ReadBytes(path), before);
+}
+
+// The recorder on a real log: events of play only, the start's wall clock, saves tied to the
+// round closed last, and a round kept through a lock until the next close.
+struct RecorderTest : LogTest {
+    AnswerLog log{path, &boxes, 100};
+    RoundRecorder recorder{log, [] {
+                               return QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7));
+                           }};
+    void Play(int answers, int wrong) {
+        recorder.PlayStarted();
+        for (int k = 0; k < answers; ++k)
+            recorder.AnswerScored(k % 14 + 1, 3, 4, k < wrong ? "8" : "7", 7, k >= wrong);
+        recorder.BoxClearedByClick(2);
+        recorder.RoundClosed({answers, answers - wrong, wrong, 60, "＋"});
+    }
+};
+
+TEST_F(RecorderTest, ARoundIsWrittenAtItsCloseWithItsSaves) {
+    recorder.ResultSaved(QStringLiteral("2026/03/04"), QStringLiteral("05:00:00"));  // no round
+    recorder.AnswerScored(1, 1, 1, "2", 2, true);  // outside play: not a round's event
+    Play(5, 1);
+    recorder.ResultSaved(QStringLiteral("2026/03/04"), QStringLiteral("05:07:09"));
+    recorder.ResultSaved(QStringLiteral("2026/03/04"), QStringLiteral("05:08:00"));  // again
+    Play(3, 0);  // not saved
+    const std::vector<RoundRecord> all = log.LoadAllRounds();
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[0].startedAt, "2026-03-04T05:06:07");
+    EXPECT_EQ(std::tie(all[0].answers, all[0].correct, all[0].wrong), std::tuple(5, 4, 1));
+    ASSERT_EQ(all[0].events.size(), 6u);
+    EXPECT_EQ(all[0].events[0].typed, "8");
+    EXPECT_FALSE(all[0].events[0].correct);
+    EXPECT_TRUE(all[0].events[5].cleared);
+    for (std::size_t k = 1; k < all[0].events.size(); ++k)
+        EXPECT_GE(all[0].events[k].ms, all[0].events[k - 1].ms);
+    EXPECT_EQ(log.SavesOf(all[0].id).size(), 2u);
+    EXPECT_TRUE(log.SavesOf(all[1].id).empty());
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(RecorderTest, ARoundClosedUnderALockIsWrittenAtTheNextClose) {
+    Seed(1);
+    {
+        Peek other(path);
+        ASSERT_TRUE(other.Exec(QStringLiteral("BEGIN IMMEDIATE")));
+        Play(4, 0);
+        recorder.ResultSaved(QStringLiteral("2026/03/04"), QStringLiteral("05:07:09"));
+        EXPECT_EQ(recorder.PendingRounds(), 1u);
+        ASSERT_TRUE(other.Exec(QStringLiteral("ROLLBACK")));
+    }
+    Play(2, 1);
+    EXPECT_EQ(recorder.PendingRounds(), 0u);
+    const std::vector<RoundRecord> all = log.LoadAllRounds();
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[1].answers, 4);
+    EXPECT_EQ(log.SavesOf(all[1].id).size(), 1u);  // the save went with its round
+    EXPECT_EQ(all[2].answers, 2);
+    EXPECT_EQ(boxes.Count(RecordingBoxes::Kind::Error), 1);
+}
+
+}  // namespace
+}  // namespace keta::test
