@@ -1,9 +1,11 @@
 #include "shell.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QScreen>
 #include <cmath>
 
+#include "analysis/analysis_menu.h"
 #include "history_file.h"
 #include "html_help.h"
 #include "settings_file.h"
@@ -15,6 +17,9 @@ Shell::Shell(Clock* clock, std::function<void()> quit)
     if (!quit_) quit_ = [] { QCoreApplication::exit(0); };
     connect(window_.get(), &FrmMain::helpClicked, this, &Shell::cmdHelp_Click);
     connect(window_.get(), &FrmMain::endClicked, this, &Shell::cmdEnd_Click);
+    // Reached only through the history grid's context menu: the window's layout stays as it is.
+    analysis_ = new AnalysisWindows(*window_->msgRireki, window_->historyModel(), *window_,
+                                    QDir::currentPath());
 }
 
 Shell::~Shell() = default;
@@ -36,7 +41,11 @@ void Shell::Form_Load() {
     w.drill().ResetRowAtStartup();
 
     for (int limit = 10; limit <= 180; limit += 10) w.cboJikan->addItem(QString::number(limit));
-    w.cboJikan->setEditText(QString::number(s.intJikan));
+    // The list's current entry is the limit shown, so that the arrow keys, the wheel and the
+    // opened list start from it; a limit outside the list is text only. Neither is a pick.
+    const QString limit = QString::number(s.intJikan);
+    w.cboJikan->setCurrentIndex(w.cboJikan->findText(limit));
+    w.cboJikan->setEditText(limit);
     w.cboMode->addItem(QStringLiteral("＋"));
     w.cboMode->addItem(QStringLiteral("－"));
     w.cboMode->setEditText(QStringLiteral("＋"));

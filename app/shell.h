@@ -9,6 +9,8 @@
 
 namespace keta {
 
+class AnalysisWindows;
+
 class Shell : public QObject {
     Q_OBJECT
 
@@ -18,6 +20,8 @@ public:
     ~Shell() override;
 
     FrmMain& window() { return *window_; }
+    // The history grid's context menu and the windows it opens; owned by the window.
+    AnalysisWindows& analysis() { return *analysis_; }
 
     void Form_Load();
     void cmdHelp_Click();
@@ -25,6 +29,7 @@ public:
 
 private:
     std::unique_ptr<FrmMain> window_;
+    AnalysisWindows* analysis_ = nullptr;
     std::function<void()> quit_;
 };
 

@@ -2,15 +2,20 @@
 
 #include "frm_main.h"
 
+#include <QDir>
 #include <QEvent>
+#include <QGuiApplication>
+#include <QInputMethod>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
 
+#include "answer_log.h"
 #include "history_file.h"
 #include "history_grid.h"
 #include "history_model.h"
 #include "result_saver.h"
+#include "round_recorder.h"
 #include "settings_file.h"
 #include "twips.h"
 #include "wall_clock.h"
@@ -49,12 +54,22 @@ FrmMain::FrmMain(Clock* clock, QWidget* parent) : QWidget(parent) {
     saver_ = std::make_unique<ResultSaver>(drill_->State(), *historyModel_, *historyFile_, *this,
                                            [this] { return cboMode->currentText(); });
     drill_->AttachSave([this] { saver_->cmdHozon_Click(); });
+    // The answer log beside the data files. Opened at the first close of a round, never on
+    // the keystrokes; when it cannot be used the drill and the history go on without it.
+    answerLog_ =
+        std::make_unique<AnswerLog>(QDir::current().absoluteFilePath(AnswerLog::FileName()), this);
+    recorder_ = std::make_unique<RoundRecorder>(*answerLog_);
+    drill_->AttachObserver(recorder_.get());
+    saver_->OnSaved([this](const QString& date, const QString& time) {
+        recorder_->ResultSaved(date, time);
+    });
 
     BuildTopStrip();
     BuildSettingsArea();
     BuildResultLabels();
     BuildDrillArea();
     BuildHistoryGrid();
+    SetStacking();
     SetTabOrder();
     Bind();
 }
@@ -67,8 +82,9 @@ void FrmMain::Bind() {
     connect(cmdClear, &QToolButton::clicked, this, [this] { historyFile_->cmdClear_Click(); });
     connect(cmdHelp, &QToolButton::clicked, this, &FrmMain::helpClicked);
     connect(cmdEnd, &QToolButton::clicked, this, &FrmMain::endClicked);
-    // Only a pick from the list sets the limit; typed text does not.
-    connect(cboJikan, &QComboBox::activated, this, [this] { settingsFile_->cboJikan_Click(); });
+    // Only a pick from the list sets the limit; typed text does not, even text that matches an
+    // entry when editing finishes.
+    connect(cboJikan, &ListPickCombo::listPicked, this, [this] { settingsFile_->cboJikan_Click(); });
     connect(chkAs, &QToolButton::clicked, this, [this](bool on) {
         autoSaveState_ = on ? 1 : 0;
         settingsFile_->chkAs_Click();
@@ -92,8 +108,12 @@ void FrmMain::Bind() {
     tmrBp->setObjectName(QStringLiteral("tmrBp"));
     connect(tmrStart, &QTimer::timeout, this, [this] { drill_->tmrStart_Timer(); });
     connect(tmrBp, &QTimer::timeout, this, [this] { drill_->tmrBp_Timer(); });
-    tmrStart->start(1000);
-    tmrBp->start(1000);
+    // Precise: a coarse timer drifts by up to 5 %, and the countdown and the round would lose
+    // their seconds.
+    for (QTimer* timer : {tmrStart, tmrBp}) {
+        timer->setTimerType(Qt::PreciseTimer);
+        timer->start(1000);
+    }
 }
 
 bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
@@ -106,17 +126,75 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
-    // A click is the left button, as everywhere; the right one keeps the box's own menu.
-    if (event->type() == QEvent::MouseButtonPress &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        for (int i = 1; i <= kBoxCount; ++i) {
-            if (watched == txtKaitou[i]) {
-                drill_->txtKaitou_Click(static_cast<std::int16_t>(i));
-                break;
-            }
-        }
-    }
+    const int box = BoxIndex(watched);
+    if (box != 0) BoxEvent(box, event);
     return QWidget::eventFilter(watched, event);
+}
+
+int FrmMain::BoxIndex(const QObject* watched) const {
+    for (int i = 1; i <= kBoxCount; ++i) {
+        if (watched == txtKaitou[i]) return i;
+    }
+    return 0;
+}
+
+void FrmMain::BoxEvent(int i, QEvent* event) {
+    QLineEdit* box = txtKaitou[i];
+    switch (event->type()) {
+        case QEvent::FocusIn:
+            // Entering a box switches the input method off: each key is a plain character at
+            // once, with no composition step.
+            SetBoxInputMethod(box, false);
+            break;
+        case QEvent::KeyPress:
+            // The user may switch it on again by hand, with the keyboard's own input method keys.
+            if (IsInputMethodKey(static_cast<QKeyEvent*>(event)->key()))
+                SetBoxInputMethod(box, true);
+            break;
+        case QEvent::MouseButtonPress:
+            // A click is the left button pressed and released inside the same box; the right
+            // button keeps the box's own menu.
+            pressedBox_ = static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton ? i : 0;
+            break;
+        case QEvent::MouseButtonRelease: {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            const bool click = pressedBox_ == i && mouse->button() == Qt::LeftButton &&
+                               box->rect().contains(mouse->position().toPoint());
+            if (mouse->button() == Qt::LeftButton) pressedBox_ = 0;
+            if (click) drill_->txtKaitou_Click(static_cast<std::int16_t>(i));
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+bool FrmMain::IsInputMethodKey(int key) {
+    switch (key) {
+        case Qt::Key_Zenkaku_Hankaku:
+        case Qt::Key_Zenkaku:
+        case Qt::Key_Hankaku:
+        case Qt::Key_Kanji:
+        case Qt::Key_Henkan:
+        case Qt::Key_Hiragana:
+        case Qt::Key_Katakana:
+        case Qt::Key_Hiragana_Katakana:
+        case Qt::Key_Romaji:
+        case Qt::Key_Kana_Lock:
+        case Qt::Key_Kana_Shift:
+        case Qt::Key_Eisu_toggle:
+        case Qt::Key_Eisu_Shift:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void FrmMain::SetBoxInputMethod(QLineEdit* box, bool on) {
+    if (box->testAttribute(Qt::WA_InputMethodEnabled) == on) return;
+    box->setAttribute(Qt::WA_InputMethodEnabled, on);
+    // Tell the platform's input method at once, not at the next focus change.
+    if (box->hasFocus()) QGuiApplication::inputMethod()->update(Qt::ImEnabled);
 }
 
 void FrmMain::SetAutoSaveState(std::int16_t state) {
@@ -183,10 +261,10 @@ void FrmMain::SetLightVisible(int i, bool visible) { imgStart[i]->setVisible(vis
 void FrmMain::SetBarWidth(float width) {
     barWidthTwips_ = width;
     // The bar keeps its left edge. A bar wider than laid out is allowed; the frame clips it.
-    const QRect full = TwipsRect(225, 945, 8745, 75);
+    const QRect full = TwipsRect(kTimeBarTwips);
     const double clamped = std::min<double>(width, 1e6);
-    shpJikanK->setGeometry(full.x(), full.y(), TwipsToPixels(225 + clamped) - full.x(),
-                           full.height());
+    shpJikanK->setGeometry(full.x(), full.y(),
+                           TwipsToPixels(kTimeBarTwips.left + clamped) - full.x(), full.height());
 }
 
 }  // namespace keta

@@ -16,6 +16,7 @@
 
 #include "drill.h"
 #include "drill_view.h"
+#include "list_pick_combo.h"
 #include "message_boxes.h"
 #include "settings_controls.h"
 
@@ -26,6 +27,8 @@ class HistoryModel;
 class HistoryFile;
 class SettingsFile;
 class ResultSaver;
+class AnswerLog;
+class RoundRecorder;
 
 class FrmMain : public QWidget, public DrillView, public SettingsControls, public MessageBoxes {
     Q_OBJECT
@@ -55,8 +58,8 @@ public:
     std::array<QFrame*, 2> Line1{};
     std::array<QLabel*, 4> imgStart{};
     std::array<QLabel*, 2> Label1{};
-    QComboBox* cboJikan = nullptr;
-    QComboBox* cboMode = nullptr;
+    ListPickCombo* cboJikan = nullptr;
+    ListPickCombo* cboMode = nullptr;
     QToolButton* chkAs = nullptr;
     QLabel* lblOk = nullptr;
     QLabel* lblNg = nullptr;
@@ -111,6 +114,12 @@ private:
     void BuildResultLabels();
     void BuildDrillArea();
     void BuildHistoryGrid();
+    void SetStacking();
+    // Answer boxes: the index of the box an event is for (0 for none), and its handling.
+    int BoxIndex(const QObject* watched) const;
+    void BoxEvent(int i, QEvent* event);
+    static bool IsInputMethodKey(int key);
+    static void SetBoxInputMethod(QLineEdit* box, bool on);
     void SetTabOrder();
     void Bind();
 
@@ -120,8 +129,11 @@ private:
     std::unique_ptr<HistoryFile> historyFile_;
     std::unique_ptr<SettingsFile> settingsFile_;
     std::unique_ptr<ResultSaver> saver_;
+    std::unique_ptr<AnswerLog> answerLog_;
+    std::unique_ptr<RoundRecorder> recorder_;  // listens to drill_ and saver_, writes answerLog_
     double barWidthTwips_ = 0;
     std::int16_t autoSaveState_ = 1;  // on at creation
+    int pressedBox_ = 0;  // the box the left button went down in, until it comes up
 };
 
 }  // namespace keta

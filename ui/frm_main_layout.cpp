@@ -76,7 +76,7 @@ QLabel* BorderedLabel(QWidget* parent, const char* name, QRect rect, const QStri
 }
 
 QFrame* Bar(QWidget* parent, const char* name, const QColor& fill) {
-    auto* bar = Place(new QFrame(parent), name, TwipsRect(225, 945, 8745, 75));
+    auto* bar = Place(new QFrame(parent), name, TwipsRect(kTimeBarTwips));
     bar->setAutoFillBackground(true);
     QPalette palette = bar->palette();
     palette.setColor(QPalette::Window, fill);
@@ -132,10 +132,6 @@ void FrmMain::BuildTopStrip() {
                             QStringLiteral("ヘルプ"), QStringLiteral("ヘルプファイルを開きます"));
     cmdEnd = PictureButton(this, "cmdEnd", 8475, QStringLiteral("exit_door.svg"),
                            QStringLiteral("終了"), QStringLiteral("プログラムを終了します"));
-    for (QWidget* w : {static_cast<QWidget*>(cmdEnd), static_cast<QWidget*>(cmdHelp),
-                       static_cast<QWidget*>(cmdClear), static_cast<QWidget*>(cmdHozon),
-                       static_cast<QWidget*>(cmdStart)})
-        w->raise();
 }
 
 void FrmMain::BuildSettingsArea() {
@@ -157,7 +153,7 @@ void FrmMain::BuildSettingsArea() {
     }
 
     auto combo = [this](const char* name, QRect rect) {
-        auto* box = Place(new QComboBox(Frame1), name, rect);
+        auto* box = Place(new ListPickCombo(Frame1), name, rect);
         box->setEditable(true);
         box->setInsertPolicy(QComboBox::NoInsert);  // typed text never joins the list
         box->setCompleter(nullptr);                 // and is never completed behind the user
@@ -181,9 +177,6 @@ void FrmMain::BuildSettingsArea() {
     chkAs->setFocusPolicy(Qt::StrongFocus);
 
     Frame2 = UntitledFrame(Frame1, "Frame2", TwipsRect(3870, 135, 5100, 735));
-    // The combos lie in front of the caption labels that reach behind their tops.
-    cboJikan->raise();
-    cboMode->raise();
 }
 
 void FrmMain::BuildResultLabels() {
@@ -201,7 +194,7 @@ void FrmMain::BuildResultLabels() {
 void FrmMain::BuildDrillArea() {
     shpJikanB = Bar(Frame1, "shpJikanB", QColor(255, 0, 0));
     shpJikanK = Bar(Frame1, "shpJikanK", QColor(0, 255, 0));
-    barWidthTwips_ = 8745;
+    barWidthTwips_ = kTimeBarTwips.width;
 
     for (int j = 1; j <= kDigitCount; ++j) {
         const QByteArray name = "lblMondai_" + QByteArray::number(j);
@@ -218,32 +211,40 @@ void FrmMain::BuildDrillArea() {
         box->setMaxLength(std::numeric_limits<int>::max());  // no limit of the box's own
         box->setTextMargins(0, 0, 0, 0);
         box->setContentsMargins(0, 0, 0, 0);
-        // No composition step: every key reaches the box at once as a plain character.
+        // The input method starts off; entering the box switches it off again (see FrmMain).
         box->setAttribute(Qt::WA_InputMethodEnabled, false);
         box->setText(i == 1 ? QStringLiteral("8") : QString());
         txtKaitou[i] = box;
     }
-    // Boxes, then digits, then the bars: earlier lies in front.
-    for (int j = kDigitCount; j >= 1; --j) lblMondai[j]->raise();
-    shpJikanB->raise();
-    shpJikanK->raise();
-    for (int k = kLightCount; k >= 1; --k) imgStart[k]->raise();
-    for (int i = kBoxCount; i >= 1; --i) txtKaitou[i]->raise();
-    Frame2->raise();
-    chkAs->raise();
-    cboMode->raise();
 }
 
 void FrmMain::BuildHistoryGrid() {
     msgRireki = Place(new HistoryGrid(*historyModel_, Frame1), "msgRireki",
                       TwipsRect(225, 3225, 8790, 1965));
     msgRireki->setFont(GothicFont(9));
-    msgRireki->raise();
     HistoryModel* model = historyModel_.get();
     connect(model, &HistoryModel::columnWidthChanged, msgRireki, &HistoryGrid::SetGridColumnWidth);
     connect(model, &HistoryModel::cornerChanged, msgRireki,
             [this, model] { msgRireki->SetCornerText(model->CornerText()); });
     connect(model, &HistoryModel::topRowChanged, msgRireki, &HistoryGrid::ShowGridRowFirst);
+}
+
+void FrmMain::SetStacking() {
+    // Each container's controls in the order of the window description: one listed earlier
+    // lies in front of one listed later, so they are raised last-first.
+    const auto stack = [](const QList<QWidget*>& frontToBack) {
+        for (auto it = frontToBack.crbegin(); it != frontToBack.crend(); ++it) (*it)->raise();
+    };
+    stack({cmdEnd, cmdHelp, cmdClear, cmdHozon, cmdStart, Frame1, Image1, Line1[0], Line1[1]});
+    QList<QWidget*> drill{msgRireki, cboMode, chkAs, Frame2, cboJikan};
+    for (int i = 1; i <= kBoxCount; ++i) drill << txtKaitou[i];
+    drill << Label1[0] << Label1[1];
+    for (int k = 1; k <= kLightCount; ++k) drill << imgStart[k];
+    drill << shpJikanK;
+    for (int j = 1; j <= kDigitCount; ++j) drill << lblMondai[j];
+    drill << shpJikanB;
+    stack(drill);
+    stack({lblByou, lblRitu, lblNg, lblOk});
 }
 
 void FrmMain::SetTabOrder() {

@@ -2,8 +2,10 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyleOptionHeader>
@@ -22,19 +24,25 @@ HistoryGrid::HistoryGrid(QAbstractItemModel& model, QWidget* parent) : QTableVie
     setCornerButtonEnabled(false);
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    // Rows keep one height so that 32 766 of them need no per-row measuring.
+    // Rows keep one height so that 32 766 of them need no per-row measuring; the height follows
+    // the grid's own font (see changeEvent).
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     verticalHeader()->setMinimumSectionSize(1);
+    SizeRowsToFont();
+    // Tab leaves the grid for the next control, as everywhere else in the window; the arrow
+    // keys still move between cells.
+    setTabKeyNavigation(false);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setHighlightSections(false);
     verticalHeader()->setHighlightSections(false);
     horizontalHeader()->setMinimumSectionSize(1);
 
     // Cells on the window colour, fixed cells on the button face, light grey lines between
-    // cells, black lines between fixed cells, grey beyond the last cell.
+    // cells, black lines between fixed cells, grey beyond the last cell, also below the last
+    // row number and right of the last header.
     setStyleSheet(QStringLiteral(
         "QTableView { background-color: rgb(128,128,128); gridline-color: rgb(192,192,192); }"
+        "QHeaderView { background-color: rgb(128,128,128); }"
         "QTableView::item { background-color: palette(base); color: palette(text); }"
         "QTableView::item:selected { background-color: palette(highlight);"
         " color: palette(highlighted-text); }"
@@ -81,7 +89,49 @@ void HistoryGrid::ApplyPendingTopRow() {
     if (rowAt(0) > row || rowAt(viewport()->height() - 1) < row) scrollTo(model()->index(row, 0));
 }
 
-int HistoryGrid::FirstVisibleGridRow() const { return rowAt(0) + 1; }
+void HistoryGrid::SizeRowsToFont() {
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+}
+
+void HistoryGrid::changeEvent(QEvent* event) {
+    QTableView::changeEvent(event);
+    if (event->type() == QEvent::FontChange) SizeRowsToFont();
+}
+
+void HistoryGrid::contextMenuEvent(QContextMenuEvent* event) {
+    // Both kinds arrive in viewport coordinates: a click where it was, a key at the current cell.
+    QModelIndex index;
+    QPoint at = event->pos();
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        index = indexAt(at);
+        if (index.isValid()) setCurrentIndex(index);
+    } else {
+        index = currentIndex();
+        if (!index.isValid() && model()->rowCount() > 0) {
+            index = model()->index(rowAt(0) >= 0 ? rowAt(0) : 0, 0);
+        }
+        if (index.isValid()) {
+            scrollTo(index);
+            at = visualRect(index).center();
+        } else {
+            at = QPoint(0, 0);
+        }
+    }
+    emit contextMenuAsked(index.isValid() ? index.row() + 1 : 0, viewport()->mapToGlobal(at));
+    event->accept();
+}
+
+void HistoryGrid::keyPressEvent(QKeyEvent* event) {
+    // Shift+F10 opens the context menu as on every desktop; the Menu key comes as a context
+    // menu event of its own.
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(0, 0), mapToGlobal(QPoint(0, 0)));
+        contextMenuEvent(&menu);
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
 
 bool HistoryGrid::eventFilter(QObject* watched, QEvent* event) {
     // Qt's corner button draws no text; draw the fixed corner cell with its header text.

@@ -19,14 +19,22 @@ public:
     QString CornerText() const { return cornerText_; }
     // Brings grid row `gridRow` (1 = the first data row) to the top of the scrolling area.
     void ShowGridRowFirst(int gridRow);
-    int FirstVisibleGridRow() const;
+
+signals:
+    // A context menu was asked for over grid row `gridRow` (0 when not over a data row), by a
+    // right click, the Menu key or Shift+F10; `globalPos` is where it should open.
+    void contextMenuAsked(int gridRow, const QPoint& globalPos);
 
 protected:
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
     void ApplyPendingTopRow();
+    void SizeRowsToFont();
 
     QWidget* corner_ = nullptr;  // Qt's corner button, found once
     QString cornerText_;

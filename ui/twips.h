@@ -5,6 +5,8 @@
 #include <QRect>
 #include <QtGlobal>
 
+#include "layout_twips.h"
+
 namespace keta {
 
 inline constexpr int kTwipsPerPixel = 15;
@@ -15,6 +17,10 @@ inline int TwipsToPixels(double twips) { return qRound(twips / kTwipsPerPixel); 
 inline QRect TwipsRect(int left, int top, int width, int height) {
     const int x = TwipsToPixels(left), y = TwipsToPixels(top);
     return {x, y, TwipsToPixels(left + width) - x, TwipsToPixels(top + height) - y};
+}
+
+inline QRect TwipsRect(const TwipsBox& box) {
+    return TwipsRect(box.left, box.top, box.width, box.height);
 }
 
 }  // namespace keta

@@ -47,10 +47,19 @@ bool writeAll(int fd, const void* data, size_t size) {
 
 struct EnumContext {
     std::vector<std::string> paths;
+    uint64_t contentOffset = 0;
+    uint64_t fileSize = 0;
+    bool beyondTheEnd = false;  // an object the directory lists runs past the end of the file
 };
 
 int collectPath(chmFile*, chmUnitInfo* ui, void* context) {
     auto* ctx = static_cast<EnumContext*>(context);
+    // Every uncompressed object, the compressed stream and the storage internals included,
+    // must lie inside the file.
+    if (ui->space == CHM_UNCOMPRESSED &&
+        (ui->start > ctx->fileSize || ui->length > ctx->fileSize - ui->start ||
+         ctx->contentOffset > ctx->fileSize - ui->start - ui->length))
+        ctx->beyondTheEnd = true;
     if (ctx->paths.size() >= static_cast<size_t>(ChmArchive::kMaxObjects))
         return CHM_ENUMERATOR_SUCCESS;  // stop: enough is enough
     const size_t len = strnlen(ui->path, sizeof ui->path);
@@ -60,11 +69,40 @@ int collectPath(chmFile*, chmUnitInfo* ui, void* context) {
     return CHM_ENUMERATOR_CONTINUE;
 }
 
+// Where the uncompressed content section starts and how long the file is, from the file's own
+// header; false when the header cannot be read. chmlib reads past the end of a cut-off file
+// without complaint when the missing part only holds compressed data it has not needed yet.
+bool ContentBounds(const char* filePath, uint64_t* contentOffset, uint64_t* fileSize) {
+    const int file = ::open(filePath, O_RDONLY | O_CLOEXEC);
+    if (file < 0) return false;
+    unsigned char header[0x60];
+    const off_t size = ::lseek(file, 0, SEEK_END);
+    const bool read = size >= 0 && ::pread(file, header, sizeof header, 0) == sizeof header;
+    ::close(file);
+    if (!read || std::memcmp(header, "ITSF", 4) != 0) return false;
+    const auto u32 = [&header](int at) {
+        uint32_t v;
+        std::memcpy(&v, header + at, sizeof v);
+        return v;
+    };
+    const auto u64 = [&header](int at) {
+        uint64_t v;
+        std::memcpy(&v, header + at, sizeof v);
+        return v;
+    };
+    // Version 3 names the content offset; version 2 puts the content right after the
+    // directory (the second header section).
+    *contentOffset = u32(4) >= 3 ? u64(0x58) : u64(0x48) + u64(0x50);
+    *fileSize = static_cast<uint64_t>(size);
+    return true;
+}
+
 // Runs in the child. Returns the exit status.
 int extractToPipe(const char* filePath, int fd) {
+    EnumContext ctx;
+    if (!ContentBounds(filePath, &ctx.contentOffset, &ctx.fileSize)) return 2;
     chmFile* chm = chm_open(filePath);
     if (!chm) return 2;
-    EnumContext ctx;
     if (chm_enumerate(
             chm,
             CHM_ENUMERATE_NORMAL | CHM_ENUMERATE_META | CHM_ENUMERATE_SPECIAL | CHM_ENUMERATE_FILES,
@@ -72,6 +110,10 @@ int extractToPipe(const char* filePath, int fd) {
         ctx.paths.empty()) {
         chm_close(chm);
         return 3;
+    }
+    if (ctx.beyondTheEnd) {
+        chm_close(chm);
+        return 5;
     }
     if (!writeAll(fd, kMagic, sizeof kMagic)) return 4;
     std::vector<unsigned char> buffer;

@@ -238,8 +238,9 @@ private slots:
         QTest::keyClicks(w.cboJikan->lineEdit(), QStringLiteral("25"));
         QCOMPARE(w.state().intJikan, 60);
         QCOMPARE(ReadBytes(p.Path(QStringLiteral("設定.txt"))), QByteArray("60,1\r\n"));
-        w.cboJikan->setCurrentIndex(8);
-        emit w.cboJikan->activated(8);  // what a pick from the list sends
+        // Down steps through the list from the entry of the stored limit: each step is a pick.
+        w.cboJikan->setEditText(QStringLiteral("60"));
+        for (int k = 0; k < 3; ++k) QTest::keyClick(w.cboJikan->lineEdit(), Qt::Key_Down);
         QCOMPARE(w.state().intJikan, 90);
         QCOMPARE(ReadBytes(p.Path(QStringLiteral("設定.txt"))), QByteArray("90,1\r\n"));
         QTest::mouseClick(w.chkAs, Qt::LeftButton);
