@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Reaches the analysis windows the way a person does, on a real X display (run it under
+# xvfb-run): plays one 10-second round, right-clicks its row in the history grid, picks the
+# work curve with the keys, then the progress and the weak-pairs windows through Shift+F10,
+# checks that each window appears under its title and takes a screenshot of each.
+# Usage: analysis_as_a_person.sh PROGRAM
+set -euo pipefail
+
+program=$1
+work=$(mktemp -d)
+shots=${E2E_SHOT_DIR:-$PWD}
+pid=
+cleanup() { [[ -n $pid ]] && kill "$pid" 2>/dev/null || true; rm -rf "$work"; }
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    import -window root "$shots/e2e-analysis-failure.png" 2>/dev/null &&
+        echo "screenshot: $shots/e2e-analysis-failure.png" >&2
+    exit 1
+}
+# The window whose title matches, once it is shown.
+window_named() { timeout 15 xdotool search --sync --onlyvisible --name "$1" | head -n 1; }
+
+cd "$work"
+printf '10,1\r\n' > 設定.txt
+: > 履歴.txt
+
+"$program" & pid=$!
+win=$(window_named 'ケタトビ') || fail "no main window"
+sleep 1
+eval "$(xdotool getwindowgeometry --shell "$win")"   # X, Y
+at() { xdotool mousemove $((X + $1)) $((Y + $2)); }
+
+at 373 40; xdotool click 1   # the start button
+sleep 3.6                    # three countdown ticks; play starts on the third
+xdotool type --delay 120 31415926535
+sleep 11                     # the round runs out
+xdotool type --delay 120 7
+sleep 0.5
+[[ $(grep -c $'\r$' 履歴.txt || true) -eq 1 ]] || fail "the round was not saved"
+[[ -s 解答ログ.db ]] || fail "no answer log"
+line=$(iconv -f CP932 -t UTF-8 履歴.txt | tr -d '\r\n')
+IFS=, read -r date time answers ok ng _ <<<"$line"
+date=${date//\"/}; time=${time//\"/}
+
+# The first row of the grid: a right click, then the first entry with the keys.
+at 121 332; xdotool click 3
+sleep 0.5
+xdotool key Down Return
+curve=$(window_named "^1: $date $time $answers $ok $ng ") || fail "no work curve window for '$line'"
+sleep 1
+import -window root "$shots/analysis-work-curve.png" || true
+xdotool windowfocus --sync "$curve"; xdotool key Escape   # Esc closes an analysis window
+sleep 0.5
+xdotool search --onlyvisible --name "^1: $date" >/dev/null && fail "Esc left the work curve open"
+
+# The grid keeps the focus within the main window: Shift+F10 opens the same menu.
+xdotool windowfocus --sync "$win"
+xdotool key shift+F10
+sleep 0.5
+xdotool key Down Down Return
+progress=$(window_named '^上達の記録$') || fail "no progress window"
+sleep 1
+import -window root "$shots/analysis-progress.png" || true
+
+xdotool windowfocus --sync "$win"
+at 121 332; xdotool click 3
+sleep 0.5
+xdotool key Down Down Down Return
+pairs=$(window_named '^苦手な数字の組$') || fail "no weak-pairs window"
+sleep 1
+import -window root "$shots/analysis-pairs.png" || true
+# Both analysis windows are still open: each window of its own, none modal.
+xdotool search --onlyvisible --name '^上達の記録$' >/dev/null || fail "the progress window closed"
+
+for w in "$pairs" "$progress"; do xdotool windowfocus --sync "$w"; xdotool key Escape; sleep 0.3; done
+xdotool windowfocus --sync "$win"
+at 593 40; xdotool click 1   # the exit button
+for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$pid" 2>/dev/null && fail "the program did not end"
+wait "$pid" || fail "the program ended with an error"
+pid=
+echo "PASS: the work curve, progress and weak-pairs windows opened from the grid's menu"

@@ -1,0 +1,111 @@
+// Reading the history file for the progress figures: which lines become points, with what
+// numbers, and what is skipped.
+
+#include "history_points.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QTemporaryDir>
+#include <string>
+
+#include "test_support.h"
+
+namespace keta::test {
+namespace {
+
+struct LineCase {
+    const char* name;
+    const char* line;  // UTF-8, written in code page 932 with CR LF
+    bool isPoint;
+    int answers, correct, wrong, timeLimit;
+    const char* mode;
+};
+
+const LineCase kLines[] = {
+    {"as the drill writes it",
+     "\"2004/05/01\",\"13:05:09\",25,22,3,\"88.0%\",\"0.37/秒\",\"60秒\",\"＋\"", true, 25, 22, 3,
+     60, "＋"},
+    {"difference mode, other limit",
+     "\"2004/05/02\",\"09:00:00\",10,9,1,\"90.0%\",\"0.08/秒\",\"120秒\",\"－\"", true, 10, 9, 1,
+     120, "－"},
+    {"hand-made answers with leading zeros",
+     "\"2004/05/01\",\"13:05:09\",007,5,2,\"71.4%\",\"0.08/秒\",\"60秒\",\"＋\"", true, 7, 5, 2, 60,
+     "＋"},
+    {"answers that are no number: correct + wrong",
+     "\"2004/05/01\",\"13:05:09\",\"abc\",5,2,\"71.4%\",\"0.08/秒\",\"60秒\",\"＋\"", true, 7, 5, 2,
+     60, "＋"},
+    {"a limit without digits is 0",
+     "\"2004/05/01\",\"13:05:09\",3,3,0,\"100.0%\",\"\",\"秒\",\"＋\"", true, 3, 3, 0, 0, "＋"},
+    {"eight items", "\"2004/05/01\",\"13:05:09\",25,22,3,\"88.0%\",\"0.37/秒\",\"60秒\"", false, 0,
+     0, 0, 0, ""},
+    {"ten items", "\"2004/05/01\",\"13:05:09\",25,22,3,\"88.0%\",\"0.37/秒\",\"60秒\",\"＋\",1",
+     false, 0, 0, 0, 0, ""},
+    {"correct count out of 16 bits",
+     "\"2004/05/01\",\"13:05:09\",25,40000,3,\"88.0%\",\"0.37/秒\",\"60秒\",\"＋\"", false, 0, 0,
+     0, 0, ""},
+    {"quoted wrong count",
+     "\"2004/05/01\",\"13:05:09\",25,22,\"3\",\"88.0%\",\"0.37/秒\",\"60秒\",\"＋\"", false, 0, 0,
+     0, 0, ""},
+    {"unclosed quote", "\"2004/05/01,\"13:05:09\",25,22,3,\"88.0%\",\"0.37/秒\",\"60秒\",\"＋\"",
+     false, 0, 0, 0, 0, ""},
+};
+
+TEST(HistoryPoints, EachKindOfLine) {
+    for (const LineCase& c : kLines) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("履歴.txt"));
+        WriteBytes(path, Cp932(c.line) + "\r\n");
+        const HistoryPointsRead read = ReadHistoryPoints(path);
+        EXPECT_EQ(read.status, HistoryPointsRead::Status::Read);
+        ASSERT_EQ(read.points.size(), c.isPoint ? 1u : 0u);
+        EXPECT_EQ(read.skippedLines, c.isPoint ? 0 : 1);
+        if (!c.isPoint) continue;
+        const analysis::HistoryPoint& p = read.points[0];
+        EXPECT_EQ(p.answers, c.answers);
+        EXPECT_EQ(p.correct, c.correct);
+        EXPECT_EQ(p.wrong, c.wrong);
+        EXPECT_EQ(p.timeLimit, c.timeLimit);
+        EXPECT_EQ(p.modeText, c.mode);
+    }
+}
+
+TEST(HistoryPoints, KeepsFileOrderAndSkipsBlankAndBrokenLines) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("履歴.txt"));
+    QByteArray bytes = Cp932("\"2004/05/02\",\"10:00:00\",4,4,0,\"100.0%\",\"0.07/秒\",\"60秒\",\"＋\"");
+    bytes += "\r\n\r\n   \r\n";
+    // Nine items, but a NUL inside one: what a crash leaves in place of a record.
+    bytes += "\"2004/05/01\",\"10:00:00\",4,4,0,\"x\",\"y\",\"60";
+    bytes += '\0';
+    bytes += "\",\"+\"";
+    bytes += "\r\n\xFF\xFF\r\n";  // not code page 932
+    // The last line without its line end, as a hand-made file may have it.
+    bytes += Cp932("\"2004/05/01\",\"09:00:00\",5,3,2,\"60.0%\",\"0.05/秒\",\"60秒\",\"－\"");
+    WriteBytes(path, bytes);
+    const HistoryPointsRead read = ReadHistoryPoints(path);
+    ASSERT_EQ(read.points.size(), 2u);
+    EXPECT_EQ(read.points[0].date, "2004/05/02");
+    EXPECT_EQ(read.points[1].time, "09:00:00");
+    EXPECT_EQ(read.points[1].modeText, "－");
+    EXPECT_EQ(read.skippedLines, 2);  // blank lines are not counted
+}
+
+TEST(HistoryPoints, OnlyARegularFileIsRead) {
+    QTemporaryDir dir;
+    EXPECT_EQ(ReadHistoryPoints(dir.filePath(QStringLiteral("none.txt"))).status,
+              HistoryPointsRead::Status::Missing);
+    EXPECT_EQ(ReadHistoryPoints(dir.path()).status, HistoryPointsRead::Status::NotRegular);
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    // Would block forever if it were opened for reading like a file.
+    EXPECT_EQ(ReadHistoryPoints(fifo).status, HistoryPointsRead::Status::NotRegular);
+    WriteBytes(dir.filePath(QStringLiteral("empty.txt")), "");
+    const HistoryPointsRead empty = ReadHistoryPoints(dir.filePath(QStringLiteral("empty.txt")));
+    EXPECT_EQ(empty.status, HistoryPointsRead::Status::Read);
+    EXPECT_TRUE(empty.points.empty());
+}
+
+}  // namespace
+}  // namespace keta::test

@@ -1,0 +1,214 @@
+#include "analysis_menu.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QStandardPaths>
+
+#include "answer_log.h"
+#include "csv_export.h"
+#include "fonts.h"
+#include "history_grid.h"
+#include "history_model.h"
+#include "history_points.h"
+#include "pairs_window.h"
+#include "progress_window.h"
+#include "work_curve_window.h"
+
+namespace keta {
+namespace {
+
+const QString kHistoryName = QStringLiteral("履歴.txt");
+
+// Counters of a grid row as numbers; item 3 may be hand-made text, and then correct + wrong
+// is what the drill would have written.
+struct RowCounts {
+    int answers = 0;
+    int correct = 0;
+    int wrong = 0;
+};
+
+RowCounts CountsOf(const HistoryModel& model, int row) {
+    RowCounts c;
+    c.correct = model.TextMatrix(row, 4).toInt();
+    c.wrong = model.TextMatrix(row, 5).toInt();
+    bool ok = false;
+    c.answers = model.TextMatrix(row, 3).trimmed().toInt(&ok);
+    if (!ok) c.answers = c.correct + c.wrong;
+    return c;
+}
+
+}  // namespace
+
+AnalysisWindows::AnalysisWindows(HistoryGrid& grid, const HistoryModel& model, QWidget& owner,
+                                 QString folder)
+    : QObject(&owner),
+      grid_(grid),
+      model_(model),
+      owner_(owner),
+      historyPath_(QDir(folder).absoluteFilePath(kHistoryName)),
+      logPath_(QDir(folder).absoluteFilePath(AnswerLog::FileName())) {
+    menu_ = new QMenu(&owner_);
+    menu_->setObjectName(QStringLiteral("analysisMenu"));
+    menu_->setAccessibleName(QStringLiteral("履歴のメニュー"));
+    menu_->setFont(GothicFont(9));
+    QAction* curve = menu_->addAction(QStringLiteral("この回の作業曲線(&W)"));
+    curve->setObjectName(QStringLiteral("actionWorkCurve"));
+    connect(curve, &QAction::triggered, this, [this] { OpenWorkCurve(menuRow_); });
+    QAction* progress = menu_->addAction(QStringLiteral("上達の記録(&P)"));
+    progress->setObjectName(QStringLiteral("actionProgress"));
+    connect(progress, &QAction::triggered, this, &AnalysisWindows::OpenProgress);
+    QAction* pairs = menu_->addAction(QStringLiteral("苦手な数字の組(&D)"));
+    pairs->setObjectName(QStringLiteral("actionPairs"));
+    connect(pairs, &QAction::triggered, this, &AnalysisWindows::OpenPairs);
+    menu_->addSeparator();
+    QAction* history = menu_->addAction(QStringLiteral("履歴をCSVに書き出す(&H)..."));
+    history->setObjectName(QStringLiteral("actionExportHistory"));
+    connect(history, &QAction::triggered, this, &AnalysisWindows::ExportHistory);
+    QAction* answers = menu_->addAction(QStringLiteral("解答ログをCSVに書き出す(&L)..."));
+    answers->setObjectName(QStringLiteral("actionExportAnswers"));
+    connect(answers, &QAction::triggered, this, &AnalysisWindows::ExportAnswers);
+
+    connect(&grid_, &HistoryGrid::contextMenuAsked, this, &AnalysisWindows::ShowMenu);
+}
+
+AnalysisWindows::~AnalysisWindows() = default;
+
+WorkCurveWindow* AnalysisWindows::WorkCurve() const { return workCurve_; }
+ProgressWindow* AnalysisWindows::Progress() const { return progress_; }
+PairsWindow* AnalysisWindows::Pairs() const { return pairs_; }
+
+void AnalysisWindows::ShowMenu(int gridRow, const QPoint& globalPos) {
+    menuRow_ = gridRow;
+    const QList<QAction*> actions = menu_->actions();
+    if (!actions.isEmpty()) actions.front()->setEnabled(gridRow >= 1 && gridRow < model_.Rows());
+    menu_->popup(globalPos);
+}
+
+QString AnalysisWindows::RowLine(const HistoryModel& model, int gridRow) {
+    QStringList cells;
+    for (int col = 1; col < HistoryModel::kGridColumns; ++col) {
+        cells << model.TextMatrix(gridRow, col);
+    }
+    return model.TextMatrix(gridRow, 0) + QStringLiteral(": ") + cells.join(u' ');
+}
+
+void AnalysisWindows::Present(QWidget& window) {
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
+void AnalysisWindows::OpenWorkCurve(int gridRow) {
+    if (gridRow < 1 || gridRow >= model_.Rows()) return;
+    const RowCounts counts = CountsOf(model_, gridRow);
+    QString why;
+    std::optional<analysis::RoundRecord> round;
+    if (AnswerLog* log = Log(&why)) {
+        round = log->FindRoundBySave(model_.TextMatrix(gridRow, 1), model_.TextMatrix(gridRow, 2),
+                                     counts.answers, counts.correct, counts.wrong);
+    }
+    if (!round) {
+        Tell(QStringLiteral("この回（%1）の解答は解答ログにありません。解答ログができる前の回か、"
+                            "記録できなかった回です。")
+                 .arg(model_.TextMatrix(gridRow, 0)),
+             false);
+        return;
+    }
+    if (workCurve_ == nullptr) workCurve_ = new WorkCurveWindow(&owner_);
+    workCurve_->ShowRound(RowLine(model_, gridRow), *round);
+    Present(*workCurve_);
+}
+
+void AnalysisWindows::OpenProgress() {
+    const HistoryPointsRead read = ReadHistoryPoints(historyPath_);
+    if (read.status == HistoryPointsRead::Status::NotRegular ||
+        read.status == HistoryPointsRead::Status::Failed) {
+        Tell(QStringLiteral("%1 を読み込めませんでした。").arg(kHistoryName), true);
+        return;
+    }
+    if (progress_ == nullptr) progress_ = new ProgressWindow(&owner_);
+    progress_->ShowHistory(read.points, read.skippedLines);
+    Present(*progress_);
+}
+
+void AnalysisWindows::OpenPairs() {
+    if (pairs_ == nullptr) pairs_ = new PairsWindow(&owner_);
+    QString why;
+    if (AnswerLog* log = Log(&why)) {
+        const std::vector<analysis::RoundRecord> rounds = log->LoadAllRounds();
+        pairs_->ShowRounds(rounds);
+    } else {
+        pairs_->ShowUnavailable(why);
+    }
+    Present(*pairs_);
+}
+
+AnswerLog* AnalysisWindows::Log(QString* why) {
+    if (log_ != nullptr && log_->IsAvailable()) return log_.get();
+    log_.reset();
+    if (!QFileInfo::exists(logPath_)) {
+        *why = QStringLiteral("解答ログがまだありません。1回遊ぶとできます。");
+        return nullptr;
+    }
+    // Read-only: the program's own connection writes; this one never changes the file. Kept
+    // open, since opening checks the whole file.
+    log_ = std::make_unique<AnswerLog>(logPath_, nullptr, 2000, AnswerLog::Access::ReadOnly);
+    if (!log_->Open()) {
+        *why = QStringLiteral("解答ログを読み込めませんでした。") + log_->LastError();
+        log_.reset();
+        return nullptr;
+    }
+    return log_.get();
+}
+
+void AnalysisWindows::ExportHistory() { Export(false); }
+void AnalysisWindows::ExportAnswers() { Export(true); }
+
+void AnalysisWindows::Export(bool answers) {
+    const QString title = answers ? QStringLiteral("解答ログをCSVに書き出す")
+                                  : QStringLiteral("履歴をCSVに書き出す");
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
+    const QString suggested =
+        QDir(folder).filePath(answers ? QStringLiteral("解答ログ.csv") : QStringLiteral("履歴.csv"));
+    const QString path =
+        askPath_ ? askPath_(title, suggested)
+                 : QFileDialog::getSaveFileName(&owner_, title, suggested,
+                                                QStringLiteral("CSV ファイル (*.csv)"));
+    if (path.isEmpty()) return;
+    // Never over the program's own files: the CSV would replace them.
+    const QString target = QFileInfo(path).absoluteFilePath();
+    const QDir data = QFileInfo(historyPath_).absoluteDir();
+    if (target == QFileInfo(historyPath_).absoluteFilePath() ||
+        target == data.absoluteFilePath(QStringLiteral("設定.txt")) ||
+        target.startsWith(QFileInfo(logPath_).absoluteFilePath())) {
+        Tell(QStringLiteral("%1 はケタトビのデータファイルです。別の名前を選んでください。").arg(path),
+             true);
+        return;
+    }
+    QString error;
+    const bool done = answers ? ExportAnswersCsv(logPath_, path, &error)
+                              : ExportHistoryCsv(historyPath_, path, &error);
+    if (done) {
+        Tell(QStringLiteral("%1 に書き出しました。").arg(QDir::toNativeSeparators(path)), false);
+    } else {
+        Tell(error, true);
+    }
+}
+
+void AnalysisWindows::Tell(const QString& text, bool problem) {
+    if (tell_) {
+        tell_(text, problem);
+        return;
+    }
+    if (problem) {
+        QMessageBox::warning(&owner_, QStringLiteral("ケタトビ"), text);
+    } else {
+        QMessageBox::information(&owner_, QStringLiteral("ケタトビ"), text);
+    }
+}
+
+}  // namespace keta

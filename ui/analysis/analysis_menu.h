@@ -1,0 +1,82 @@
+#pragma once
+// The history grid's context menu and the analysis windows it opens: the work curve of a
+// round, progress over the saved results, weak digit pairs, and the CSV exports. Nothing of it
+// shows in the main window until the menu is asked for.
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class QMenu;
+class QWidget;
+
+namespace keta {
+
+class AnswerLog;
+class HistoryGrid;
+class HistoryModel;
+class PairsWindow;
+class ProgressWindow;
+class WorkCurveWindow;
+
+class AnalysisWindows : public QObject {
+    Q_OBJECT
+
+public:
+    // `folder` holds the history file and the answer log; the windows are children of `owner`.
+    AnalysisWindows(HistoryGrid& grid, const HistoryModel& model, QWidget& owner, QString folder);
+    ~AnalysisWindows() override;
+
+    // The menu for grid row `gridRow` (0: none), opened at `globalPos`.
+    void ShowMenu(int gridRow, const QPoint& globalPos);
+    QMenu* Menu() const { return menu_; }
+
+    // The work curve of the round saved as grid row `gridRow`; says so when the log lacks it.
+    void OpenWorkCurve(int gridRow);
+    void OpenProgress();
+    void OpenPairs();
+    void ExportHistory();
+    void ExportAnswers();
+
+    // The windows once opened, nullptr before.
+    WorkCurveWindow* WorkCurve() const;
+    ProgressWindow* Progress() const;
+    PairsWindow* Pairs() const;
+
+    // Where an export goes: asks with a save dialog unless a test gives its own answer
+    // (empty: cancelled).
+    using PathAsker = std::function<QString(const QString& title, const QString& suggested)>;
+    void SetPathAsker(PathAsker asker) { askPath_ = std::move(asker); }
+    // How the user is told something: a message box unless a test listens instead.
+    using Teller = std::function<void(const QString& text, bool problem)>;
+    void SetTeller(Teller teller) { tell_ = std::move(teller); }
+
+    // The grid row as one line of text, the work curve window's title.
+    static QString RowLine(const HistoryModel& model, int gridRow);
+
+private:
+    // The answer log for reading, opened at the first need; nullptr and the reason in words
+    // when there is none yet or it cannot be read.
+    AnswerLog* Log(QString* why);
+    void Export(bool answers);
+    void Tell(const QString& text, bool problem);
+    static void Present(QWidget& window);
+
+    HistoryGrid& grid_;
+    const HistoryModel& model_;
+    QWidget& owner_;
+    QString historyPath_;
+    QString logPath_;
+    std::unique_ptr<AnswerLog> log_;
+    QMenu* menu_ = nullptr;
+    int menuRow_ = 0;
+    QPointer<WorkCurveWindow> workCurve_;
+    QPointer<ProgressWindow> progress_;
+    QPointer<PairsWindow> pairs_;
+    PathAsker askPath_;
+    Teller tell_;
+};
+
+}  // namespace keta
