@@ -1,8 +1,7 @@
-# Front door of the build: installs what is missing, then drives CMake.
-BUILD      ?= build
-ASAN_BUILD ?= build-asan
-JOBS       ?= $(shell nproc)
-DATA_DIR   ?= $(HOME)/.local/share/ketatobi
+# Front door of the build: installs what is missing, then drives CMake through the presets of
+# CMakePresets.json (normal: build/, sanitizer: build-asan/, fuzz: build-fuzz/, release:
+# build-release/).
+JOBS ?= $(shell nproc)
 
 .PHONY: all deps configure build run test test-normal test-asan bench package lint fuzz clean
 
@@ -11,44 +10,46 @@ all: build
 deps:
 	@scripts/install-deps.sh
 
-$(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Configured again when the presets change, so that an older folder takes the new settings.
+build/CMakeCache.txt: CMakePresets.json
+	cmake --preset normal
 
-configure: deps $(BUILD)/CMakeCache.txt
+configure: deps build/CMakeCache.txt
 
 build: configure
-	cmake --build $(BUILD) -j $(JOBS)
+	cmake --build --preset normal -j $(JOBS)
 
-# Starts the program inside the per-user data folder that holds its two data files.
+# The data files live in the per-user data folder, as when started from the desktop menu.
 run: build
-	mkdir -p "$(DATA_DIR)"
-	cd "$(DATA_DIR)" && exec "$(CURDIR)/$(BUILD)/app/ketatobi"
+	build/app/ketatobi --user-data
 
 test: test-normal test-asan
 
 test-normal: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	ctest --preset normal -j $(JOBS)
 
 # The same tests with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKETATOBI_SANITIZE=ON -DKETATOBI_BENCH=OFF
-	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen \
-	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
-	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
-	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-	  ctest --output-on-failure -j $(JOBS)
+	cmake --preset sanitizer
+	cmake --build --preset sanitizer -j $(JOBS)
+	ctest --preset sanitizer -j $(JOBS)
 
 bench: build
-	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
-	@for b in $(BUILD)/bench/bench_*; do \
+	cmake --build --preset normal -j $(JOBS) --target benchmarks
+	@for b in build/bench/bench_*; do \
 	  if [ -f "$$b" ] && [ -x "$$b" ]; then echo "== $$b"; QT_QPA_PLATFORM=offscreen "$$b" || exit 1; fi; \
 	done
 
-# A .deb of the program, its help, icon, desktop entry and metadata.
-package: build
-	cd $(BUILD) && cpack -G DEB
-	@ls -l $(BUILD)/*.deb
+# A .deb of the program alone (no test packages needed), hardened, checked by lintian when it
+# is installed.
+package: deps
+	cmake --preset release
+	cmake --build --preset release -j $(JOBS)
+	cd build-release && cpack -G DEB
+	@ls -l build-release/*.deb
+	@if command -v lintian >/dev/null; then \
+	  lintian --fail-on error,warning --display-info build-release/*.deb; \
+	fi
 
 # libFuzzer targets (clang) for the file readers and the number reading, 60 seconds each.
 fuzz: deps
@@ -59,7 +60,7 @@ SOURCES = $(shell git ls-files 'engine/*.cpp' 'store/*.cpp' 'ui/*.cpp' 'app/*.cp
 FORMATTED = $(shell git ls-files '*.cpp' '*.h')
 lint: build
 	clang-format --dry-run -Werror $(FORMATTED)
-	clang-tidy -p $(BUILD) --quiet $(SOURCES)
+	clang-tidy -p build --quiet $(SOURCES)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf build build-asan build-release

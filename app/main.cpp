@@ -1,13 +1,57 @@
 // ケタトビ: a drill in mental arithmetic and typing speed.
 
 #include <QApplication>
+#include <QTextStream>
+#include <cstdio>
 
+#include "command_line.h"
 #include "shell.h"
+#include "translations.h"
+
+namespace {
+
+QStringList RawArguments(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+int WithoutWindow(const keta::CommandLine& line) {
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return keta::RunWithoutWindow(line, out, err);
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
+    QCoreApplication::setApplicationName(QStringLiteral("ketatobi"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KETATOBI_VERSION));
+
+    // Help, version, exports and usage errors need no display: they are done before the
+    // toolkit connects to one. Options of Qt's own are known only after QApplication took them.
+    const keta::CommandLine early = keta::ParseCommandLine(RawArguments(argc, argv));
+    if (early.action != keta::CommandLine::Action::Run &&
+        (early.action != keta::CommandLine::Action::Fail ||
+         !keta::MayHoldToolkitOptions(RawArguments(argc, argv)))) {
+        const QCoreApplication core(argc, argv);
+        return WithoutWindow(early);
+    }
+
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("ketatobi"));
-    QApplication::setApplicationDisplayName(QStringLiteral("ケタトビ"));
+    // The desktop entry's name, so that the desktop finds the program's icon and entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.ketatobi.Ketatobi"));
+    const keta::CommandLine line = keta::ParseCommandLine(QCoreApplication::arguments());
+    if (line.action != keta::CommandLine::Action::Run) return WithoutWindow(line);
+    QString error;
+    if (!keta::EnterDataFolder(line, &error)) {
+        QTextStream(stderr) << "ketatobi: " << error << '\n';
+        return 1;
+    }
+
+    // No display name: Qt would append it to every window title, and the titles are the
+    // program's own texts.
+    keta::InstallQtTranslations(app);
     keta::Shell shell;
     shell.Form_Load();
     return QApplication::exec();

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the build into a temporary DESTDIR and starts the installed program through its
-# launcher on the offscreen platform, with a fresh home folder.
+# Installs the build into a temporary DESTDIR and starts the installed program the way its
+# desktop entry does (the Exec line, found on PATH), on the offscreen platform with a fresh home
+# folder; the program must stay up and work in the per-user data folder.
 # Usage: install_and_start.sh BUILD_DIR
 set -euo pipefail
 build=$1
@@ -10,16 +11,31 @@ trap '[[ -n $pid ]] && kill $pid 2>/dev/null; rm -rf "$root"' EXIT
 
 DESTDIR="$root/dest" cmake --install "$build" --prefix /usr >/dev/null
 prefix="$root/dest/usr"
-for f in bin/ketatobi bin/ketatobi-launcher share/ketatobi/help/VexoHelp.chm \
-         share/applications/ketatobi.desktop share/metainfo/org.ketatobi.Ketatobi.metainfo.xml \
-         share/icons/hicolor/scalable/apps/ketatobi.svg share/icons/hicolor/48x48/apps/ketatobi.png; do
+desktop=share/applications/org.ketatobi.Ketatobi.desktop
+for f in bin/ketatobi share/ketatobi/help/VexoHelp.chm "$desktop" \
+         share/metainfo/org.ketatobi.Ketatobi.metainfo.xml \
+         share/icons/hicolor/scalable/apps/ketatobi.svg share/icons/hicolor/48x48/apps/ketatobi.png \
+         share/man/man6/ketatobi.6.gz share/doc/ketatobi/copyright share/doc/ketatobi/changelog.gz; do
     [[ -e "$prefix/$f" ]] || { echo "FAIL: $f not installed"; exit 1; }
 done
+gzip -t "$prefix/share/man/man6/ketatobi.6.gz" || { echo "FAIL: the manual page is no gzip file"; exit 1; }
 
-export HOME="$root/home" XDG_DATA_HOME= QT_QPA_PLATFORM=offscreen
-mkdir -p "$HOME"
-"$prefix/bin/ketatobi-launcher" & pid=$!
-sleep 3
+exec_line=$(sed -n 's/^Exec=//p' "$prefix/$desktop")
+[[ -n $exec_line ]] || { echo "FAIL: no Exec line in $desktop"; exit 1; }
+export HOME="$root/home" XDG_DATA_HOME= QT_QPA_PLATFORM=offscreen PATH="$prefix/bin:$PATH"
+mkdir -p "$HOME/elsewhere"
+cd "$HOME/elsewhere"  # the desktop starts programs in any folder
+# shellcheck disable=SC2086  # the Exec line is split into words, as the desktop does
+$exec_line & pid=$!
+data=$(realpath -m "$HOME/.local/share/ketatobi")
+cwd=
+for _ in $(seq 20); do
+    sleep 0.2
+    cwd=$(readlink "/proc/$pid/cwd" || true)
+    [[ $cwd == "$data" ]] && break
+done
+sleep 1
 kill -0 "$pid" || { echo "FAIL: the installed program did not stay up"; exit 1; }
-[[ -d "$HOME/.local/share/ketatobi" ]] || { echo "FAIL: no data folder was created"; exit 1; }
-echo "PASS: installed $(find "$prefix" -type f | wc -l) files; the program runs from the install"
+[[ -d "$data" ]] || { echo "FAIL: no data folder was created"; exit 1; }
+[[ $cwd == "$data" ]] || { echo "FAIL: the program works in '$cwd', not in $data"; exit 1; }
+echo "PASS: installed $(find "$prefix" -type f | wc -l) files; '$exec_line' runs from the install"

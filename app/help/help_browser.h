@@ -19,7 +19,6 @@ public:
     // chm:///index.html for the archive path "/index.html".
     static QUrl urlFor(const QString& archivePath);
 
-    const ChmArchive& archive() const { return *archive_; }
     // Shows the archive's default topic.
     void showDefaultTopic();
 
