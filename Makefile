@@ -2,6 +2,8 @@
 # CMakePresets.json (normal: build/, sanitizer: build-asan/, fuzz: build-fuzz/, release:
 # build-release/).
 JOBS ?= $(shell nproc)
+# In CI (CI=true) every compiler warning fails the build.
+WERROR = -DKETATOBI_WERROR=$(if $(CI),ON,OFF)
 
 .PHONY: all deps configure build run test test-normal test-asan bench package lint fuzz clean
 
@@ -12,7 +14,7 @@ deps:
 
 # Configured again when the presets change, so that an older folder takes the new settings.
 build/CMakeCache.txt: CMakePresets.json
-	cmake --preset normal
+	cmake --preset normal $(WERROR)
 
 configure: deps build/CMakeCache.txt
 
@@ -30,7 +32,7 @@ test-normal: build
 
 # The same tests with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
-	cmake --preset sanitizer
+	cmake --preset sanitizer $(WERROR)
 	cmake --build --preset sanitizer -j $(JOBS)
 	ctest --preset sanitizer -j $(JOBS)
 
@@ -56,7 +58,7 @@ fuzz: deps
 	scripts/fuzz.sh
 
 # clang-tidy over the program's code and clang-format over everything, both at zero findings.
-SOURCES = $(shell git ls-files 'engine/*.cpp' 'store/*.cpp' 'ui/*.cpp' 'app/*.cpp' 'app/**/*.cpp')
+SOURCES = $(shell git ls-files 'engine/*.cpp' 'analysis/*.cpp' 'store/*.cpp' 'ui/*.cpp' 'app/*.cpp' 'app/**/*.cpp')
 FORMATTED = $(shell git ls-files '*.cpp' '*.h')
 lint: build
 	clang-format --dry-run -Werror $(FORMATTED)

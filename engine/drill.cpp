@@ -41,12 +41,32 @@ void Drill::RefillRow() {
     }
 }
 
+void Drill::ResetBoxes(std::initializer_list<BoxStep> steps) {
+    // Box by box, every step for one box before the next box: clearing a box runs its change
+    // handling, which must see the boxes before it already reset and those after it not yet.
+    for (int i = 1; i <= kBoxCount; ++i) {
+        for (const BoxStep step : steps) {
+            switch (step) {
+                case BoxStep::Hide:
+                    view_.SetBoxVisible(i, false);
+                    break;
+                case BoxStep::Show:
+                    view_.SetBoxVisible(i, true);
+                    break;
+                case BoxStep::White:
+                    view_.SetBoxBackground(i, PaletteColour::White);
+                    break;
+                case BoxStep::Clear:
+                    SetBoxText(i, "");
+                    break;
+            }
+        }
+    }
+}
+
 void Drill::ResetRowAtStartup() {
     for (int j = 1; j <= kDigitCount; ++j) view_.SetDigitCaption(j, "");
-    for (int i = 1; i <= kBoxCount; ++i) {
-        view_.SetBoxVisible(i, false);
-        SetBoxText(i, "");
-    }
+    ResetBoxes({BoxStep::Hide, BoxStep::Clear});
 }
 
 void Drill::txtKaitou_Change(std::int16_t i) {
@@ -98,11 +118,7 @@ void Drill::RefillAfterLastBox() {
     const bool outer = state_.blnRefilling;
     state_.blnRefilling = true;
     RefillRow();
-    for (int j = 1; j <= kBoxCount; ++j) {
-        view_.SetBoxBackground(j, PaletteColour::White);
-        SetBoxText(j, "");
-        view_.SetBoxVisible(j, true);
-    }
+    ResetBoxes({BoxStep::White, BoxStep::Clear, BoxStep::Show});
     view_.FocusBox(1);
     state_.blnRefilling = outer;
 }
@@ -121,11 +137,7 @@ void Drill::cmdStart_Click() {
     state_.intStep = 0;
     view_.SetBarWidth(static_cast<float>(state_.intHaba));
     for (int j = 1; j <= kDigitCount; ++j) view_.SetDigitCaption(j, "");
-    for (int i = 1; i <= kBoxCount; ++i) {
-        view_.SetBoxVisible(i, false);
-        view_.SetBoxBackground(i, PaletteColour::White);
-        SetBoxText(i, "");
-    }
+    ResetBoxes({BoxStep::Hide, BoxStep::White, BoxStep::Clear});
     for (ResultLabel label :
          {ResultLabel::Ok, ResultLabel::Ng, ResultLabel::Byou, ResultLabel::Ritu})
         view_.SetResultCaption(label, "");
@@ -158,7 +170,7 @@ void Drill::tmrStart_Timer() {
 
     state_.blnCountdown = False;
     RefillRow();
-    for (int i = 1; i <= kBoxCount; ++i) view_.SetBoxVisible(i, true);
+    ResetBoxes({BoxStep::Show});
     state_.lngNow = WholeSecondsNow();
     const long long end = static_cast<long long>(state_.lngNow) + state_.intJikan;
     state_.lngEnd = static_cast<std::int32_t>(std::clamp<long long>(

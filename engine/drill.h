@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 #include "answer_observer.h"
@@ -44,6 +45,9 @@ public:
     void CloseRound();
 
 private:
+    // What a reset of the row does to each answer box, in the order given.
+    enum class BoxStep { Hide, Show, White, Clear };
+    void ResetBoxes(std::initializer_list<BoxStep> steps);
     void ScoreAnswer(int i, const std::string& text);
     void RefillAfterLastBox();
     std::int32_t WholeSecondsNow();

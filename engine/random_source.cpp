@@ -14,7 +14,7 @@ void RandomSource::Reseed(double secondsSinceMidnight) {
 
 float RandomSource::Next() {
     // 24 random bits make every single-precision value in [0, 1) on a 2^-24 grid equally likely.
-    const std::uint32_t r = engine_() >> 8;
+    const auto r = static_cast<std::uint32_t>(engine_() >> 8);
     return static_cast<float>(r) * (1.0f / 16777216.0f);
 }
 

@@ -14,6 +14,7 @@
 #include <array>
 #include <memory>
 
+#include "control_array.h"
 #include "drill.h"
 #include "drill_view.h"
 #include "list_pick_combo.h"
@@ -55,9 +56,9 @@ public:
     QToolButton* cmdEnd = nullptr;
     QFrame* Frame1 = nullptr;
     QFrame* Frame2 = nullptr;
-    std::array<QFrame*, 2> Line1{};
-    std::array<QLabel*, 4> imgStart{};
-    std::array<QLabel*, 2> Label1{};
+    ControlArray<QFrame, 2> Line1;
+    ControlArray<QLabel, 4> imgStart;
+    ControlArray<QLabel, 2> Label1;
     ListPickCombo* cboJikan = nullptr;
     ListPickCombo* cboMode = nullptr;
     QToolButton* chkAs = nullptr;
@@ -67,8 +68,8 @@ public:
     QLabel* lblByou = nullptr;
     QFrame* shpJikanK = nullptr;
     QFrame* shpJikanB = nullptr;
-    std::array<QLabel*, kDigitCount + 1> lblMondai{};
-    std::array<QLineEdit*, kBoxCount + 1> txtKaitou{};
+    ControlArray<QLabel, kDigitCount + 1> lblMondai;
+    ControlArray<QLineEdit, kBoxCount + 1> txtKaitou;
     HistoryGrid* msgRireki = nullptr;
     QTimer* tmrStart = nullptr;
     QTimer* tmrBp = nullptr;

@@ -105,24 +105,24 @@ QVariant HelpBrowser::loadResource(int type, const QUrl& name) {
             return notFoundPage(url.path(), urlFor(archive_->defaultTopic()).toString());
         return {};
     }
-    const QByteArray data = archive_->object(exact);
+    const QByteArray bytes = archive_->object(exact);
     switch (type) {
         case QTextDocument::HtmlResource:
-            return decodeHtml(data);
+            return decodeHtml(bytes);
         case QTextDocument::ImageResource: {
             QImage image;
-            if (looksLikeSvg(exact, data)) image = renderSvg(data, devicePixelRatioF());
-            if (image.isNull()) image = QImage::fromData(data);
+            if (looksLikeSvg(exact, bytes)) image = renderSvg(bytes, devicePixelRatioF());
+            if (image.isNull()) image = QImage::fromData(bytes);
             if (image.isNull()) return {};
             return image;
         }
         case QTextDocument::StyleSheetResource:
         case QTextDocument::MarkdownResource: {
             QStringDecoder utf8(QStringDecoder::Utf8);  // also drops a BOM
-            return QString(utf8(data));
+            return QString(utf8(bytes));
         }
         default:
-            return data;
+            return bytes;
     }
 }
 

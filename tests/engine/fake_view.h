@@ -8,6 +8,7 @@
 #include "clock.h"
 #include "drill.h"
 #include "drill_view.h"
+#include "layout_twips.h"
 
 namespace keta::test {
 
@@ -26,7 +27,7 @@ public:
     std::string lblOk, lblNg, lblRitu, lblByou;
     bool startEnabled = false;
     std::string focus;  // "box3", "start", ...
-    float barWidth = 8745;
+    float barWidth = kTimeBarTwips.width;
     std::vector<std::string> log;  // one entry per call, in order
 
     void SetDigitCaption(int j, const std::string& c) override {
@@ -97,7 +98,7 @@ struct Rig {
         view.boxes[1].text = "8";
         drill.State().intJikan = 60;
         drill.State().intAs = 1;
-        drill.State().intHaba = 8745;
+        drill.State().intHaba = kTimeBarTwips.width;  // what start-up reads back
         drill.AttachSave([this] {
             ++saves;
             savedStates.push_back(drill.State());

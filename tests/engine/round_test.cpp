@@ -41,7 +41,7 @@ TEST_F(Round, StartButtonShowsNoTraceOfTheCloseInsideIt) {
     EXPECT_EQ(rig.view.Count("focus=start"), 1);
     EXPECT_EQ(s.blnOwari, True);
     EXPECT_EQ(s.intMonsu, 0);
-    EXPECT_EQ(rig.view.barWidth, 8745.0f);
+    EXPECT_EQ(rig.view.barWidth, static_cast<float>(kTimeBarTwips.width));
     for (int j = 1; j <= kDigitCount; ++j) EXPECT_EQ(rig.view.digits[j], "");
     for (int i = 1; i <= kBoxCount; ++i) {
         EXPECT_FALSE(rig.view.boxes[i].visible);
