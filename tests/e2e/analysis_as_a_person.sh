@@ -6,29 +6,15 @@
 # Usage: analysis_as_a_person.sh PROGRAM
 set -euo pipefail
 
-program=$1
-work=$(mktemp -d)
-shots=${E2E_SHOT_DIR:-$PWD}
-pid=
-cleanup() { [[ -n $pid ]] && kill "$pid" 2>/dev/null || true; rm -rf "$work"; }
-trap cleanup EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    import -window root "$shots/e2e-analysis-failure.png" 2>/dev/null &&
-        echo "screenshot: $shots/e2e-analysis-failure.png" >&2
-    exit 1
-}
+name=analysis
+source "$(dirname "$0")/person.sh"
 # The window whose title matches, once it is shown.
 window_named() { timeout 15 xdotool search --sync --onlyvisible --name "$1" | head -n 1; }
 
-cd "$work"
 printf '10,1\r\n' > 設定.txt
 : > 履歴.txt
 
-"$program" & pid=$!
-win=$(window_named 'ケタトビ') || fail "no main window"
-sleep 1
-eval "$(xdotool getwindowgeometry --shell "$win")"   # X, Y
+start_program
 at() { xdotool mousemove $((X + $1)) $((Y + $2)); }
 
 at 373 40; xdotool click 1   # the start button
@@ -75,9 +61,5 @@ xdotool search --onlyvisible --name '^上達の記録$' >/dev/null || fail "the 
 
 for w in "$pairs" "$progress"; do xdotool windowfocus --sync "$w"; xdotool key Escape; sleep 0.3; done
 xdotool windowfocus --sync "$win"
-at 593 40; xdotool click 1   # the exit button
-for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$pid" 2>/dev/null && fail "the program did not end"
-wait "$pid" || fail "the program ended with an error"
-pid=
+stop_program
 echo "PASS: the work curve, progress and weak-pairs windows opened from the grid's menu"

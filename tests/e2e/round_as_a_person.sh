@@ -5,28 +5,13 @@
 # Usage: round_as_a_person.sh PROGRAM
 set -euo pipefail
 
-program=$1
-work=$(mktemp -d)
-shots=${E2E_SHOT_DIR:-$PWD}
-pid=
-cleanup() { [[ -n $pid ]] && kill "$pid" 2>/dev/null || true; rm -rf "$work"; }
-trap cleanup EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    import -window root "$shots/e2e-failure.png" 2>/dev/null && echo "screenshot: $shots/e2e-failure.png" >&2
-    exit 1
-}
-
-cd "$work"
+name=round
+source "$(dirname "$0")/person.sh"
 printf '10,1\r\n' > 設定.txt
 : > 履歴.txt
 settings_before=$(od -An -tx1 設定.txt)
 
-"$program" & pid=$!
-win=$(timeout 20 xdotool search --sync --onlyvisible --name 'ケタトビ' | head -n 1) || fail "no window"
-sleep 1
-eval "$(xdotool getwindowgeometry --shell "$win")"   # X, Y
-click() { xdotool mousemove $((X + $1)) $((Y + $2)) click 1; }
+start_program
 
 click 373 40        # the start button
 sleep 3.6           # three countdown ticks; play starts on the third
@@ -53,10 +38,6 @@ want_rate=$(awk -v o="$ok" 'BEGIN { printf "\"%.2f/秒\"", o / 10 }')
 [[ $limit == '"10秒"' ]] || fail "limit $limit"
 [[ $mode == '"＋"' ]] || fail "mode $mode"
 
-click 593 40        # the exit button
-for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$pid" 2>/dev/null && fail "the program did not end"
-wait "$pid" || fail "the program ended with an error"
-pid=
+stop_program
 [[ $(od -An -tx1 設定.txt) == "$settings_before" ]] || fail "the settings file changed"
 echo "PASS: one round played, $answers answers saved, exit closed the program"

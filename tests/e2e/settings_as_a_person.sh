@@ -5,30 +5,15 @@
 # Usage: settings_as_a_person.sh PROGRAM
 set -euo pipefail
 
-program=$1
-work=$(mktemp -d)
-shots=${E2E_SHOT_DIR:-$PWD}
-pid=
-cleanup() { [[ -n $pid ]] && kill "$pid" 2>/dev/null || true; rm -rf "$work"; }
-trap cleanup EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    import -window root "$shots/e2e-settings-failure.png" 2>/dev/null &&
-        echo "screenshot: $shots/e2e-settings-failure.png" >&2
-    exit 1
-}
+name=settings
+source "$(dirname "$0")/person.sh"
 settings() { od -An -c 設定.txt | tr -s ' ' | sed 's/^ //'; }
 
-cd "$work"
 printf '60,1\r\n' > 設定.txt
 : > 履歴.txt
 
-"$program" & pid=$!
-win=$(timeout 20 xdotool search --sync --onlyvisible --name 'ケタトビ' | head -n 1) || fail "no window"
-sleep 1
+start_program
 [[ $(xdotool getwindowname "$win") == 'ケタトビ' ]] || fail "window title '$(xdotool getwindowname "$win")'"
-eval "$(xdotool getwindowgeometry --shell "$win")"   # X, Y
-click() { xdotool mousemove $((X + $1)) $((Y + $2)) click 1; }
 before=$(settings)
 
 # Typing into the limit's field and leaving it with Tab, or with Enter, is no pick.
@@ -63,9 +48,5 @@ import -window root "$shots/e2e-clear-confirmation.png" 2>/dev/null || true
 xdotool key Escape
 sleep 0.3
 
-click 593 40        # the exit button
-for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$pid" 2>/dev/null && fail "the program did not end"
-wait "$pid" || fail "the program ended with an error"
-pid=
+stop_program
 echo "PASS: typing is no pick, the list picked $line, titles are the program's own"
