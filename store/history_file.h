@@ -32,7 +32,7 @@ public:
     // Fills the grid from the file and scrolls to the newest record. Lines that are not
     // records are skipped and reported once; the file itself is never changed here. Only a
     // regular file is read, and only its records are kept; when even they do not fit in
-    // memory, the user is told and the grid stays empty.
+    // memory (or pass 4 GiB), the user is told and the grid stays empty.
     void LoadRireki();
     // Asks, then empties the file and the grid. When the file cannot be emptied, says so and
     // leaves the grid as it is.

@@ -86,9 +86,7 @@ void HistoryModel::SetFileRows(HistoryLines lines) {
 HistoryModel::RowTexts HistoryModel::DecodeFileRow(int row, qsizetype maxChars) const {
     RowTexts cells;
     cells[0] = QString::number(row);
-    const auto k = static_cast<std::size_t>(row - 1);
-    const qsizetype begin = file_.starts[k];
-    const QByteArrayView line(file_.bytes.constData() + begin, file_.starts[k + 1] - begin);
+    const QByteArrayView line = file_.Line(row - 1);
     RecordScanner scanner(decoder_);
     scanner.Feed(line);
     if (scanner.Finish() != RecordScanner::Verdict::Record) return cells;  // never loaded so

@@ -14,9 +14,13 @@
 // the file, keep every character.
 
 #include <QAbstractTableModel>
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 #include <array>
+#include <cstdint>
+#include <limits>
 #include <map>
 #include <vector>
 
@@ -25,11 +29,19 @@
 namespace keta {
 
 // The lines of the history file that are records, as read: their bytes one after another,
-// without line ends, and where each begins.
+// without line ends, and where each begins. Offsets are 32-bit, half the index of a long
+// history; the loader keeps the bytes below 4 GiB.
 struct HistoryLines {
+    static constexpr qsizetype kMostBytes = std::numeric_limits<std::uint32_t>::max();
+
     QByteArray bytes;
-    std::vector<qsizetype> starts{0};  // where each line begins, then where the last one ends
+    std::vector<std::uint32_t> starts{0};  // where each line begins, then where the last one ends
     int Count() const { return static_cast<int>(starts.size()) - 1; }
+    // Line `k`, 0-based.
+    QByteArrayView Line(int k) const {
+        const auto i = static_cast<std::size_t>(k);
+        return QByteArrayView(bytes.constData() + starts[i], starts[i + 1] - starts[i]);
+    }
 };
 
 class HistoryModel : public QAbstractTableModel {
