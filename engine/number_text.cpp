@@ -17,8 +17,8 @@ std::size_t NextChar(std::string_view s, std::size_t pos, char& out) {
         const auto b1 = static_cast<unsigned char>(s[pos + 1]);
         const auto b2 = static_cast<unsigned char>(s[pos + 2]);
         unsigned code = 0;
-        if (b1 == 0xBC && b2 >= 0x81 && b2 <= 0xBF) code = 0xFF00 + (b2 - 0x80);
-        if (b1 == 0xBD && b2 >= 0x80 && b2 <= 0x9E) code = 0xFF40 + (b2 - 0x80);
+        if (b1 == 0xBC && b2 >= 0x81 && b2 <= 0xBF) code = 0xFF00u + (b2 - 0x80u);
+        if (b1 == 0xBD && b2 >= 0x80 && b2 <= 0x9E) code = 0xFF40u + (b2 - 0x80u);
         if (code != 0) {
             const unsigned ascii = code - 0xFF00 + 0x20;
             if ((ascii >= '0' && ascii <= '9') || ascii == '+' || ascii == '-' || ascii == '.') {

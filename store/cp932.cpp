@@ -15,6 +15,19 @@ bool IsHalfWidthKatakana(unsigned char b) { return b >= 0xA1 && b <= 0xDF; }
 
 constexpr int kLeadByteCount = (0x9F - 0x81 + 1) + (0xFC - 0xE0 + 1);
 
+// The characters the program itself writes into its files, known without asking the converter:
+// a history the program wrote then loads and shows without loading ICU's tables at start-up.
+struct KnownPair {
+    unsigned char lead;
+    unsigned char trail;
+    char16_t character;
+};
+constexpr KnownPair kOwnCharacters[] = {
+    {0x95, 0x62, u'秒'},
+    {0x81, 0x7B, u'＋'},
+    {0x81, 0x7C, u'－'},
+};
+
 }  // namespace
 
 char16_t Cp932Decoder::DoubleByte(unsigned char lead, unsigned char trail) {
@@ -22,6 +35,9 @@ char16_t Cp932Decoder::DoubleByte(unsigned char lead, unsigned char trail) {
         doubleBytes_.assign(static_cast<std::size_t>(kLeadByteCount) * 256, 0);
     char16_t& slot = doubleBytes_[PairIndex(lead, trail)];
     if (slot == 0) {
+        for (const KnownPair& known : kOwnCharacters) {
+            if (known.lead == lead && known.trail == trail) return slot = known.character;
+        }
         // Stateless, so that a pair that does not complete is an error rather than a
         // character held back for a next call that never comes.
         QStringDecoder decoder(kCodecName, QStringConverter::Flag::Stateless);

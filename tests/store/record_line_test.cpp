@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QStringDecoder>
 #include <QStringList>
 #include <random>
+#include <span>
 
 #include "cp932.h"
 
@@ -21,6 +23,11 @@ TEST(Cp932, ReadsAndWritesTheBytesOfTheProgramsOwnCharacters) {
     for (const auto& [text, bytes] : cases) {
         EXPECT_EQ(EncodeCp932(text), bytes) << text.toStdString();
         EXPECT_EQ(decoder.Decode(bytes), text) << text.toStdString();
+    }
+    // The decoder knows its own characters without the converter; both must agree.
+    for (const auto& [text, bytes] : std::span(cases).first(3)) {
+        QStringDecoder converter("windows-31j", QStringConverter::Flag::Stateless);
+        EXPECT_EQ(QString(converter.decode(bytes)), text) << text.toStdString();
     }
     EXPECT_FALSE(EncodeCp932(u"\u2212"));  // no best-fit stand-ins
     EXPECT_FALSE(EncodeCp932(u"é"));
