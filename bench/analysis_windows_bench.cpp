@@ -62,9 +62,9 @@ QByteArray History(int records) {
             {QString::asprintf("%04d/%02d/%02d", year, month, date),
              QString::asprintf("%02d:%02d:%02d", seconds / 3600, seconds / 60 % 60, seconds % 60),
              static_cast<long long>(answers), static_cast<long long>(correct),
-             static_cast<long long>(wrong),
-             QString::asprintf("%.1f%%", 100.0 * correct / answers),
-             QString::asprintf("%.2f", static_cast<double>(correct) / limit) + QStringLiteral("/秒"),
+             static_cast<long long>(wrong), QString::asprintf("%.1f%%", 100.0 * correct / answers),
+             QString::asprintf("%.2f", static_cast<double>(correct) / limit) +
+                 QStringLiteral("/秒"),
              QString::number(limit) + QStringLiteral("秒"),
              difference ? QStringLiteral("－") : QStringLiteral("＋")});
         out += line.value();
@@ -177,9 +177,10 @@ int main(int argc, char** argv) {
                     kHistoryRecords, medians["progress"]);
     }
     if (medians.count("pairs")) {
-        std::printf("pairs window over %d logged rounds of %d answers, median open: %.1f ms "
-                    "(<= 200 ms)\n",
-                    kLoggedRounds, kAnswersPerRound, medians["pairs"]);
+        std::printf(
+            "pairs window over %d logged rounds of %d answers, median open: %.1f ms "
+            "(<= 200 ms)\n",
+            kLoggedRounds, kAnswersPerRound, medians["pairs"]);
     }
     return 0;
 }

@@ -154,12 +154,14 @@ public:
         if (with != keystrokeFigures.end() && without != keystrokeFigures.end()) {
             const auto [median, p99] = with->second;
             const auto [median0, p990] = without->second;
-            std::printf("keystroke with the answer log, median: %.1f us (within 10 %% of %.1f us "
-                        "without: %+.1f %%)\n",
-                        median, median0, (median / median0 - 1) * 100);
-            std::printf("keystroke with the answer log, p99: %.1f us (<= 1000 us, within 10 %% of "
-                        "%.1f us without: %+.1f %%)\n",
-                        p99, p990, (p99 / p990 - 1) * 100);
+            std::printf(
+                "keystroke with the answer log, median: %.1f us (within 10 %% of %.1f us "
+                "without: %+.1f %%)\n",
+                median, median0, (median / median0 - 1) * 100);
+            std::printf(
+                "keystroke with the answer log, p99: %.1f us (<= 1000 us, within 10 %% of "
+                "%.1f us without: %+.1f %%)\n",
+                p99, p990, (p99 / p990 - 1) * 100);
         }
     }
     void PrintRatio(const char* what, const std::string& emptyName, const std::string& fullName) {

@@ -103,7 +103,6 @@ struct StartUp {
     double peakMiB = 0;
 };
 
-
 bool RunProbe(const QString& folder, StartUp& out) {
     char self[4096] = {};
     const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
@@ -123,8 +122,8 @@ bool RunProbe(const QString& folder, StartUp& out) {
     int status = 0;
     rusage usage{};
     if (::wait4(pid, &status, 0, &usage) != pid) return false;
-    out.ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                 .count();
+    out.ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     out.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
@@ -156,10 +155,10 @@ void CompareStartUps(double loadMs) {
         fullMs.push_back(run.ms);
         fullMiB.push_back(run.peakMiB);
     }
-    std::printf("start-up, fresh process, median of %d: empty history %.1f ms / %.1f MiB peak, "
-                "%d records %.1f ms / %.1f MiB peak\n",
-                kRuns, Median(emptyMs), Median(emptyMiB), kLongestHistory, Median(fullMs),
-                Median(fullMiB));
+    std::printf(
+        "start-up, fresh process, median of %d: empty history %.1f ms / %.1f MiB peak, "
+        "%d records %.1f ms / %.1f MiB peak\n",
+        kRuns, Median(emptyMs), Median(emptyMiB), kLongestHistory, Median(fullMs), Median(fullMiB));
     std::printf("start-up with %d records / start-up with none: %.3f (<= 1.2)\n", kLongestHistory,
                 Median(fullMs) / Median(emptyMs));
     std::printf("peak memory with %d records - peak with none: %.2f MiB (<= 3 MiB)\n",

@@ -9,9 +9,9 @@ namespace keta {
 
 // The round as it stands at its close: the counters and the settings in force then.
 struct RoundSummary {
-    int answers = 0;  // intMonsu
-    int correct = 0;  // intOk
-    int wrong = 0;    // intNg
+    int answers = 0;       // intMonsu
+    int correct = 0;       // intOk
+    int wrong = 0;         // intNg
     int timeLimit = 0;     // intJikan, seconds
     std::string modeText;  // the mode combo's text, UTF-8
 };
@@ -23,8 +23,8 @@ public:
     // The third countdown tick: the row is dealt and timing begins.
     virtual void PlayStarted() = 0;
     // One scored keystroke in box `box` (1..14) between the digits `left` and `right`.
-    virtual void AnswerScored(int box, int left, int right, const std::string& typed,
-                             int expected, bool correct) = 0;
+    virtual void AnswerScored(int box, int left, int right, const std::string& typed, int expected,
+                              bool correct) = 0;
     // The user's click emptied a box that held text. Never reported for the program's resets.
     virtual void BoxClearedByClick(int box) = 0;
     // The close of a round that reached timed play, before an auto-save runs.

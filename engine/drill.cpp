@@ -206,8 +206,8 @@ void Drill::CloseRound() {
     // save can be tied to it. The closes at start-up and inside the start step are not rounds.
     if (observer_ != nullptr && playObserved_) {
         playObserved_ = false;
-        observer_->RoundClosed({state_.intMonsu, state_.intOk, state_.intNg, state_.intJikan,
-                                view_.ModeText()});
+        observer_->RoundClosed(
+            {state_.intMonsu, state_.intOk, state_.intNg, state_.intJikan, view_.ModeText()});
     }
     view_.SetStartEnabled(true);
     view_.FocusStart();

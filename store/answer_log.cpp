@@ -7,7 +7,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
-
 #include <atomic>
 #include <utility>
 
@@ -122,8 +121,8 @@ AnswerLog::OpenResult AnswerLog::OpenConnection() {
     if (access_ == Access::ReadOnly) options += QStringLiteral(";QSQLITE_OPEN_READONLY");
     db.setConnectOptions(options);
     if (!db.open()) {
-        lastError_ = QStringLiteral("%1 を開けません: %2").arg(info.fileName(),
-                                                               db.lastError().text());
+        lastError_ =
+            QStringLiteral("%1 を開けません: %2").arg(info.fileName(), db.lastError().text());
         return OpenResult::Failed;
     }
 
@@ -139,8 +138,9 @@ AnswerLog::OpenResult AnswerLog::OpenConnection() {
     const int version = q.value(0).toInt();
     q.finish();
     if (version > kSchemaVersion) {
-        lastError_ = QStringLiteral("%1 はこのプログラムより新しい版で作られています。"
-                                    "ファイルには手を付けません。")
+        lastError_ = QStringLiteral(
+                         "%1 はこのプログラムより新しい版で作られています。"
+                         "ファイルには手を付けません。")
                          .arg(info.fileName());
         return OpenResult::Failed;
     }
@@ -171,8 +171,8 @@ AnswerLog::OpenResult AnswerLog::OpenConnection() {
     // A file cut short keeps a readable first page; the check finds the missing rest.
     if (!run(QStringLiteral("PRAGMA quick_check(1)")) || !q.next()) return failure(q.lastError());
     if (q.value(0).toString() != QStringLiteral("ok")) {
-        lastError_ = QStringLiteral("%1 が壊れています: %2").arg(info.fileName(),
-                                                                 q.value(0).toString());
+        lastError_ =
+            QStringLiteral("%1 が壊れています: %2").arg(info.fileName(), q.value(0).toString());
         return OpenResult::Corrupt;
     }
     q.finish();
@@ -191,8 +191,9 @@ bool AnswerLog::SetAsideCorruptFile() {
     for (const QString& suffix : {QStringLiteral("-wal"), QStringLiteral("-shm")}) {
         if (QFileInfo::exists(path_ + suffix)) (void)QFile::rename(path_ + suffix, aside + suffix);
     }
-    lastError_ = QStringLiteral("%1 が壊れていたため %2 という名前で残し、新しい解答ログを"
-                                "始めました。練習と履歴.txt への保存はこれまでどおりです。")
+    lastError_ = QStringLiteral(
+                     "%1 が壊れていたため %2 という名前で残し、新しい解答ログを"
+                     "始めました。練習と履歴.txt への保存はこれまでどおりです。")
                      .arg(QFileInfo(path_).fileName(), QFileInfo(aside).fileName());
     ReportOnce(lastError_);
     return true;
@@ -234,8 +235,9 @@ AnswerLog::WriteResult AnswerLog::WriteRound(analysis::RoundRecord& round,
             return false;
         };
         if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) return failed(q);
-        q.prepare(QStringLiteral("INSERT INTO rounds (started_at, time_limit, mode_text, answers,"
-                                 " correct, wrong) VALUES (?, ?, ?, ?, ?, ?)"));
+        q.prepare(
+            QStringLiteral("INSERT INTO rounds (started_at, time_limit, mode_text, answers,"
+                           " correct, wrong) VALUES (?, ?, ?, ?, ?, ?)"));
         q.addBindValue(Utf8(round.startedAt));
         q.addBindValue(round.timeLimit);
         q.addBindValue(Utf8(round.modeText));
@@ -245,9 +247,10 @@ AnswerLog::WriteResult AnswerLog::WriteRound(analysis::RoundRecord& round,
         if (!q.exec()) return failed(q);
         const qlonglong id = q.lastInsertId().toLongLong();
         QSqlQuery a(db);
-        a.prepare(QStringLiteral("INSERT INTO answers (round_id, seq, ms, box, left_digit,"
-                                 " right_digit, typed, expected, correct, cleared)"
-                                 " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        a.prepare(
+            QStringLiteral("INSERT INTO answers (round_id, seq, ms, box, left_digit,"
+                           " right_digit, typed, expected, correct, cleared)"
+                           " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
         int seq = 0;
         for (const analysis::AnswerRecord& e : round.events) {
             a.bindValue(0, id);

@@ -72,9 +72,9 @@ public:
     std::vector<analysis::RoundRecord> LoadAllRounds();
     // Calls `visit` for every event, round by round, oldest first, with its round's columns
     // (without events) and the round's saves. Returns false when the log cannot be read.
-    bool ForEachAnswer(const std::function<void(const analysis::RoundRecord&,
-                                                const std::vector<SaveStamp>&,
-                                                const analysis::AnswerRecord&)>& visit);
+    bool ForEachAnswer(
+        const std::function<void(const analysis::RoundRecord&, const std::vector<SaveStamp>&,
+                                 const analysis::AnswerRecord&)>& visit);
     // The saves of a round, oldest first.
     std::vector<SaveStamp> SavesOf(std::int64_t roundId);
 

@@ -1,13 +1,13 @@
 // The reading side of the answer log: rounds and their events back as records for the figures
 // and the windows.
 
+#include <sqlite3.h>
+
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
-#include <sqlite3.h>
-
 #include <map>
 #include <unordered_map>
 #include <utility>
@@ -54,14 +54,15 @@ constexpr const char* kAnswerColumns =
 // QVariant per column; the Qt path stays as the fallback for a driver without its handle.
 template <class Each>
 bool ScanAnswers(const QSqlDatabase& db, Each&& each) {
-    const QString sql = QString::fromLatin1(kAnswerColumns) +
-                        QStringLiteral(" ORDER BY round_id, seq");
+    const QString sql =
+        QString::fromLatin1(kAnswerColumns) + QStringLiteral(" ORDER BY round_id, seq");
     const QVariant handle = db.driver()->handle();
     if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
         sqlite3* h = *static_cast<sqlite3* const*>(handle.constData());
         sqlite3_stmt* stmt = nullptr;
         const QByteArray utf8 = sql.toUtf8();
-        if (h == nullptr || sqlite3_prepare_v2(h, utf8.constData(), -1, &stmt, nullptr) != SQLITE_OK)
+        if (h == nullptr ||
+            sqlite3_prepare_v2(h, utf8.constData(), -1, &stmt, nullptr) != SQLITE_OK)
             return false;
         int rc = SQLITE_ROW;
         while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
@@ -95,8 +96,8 @@ std::vector<SaveStamp> AnswerLog::SavesOf(std::int64_t roundId) {
     if (!Usable()) return saves;
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral(
-        "SELECT date_text, time_text FROM saves WHERE round_id = ? ORDER BY id"));
+    q.prepare(
+        QStringLiteral("SELECT date_text, time_text FROM saves WHERE round_id = ? ORDER BY id"));
     q.addBindValue(static_cast<qlonglong>(roundId));
     if (!q.exec()) return saves;
     while (q.next()) saves.push_back({q.value(0).toString(), q.value(1).toString()});
@@ -155,8 +156,7 @@ std::vector<analysis::RoundRecord> AnswerLog::LoadAllRounds() {
         QSqlDatabase db;
         ~EndRead() { QSqlQuery(db).exec(QStringLiteral("COMMIT")); }
     } endRead{db};
-    if (!q.exec(QString::fromLatin1(kRoundColumns) + QStringLiteral(" ORDER BY id")))
-        return rounds;
+    if (!q.exec(QString::fromLatin1(kRoundColumns) + QStringLiteral(" ORDER BY id"))) return rounds;
     std::unordered_map<qlonglong, std::size_t> index;
     while (q.next()) {
         index.emplace(q.value(0).toLongLong(), rounds.size());
@@ -178,9 +178,9 @@ std::vector<analysis::RoundRecord> AnswerLog::LoadAllRounds() {
     return rounds;
 }
 
-bool AnswerLog::ForEachAnswer(const std::function<void(const analysis::RoundRecord&,
-                                                       const std::vector<SaveStamp>&,
-                                                       const analysis::AnswerRecord&)>& visit) {
+bool AnswerLog::ForEachAnswer(
+    const std::function<void(const analysis::RoundRecord&, const std::vector<SaveStamp>&,
+                             const analysis::AnswerRecord&)>& visit) {
     if (!Usable()) return false;
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     QSqlQuery q(db);
@@ -191,7 +191,8 @@ bool AnswerLog::ForEachAnswer(const std::function<void(const analysis::RoundReco
     std::map<qlonglong, std::pair<analysis::RoundRecord, std::vector<SaveStamp>>> rounds;
     bool ok = q.exec(QString::fromLatin1(kRoundColumns));
     while (ok && q.next()) rounds[q.value(0).toLongLong()].first = RoundFrom(q);
-    ok = ok && q.exec(QStringLiteral("SELECT round_id, date_text, time_text FROM saves ORDER BY id"));
+    ok = ok &&
+         q.exec(QStringLiteral("SELECT round_id, date_text, time_text FROM saves ORDER BY id"));
     while (ok && q.next()) {
         const auto it = rounds.find(q.value(0).toLongLong());
         if (it != rounds.end())
@@ -199,9 +200,9 @@ bool AnswerLog::ForEachAnswer(const std::function<void(const analysis::RoundReco
     }
     q.finish();
     ok = ok && ScanAnswers(db, [&](qlonglong id, analysis::AnswerRecord&& a) {
-        const auto it = rounds.find(id);
-        if (it != rounds.end()) visit(it->second.first, it->second.second, a);
-    });
+             const auto it = rounds.find(id);
+             if (it != rounds.end()) visit(it->second.first, it->second.second, a);
+         });
     if (!ok) lastError_ = QStringLiteral("解答ログを読み切れませんでした。");
     q.finish();
     QSqlQuery(db).exec(QStringLiteral("COMMIT"));

@@ -18,8 +18,7 @@ constexpr int kRecordItems = 9;
 // leading apostrophe: a mode or an answer is whatever was typed, and must stay text.
 void AppendField(QByteArray& out, QStringView text, bool isText) {
     QString value = text.toString();
-    if (isText && !value.isEmpty() &&
-        QStringView(u"=+-@\t\r").contains(value.front()))
+    if (isText && !value.isEmpty() && QStringView(u"=+-@\t\r").contains(value.front()))
         value.prepend(u'\'');
     const bool quote = value.contains(u',') || value.contains(u'"') || value.contains(u'\n') ||
                        value.contains(u'\r') || value.startsWith(u' ') || value.endsWith(u' ');
@@ -36,8 +35,9 @@ void AppendField(QByteArray& out, QStringView text, bool isText) {
 void AppendRow(QByteArray& out, const QStringList& fields, const std::vector<bool>& isText) {
     for (qsizetype i = 0; i < fields.size(); ++i) {
         if (i > 0) out += ',';
-        AppendField(out, fields[i], static_cast<std::size_t>(i) < isText.size() &&
-                                        isText[static_cast<std::size_t>(i)]);
+        AppendField(
+            out, fields[i],
+            static_cast<std::size_t>(i) < isText.size() && isText[static_cast<std::size_t>(i)]);
     }
     out += "\r\n";
 }
@@ -50,8 +50,9 @@ void SetError(QString* error, const QString& text) {
 bool WriteWhole(const QString& csvPath, const QByteArray& bytes, QString* error) {
     QSaveFile file(csvPath);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        SetError(error, QStringLiteral("%1 に書き込めませんでした（%2）。")
-                            .arg(csvPath, file.errorString()));
+        SetError(
+            error,
+            QStringLiteral("%1 に書き込めませんでした（%2）。").arg(csvPath, file.errorString()));
         return false;
     }
     return true;
@@ -114,13 +115,14 @@ bool ExportHistoryCsv(const QString& historyPath, const QString& csvPath, QStrin
 bool ExportAnswersCsv(const QString& logPath, const QString& csvPath, QString* error) {
     AnswerLog log(logPath, nullptr, 2000, AnswerLog::Access::ReadOnly);
     if (!log.Open()) {
-        SetError(error, QStringLiteral("解答ログ %1 を読み込めませんでした。%2")
-                            .arg(logPath, log.LastError()));
+        SetError(
+            error,
+            QStringLiteral("解答ログ %1 を読み込めませんでした。%2").arg(logPath, log.LastError()));
         return false;
     }
     QByteArray out;
     const std::vector<bool> isText{false, true,  false, true,  false, false, false, true, true,
-                                   false, false, false, false, true, false, false, false};
+                                   false, false, false, false, true,  false, false, false};
     AppendRow(out,
               {QStringLiteral("回番号"), QStringLiteral("開始日時"), QStringLiteral("制限時間"),
                QStringLiteral("モード"), QStringLiteral("問数"), QStringLiteral("ＯＫ"),
@@ -130,27 +132,29 @@ bool ExportAnswersCsv(const QString& logPath, const QString& csvPath, QString* e
                QStringLiteral("正誤"), QStringLiteral("クリック消去")},
               {});
     QStringList fields;
-    const bool read = log.ForEachAnswer([&](const analysis::RoundRecord& r,
-                                            const std::vector<SaveStamp>& saves,
-                                            const analysis::AnswerRecord& a) {
-        // A round saved twice shows its first save; the digits of a clearing are not known.
-        const QString none;
-        fields.clear();
-        fields << QString::number(r.id) << QString::fromStdString(r.startedAt)
-               << QString::number(r.timeLimit) << QString::fromStdString(r.modeText)
-               << QString::number(r.answers) << QString::number(r.correct)
-               << QString::number(r.wrong) << (saves.empty() ? none : saves.front().date)
-               << (saves.empty() ? none : saves.front().time) << QString::number(a.ms)
-               << QString::number(a.box) << (a.cleared ? none : QString::number(a.left))
-               << (a.cleared ? none : QString::number(a.right)) << QString::fromStdString(a.typed)
-               << (a.cleared ? none : QString::number(a.expected))
-               << (a.cleared ? none : QString::number(a.correct ? 1 : 0))
-               << QString::number(a.cleared ? 1 : 0);
-        AppendRow(out, fields, isText);
-    });
+    const bool read =
+        log.ForEachAnswer([&](const analysis::RoundRecord& r, const std::vector<SaveStamp>& saves,
+                              const analysis::AnswerRecord& a) {
+            // A round saved twice shows its first save; the digits of a clearing are not known.
+            const QString none;
+            fields.clear();
+            fields << QString::number(r.id) << QString::fromStdString(r.startedAt)
+                   << QString::number(r.timeLimit) << QString::fromStdString(r.modeText)
+                   << QString::number(r.answers) << QString::number(r.correct)
+                   << QString::number(r.wrong) << (saves.empty() ? none : saves.front().date)
+                   << (saves.empty() ? none : saves.front().time) << QString::number(a.ms)
+                   << QString::number(a.box) << (a.cleared ? none : QString::number(a.left))
+                   << (a.cleared ? none : QString::number(a.right))
+                   << QString::fromStdString(a.typed)
+                   << (a.cleared ? none : QString::number(a.expected))
+                   << (a.cleared ? none : QString::number(a.correct ? 1 : 0))
+                   << QString::number(a.cleared ? 1 : 0);
+            AppendRow(out, fields, isText);
+        });
     if (!read) {
-        SetError(error, QStringLiteral("解答ログ %1 を読み込めませんでした。%2")
-                            .arg(logPath, log.LastError()));
+        SetError(
+            error,
+            QStringLiteral("解答ログ %1 を読み込めませんでした。%2").arg(logPath, log.LastError()));
         return false;
     }
     return WriteWhole(csvPath, out, error);

@@ -402,9 +402,9 @@ void HistoryFile::LoadRireki() {
     ScrollToNewest(grid_);
 
     if (lastLoad_.skippedLines > 0) {
-        qCWarning(lcFiles).noquote() << path_ << ":" << lastLoad_.skippedLines
-                                     << "lines are not records, the first is line"
-                                     << lastLoad_.firstSkippedLine;
+        qCWarning(lcFiles).noquote()
+            << path_ << ":" << lastLoad_.skippedLines << "lines are not records, the first is line"
+            << lastLoad_.firstSkippedLine;
         boxes_.ReportError(
             QStringLiteral("履歴.txt の %1 行は記録の形になっていないため表示していません"
                            "（最初は %2 行目）。ファイルはそのまま残してあります。")
@@ -497,8 +497,8 @@ void HistoryFile::SyncAndClose(int fd) {
         if (::fdatasync(fd) == 0) {
             synced_ += covered;
         } else {
-            qCWarning(lcFiles).noquote() << "cannot flush" << path << "to the disk:"
-                                         << strerror(errno);
+            qCWarning(lcFiles).noquote()
+                << "cannot flush" << path << "to the disk:" << strerror(errno);
         }
         ::close(fd);
     });

@@ -61,7 +61,7 @@ private:
     HistoryLoadReport lastLoad_;
     std::atomic<int> synced_{0};
     std::atomic<int> waiting_{0};  // writes whose flush has not started yet
-    QThreadPool syncs_;  // last: waited for before anything else goes
+    QThreadPool syncs_;            // last: waited for before anything else goes
 };
 
 }  // namespace keta

@@ -138,9 +138,7 @@ void RecordScanner::Reset() {
     failed_ = false;
 }
 
-void RecordScanner::EndItem(qsizetype end) {
-    items_[static_cast<std::size_t>(item_)].end = end;
-}
+void RecordScanner::EndItem(qsizetype end) { items_[static_cast<std::size_t>(item_)].end = end; }
 
 void RecordScanner::Feed(QByteArrayView piece) {
     // The state in locals for the loop, which runs over every byte of a long history.

@@ -97,9 +97,9 @@ private:
     Cp932Decoder& decoder_;
     std::array<Item, kItems> items_{};
     At at_ = At::ItemStart;
-    int item_ = 0;          // the item being read
-    qsizetype pos_ = 0;     // bytes of the line fed so far
-    qsizetype textEnd_ = 0; // end of the last byte that was not a blank in an unquoted item
+    int item_ = 0;            // the item being read
+    qsizetype pos_ = 0;       // bytes of the line fed so far
+    qsizetype textEnd_ = 0;   // end of the last byte that was not a blank in an unquoted item
     unsigned char lead_ = 0;  // a lead byte whose trail byte comes in the next piece
     bool blank_ = true;
     bool failed_ = false;

@@ -60,10 +60,10 @@ private:
     QElapsedTimer sincePlay_;
     bool playing_ = false;
     analysis::RoundRecord current_;
-    std::uint64_t closedRounds_ = 0;               // serial of the round closed last
-    std::optional<std::int64_t> lastWrittenId_;    // its key once written
-    std::deque<Pending> pending_;                  // oldest first
-    std::deque<PendingSave> pendingSaves_;         // saves of rounds already written
+    std::uint64_t closedRounds_ = 0;             // serial of the round closed last
+    std::optional<std::int64_t> lastWrittenId_;  // its key once written
+    std::deque<Pending> pending_;                // oldest first
+    std::deque<PendingSave> pendingSaves_;       // saves of rounds already written
 };
 
 }  // namespace keta

@@ -60,9 +60,8 @@ FrmMain::FrmMain(Clock* clock, QWidget* parent) : QWidget(parent) {
         std::make_unique<AnswerLog>(QDir::current().absoluteFilePath(AnswerLog::FileName()), this);
     recorder_ = std::make_unique<RoundRecorder>(*answerLog_);
     drill_->AttachObserver(recorder_.get());
-    saver_->OnSaved([this](const QString& date, const QString& time) {
-        recorder_->ResultSaved(date, time);
-    });
+    saver_->OnSaved(
+        [this](const QString& date, const QString& time) { recorder_->ResultSaved(date, time); });
 
     BuildTopStrip();
     BuildSettingsArea();
@@ -84,7 +83,8 @@ void FrmMain::Bind() {
     connect(cmdEnd, &QToolButton::clicked, this, &FrmMain::endClicked);
     // Only a pick from the list sets the limit; typed text does not, even text that matches an
     // entry when editing finishes.
-    connect(cboJikan, &ListPickCombo::listPicked, this, [this] { settingsFile_->cboJikan_Click(); });
+    connect(cboJikan, &ListPickCombo::listPicked, this,
+            [this] { settingsFile_->cboJikan_Click(); });
     connect(chkAs, &QToolButton::clicked, this, [this](bool on) {
         autoSaveState_ = on ? 1 : 0;
         settingsFile_->chkAs_Click();

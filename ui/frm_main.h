@@ -134,7 +134,7 @@ private:
     std::unique_ptr<RoundRecorder> recorder_;  // listens to drill_ and saver_, writes answerLog_
     double barWidthTwips_ = 0;
     std::int16_t autoSaveState_ = 1;  // on at creation
-    int pressedBox_ = 0;  // the box the left button went down in, until it comes up
+    int pressedBox_ = 0;              // the box the left button went down in, until it comes up
 };
 
 }  // namespace keta

@@ -145,7 +145,8 @@ void HistoryGrid::keyPressEvent(QKeyEvent* event) {
     // Shift+F10 opens the context menu as on every desktop; the Menu key comes as a context
     // menu event of its own.
     if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
-        QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(0, 0), mapToGlobal(QPoint(0, 0)));
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(0, 0),
+                               mapToGlobal(QPoint(0, 0)));
         contextMenuEvent(&menu);
         event->accept();
         return;

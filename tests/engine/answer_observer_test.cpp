@@ -59,8 +59,8 @@ TEST_F(Observed, ProgramResetsAndTheStartStepAreNoRounds) {
 TEST_F(Observed, ARoundIsReportedInOrderAndClosesBeforeItsAutoSave) {
     rig.StartPlay();
     rig.SetDigits("380000000000009");
-    rig.Type(1, "1");  // 3 + 8 = 11: right
-    rig.Type(2, "7");  // 8 + 0: wrong
+    rig.Type(1, "1");              // 3 + 8 = 11: right
+    rig.Type(2, "7");              // 8 + 0: wrong
     rig.drill.txtKaitou_Click(2);  // empties a box that held text
     rig.drill.txtKaitou_Click(5);  // an empty box: nothing was emptied
     rig.Type(2, "a8");             // read as 0: wrong, typed text kept as it was
@@ -89,17 +89,16 @@ TEST_F(Observed, DifferenceModeAndSettingsAtTheCloseAreReported) {
     rig.Type(1, "7");
     RunOutTheClock();
     rig.drill.State().intJikan = 30;  // changed before the close: the close takes the new limit
-    rig.drill.txtKaitou_Click(1);  // closes the timed-out round by a click
-    EXPECT_EQ(observer.events, (std::vector<std::string>{"play", "answer 1 2,9 '7' 7 ok",
-                                                         "clear 1", "close 1/1/0 30 －"}));
+    rig.drill.txtKaitou_Click(1);     // closes the timed-out round by a click
+    EXPECT_EQ(observer.events, (std::vector<std::string>{"play", "answer 1 2,9 '7' 7 ok", "clear 1",
+                                                         "close 1/1/0 30 －"}));
 }
 
 TEST_F(Observed, ARoundWithoutAnswersIsStillReported) {
     rig.StartPlay();
     RunOutTheClock();
     rig.drill.txtKaitou_Click(4);  // empty: closes without a clear or an answer
-    EXPECT_EQ(observer.events,
-              (std::vector<std::string>{"play", "close 0/0/0 60 ＋"}));
+    EXPECT_EQ(observer.events, (std::vector<std::string>{"play", "close 0/0/0 60 ＋"}));
 }
 
 // The same keystrokes with and without a listener leave the same window, state and saves.

@@ -79,10 +79,10 @@ Fingerprint Take(const QString& path) {
 }
 
 struct Case {
-    const char* file;                 // the hostile one
+    const char* file;  // the hostile one
     std::function<bool(const QString&)> make;
-    const char16_t* boxText;          // part of the one box due, or nullptr for none
-    int rows;                         // grid rows after start-up, header included
+    const char16_t* boxText;  // part of the one box due, or nullptr for none
+    int rows;                 // grid rows after start-up, header included
 };
 
 const std::map<std::string, Case>& Cases() {

@@ -1,6 +1,8 @@
 // The answer log and the recorder on real SQLite files: what is stored and read back, two
 // instances on one file, and every way the file can fail, each injected for real.
 
+#include "answer_log.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -9,7 +11,6 @@
 #include <QSqlQuery>
 #include <QVariant>
 
-#include "answer_log.h"
 #include "round_recorder.h"
 #include "test_support.h"
 
@@ -122,7 +123,8 @@ TEST_F(LogTest, RoundsEventsAndSavesComeBackAsWritten) {
     for (const Case& c : cases) {
         const auto found = log.FindRoundBySave(QString::fromUtf8(c.date), QString::fromUtf8(c.time),
                                                c.answers, c.correct, c.wrong);
-        EXPECT_EQ(found ? found->id : 0, c.expectedId) << c.date << " " << c.time << " " << c.answers;
+        EXPECT_EQ(found ? found->id : 0, c.expectedId)
+            << c.date << " " << c.time << " " << c.answers;
     }
     const std::vector<RoundRecord> all = log.LoadAllRounds();
     ASSERT_EQ(all.size(), 2u);
@@ -135,8 +137,8 @@ TEST_F(LogTest, RoundsEventsAndSavesComeBackAsWritten) {
     EXPECT_EQ(p.One(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
     // Foreign keys hold: an answer of a round that does not exist is refused.
     EXPECT_EQ(p.Exec(QStringLiteral("PRAGMA foreign_keys = ON")), true);
-    EXPECT_FALSE(p.Exec(QStringLiteral(
-        "INSERT INTO answers VALUES (999, 0, 0, 1, 1, 1, '2', 2, 1, 0)")));
+    EXPECT_FALSE(
+        p.Exec(QStringLiteral("INSERT INTO answers VALUES (999, 0, 0, 1, 1, 1, '2', 2, 1, 0)")));
 }
 
 TEST_F(LogTest, TwoInstancesInOneFolderBothKeepTheirRounds) {
@@ -267,9 +269,7 @@ TEST_F(LogTest, ALogFromANewerProgramIsLeftUntouched) {
 // round closed last, and a round kept through a lock until the next close.
 struct RecorderTest : LogTest {
     AnswerLog log{path, &boxes, 100};
-    RoundRecorder recorder{log, [] {
-                               return QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7));
-                           }};
+    RoundRecorder recorder{log, [] { return QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7)); }};
     void Play(int answers, int wrong) {
         recorder.PlayStarted();
         for (int k = 0; k < answers; ++k)
@@ -285,7 +285,7 @@ TEST_F(RecorderTest, ARoundIsWrittenAtItsCloseWithItsSaves) {
     Play(5, 1);
     recorder.ResultSaved(QStringLiteral("2026/03/04"), QStringLiteral("05:07:09"));
     recorder.ResultSaved(QStringLiteral("2026/03/04"), QStringLiteral("05:08:00"));  // again
-    Play(3, 0);  // not saved
+    Play(3, 0);                                                                      // not saved
     const std::vector<RoundRecord> all = log.LoadAllRounds();
     ASSERT_EQ(all.size(), 2u);
     EXPECT_EQ(all[0].startedAt, "2026-03-04T05:06:07");

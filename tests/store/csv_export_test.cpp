@@ -1,12 +1,13 @@
 // The two CSV exports: exact bytes for a hand-made history and a small log, and the failures
 // that must say so instead of leaving a file behind.
 
+#include "csv_export.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
 
 #include "answer_log.h"
-#include "csv_export.h"
 #include "test_support.h"
 
 namespace keta::test {

@@ -12,7 +12,6 @@
 
 #include "record_line.h"
 #include "result_saver.h"
-
 #include "test_support.h"
 
 namespace keta {
@@ -145,35 +144,39 @@ TEST_F(HistoryFileTest, EveryLineIsARowExactlyWhenTheScannerTakesItForARecord) {
     std::vector<QByteArray> lines = {
         Record(1).chopped(2),
         "\"a\",\"b\",1,2,3,\"c\",\"d\",\"e\",\"f\"",
-        ",,,0,0,,,,",                                   // empty items
-        ",,,0,0,,,,,",                                  // a tenth item
-        ",,,0,0,,,",                                    // eight items
-        "\"a\",\"b\",1,32767,0,\"\",\"\",\"\",\"\"",    // the largest count
-        "\"a\",\"b\",1,32768,0,\"\",\"\",\"\",\"\"",    // one beyond
-        "\"a\",\"b\",1,000007,0,\"\",\"\",\"\",\"\"",   // six digits, still small
-        "\"a\",\"b\",1,+7,-0,\"\",\"\",\"\",\"\"",      // signs
-        "\"a\",\"b\",1,7.5,0,\"\",\"\",\"\",\"\"",      // rounded to even
-        "\"a\",\"b\",1,\"7\",0,\"\",\"\",\"\",\"\"",    // a quoted count
-        "\"a\",\"b\",1, 7 ,0,\"\",\"\",\"\",\"\"",      // blanks round a count
-        " \"a\" ,\"b\",1,7,0,\"\",\"\",\"\",\"\"",      // blanks round a text
-        "\"a\"x,\"b\",1,7,0,\"\",\"\",\"\",\"\"",       // text after a closing quote
-        "a\"b,\"b\",1,7,0,\"\",\"\",\"\",\"\"",         // a quote inside a bare item
-        "\"a,b\",\"b\",1,7,0,\"\",\"\",\"\",\"\"",      // a comma inside quotes
-        "\"a\tb \",\"b\",1,7,0,\"\",\"\",\"\",\"\"",    // blanks inside quotes
-        "\"a\",\"b\",1,7,0,\"\",\"\",\"\",\"",          // the last quote never closes
-        Bytes("\"a\",\"b\",1,7,0,\"\0\",\"\",\"\",\"\""),  // a NUL inside quotes
+        ",,,0,0,,,,",                                        // empty items
+        ",,,0,0,,,,,",                                       // a tenth item
+        ",,,0,0,,,",                                         // eight items
+        "\"a\",\"b\",1,32767,0,\"\",\"\",\"\",\"\"",         // the largest count
+        "\"a\",\"b\",1,32768,0,\"\",\"\",\"\",\"\"",         // one beyond
+        "\"a\",\"b\",1,000007,0,\"\",\"\",\"\",\"\"",        // six digits, still small
+        "\"a\",\"b\",1,+7,-0,\"\",\"\",\"\",\"\"",           // signs
+        "\"a\",\"b\",1,7.5,0,\"\",\"\",\"\",\"\"",           // rounded to even
+        "\"a\",\"b\",1,\"7\",0,\"\",\"\",\"\",\"\"",         // a quoted count
+        "\"a\",\"b\",1, 7 ,0,\"\",\"\",\"\",\"\"",           // blanks round a count
+        " \"a\" ,\"b\",1,7,0,\"\",\"\",\"\",\"\"",           // blanks round a text
+        "\"a\"x,\"b\",1,7,0,\"\",\"\",\"\",\"\"",            // text after a closing quote
+        "a\"b,\"b\",1,7,0,\"\",\"\",\"\",\"\"",              // a quote inside a bare item
+        "\"a,b\",\"b\",1,7,0,\"\",\"\",\"\",\"\"",           // a comma inside quotes
+        "\"a\tb \",\"b\",1,7,0,\"\",\"\",\"\",\"\"",         // blanks inside quotes
+        "\"a\",\"b\",1,7,0,\"\",\"\",\"\",\"",               // the last quote never closes
+        Bytes("\"a\",\"b\",1,7,0,\"\0\",\"\",\"\",\"\""),    // a NUL inside quotes
         Bytes("\"a\",\"b\",1,7,0,\"\",\"\",\"\",\0"),        // a NUL as the last item
-        "\"\x95\x62\",\"\xB1\",1,7,0,\"\",\"\",\"\",\"\"",          // a pair, a half-width kana
-        "\"\x95\",\"b\",1,7,0,\"\",\"\",\"\",\"\"",                 // a lead byte and a quote
-        "\"\x85\x40\",\"b\",1,7,0,\"\",\"\",\"\",\"\"",             // a pair that is no character
-        "\"\x80\xA0\xFD\",\"b\",1,7,0,\"\",\"\",\"\",\"\"",         // bytes that are never text
-        "\xB1,\"b\",1,7,0,\"\",\"\",\"\",\"\"",                     // kana in a bare item
-        "\"a\",\"b\",1,7,0,\"\",\"\",\"\",\"\x95",                  // cut within a pair
-        "", " ", "\t \t",                                           // blank
+        "\"\x95\x62\",\"\xB1\",1,7,0,\"\",\"\",\"\",\"\"",   // a pair, a half-width kana
+        "\"\x95\",\"b\",1,7,0,\"\",\"\",\"\",\"\"",          // a lead byte and a quote
+        "\"\x85\x40\",\"b\",1,7,0,\"\",\"\",\"\",\"\"",      // a pair that is no character
+        "\"\x80\xA0\xFD\",\"b\",1,7,0,\"\",\"\",\"\",\"\"",  // bytes that are never text
+        "\xB1,\"b\",1,7,0,\"\",\"\",\"\",\"\"",              // kana in a bare item
+        "\"a\",\"b\",1,7,0,\"\",\"\",\"\",\"\x95",           // cut within a pair
+        "",
+        " ",
+        "\t \t",  // blank
     };
     // More of them: records with a few bytes put in at random, always the same ones.
-    const QByteArray pieces[] = {"\"", ",", " ", "\t", QByteArray(1, '\0'), "\x81", "\x7B",
-                                 "\x95\x62", "\x95", "\xB1", "\x80", "\xFD", "7", "-", ".", "x"};
+    const QByteArray pieces[] = {"\"",   ",",    " ",        "\t",   QByteArray(1, '\0'),
+                                 "\x81", "\x7B", "\x95\x62", "\x95", "\xB1",
+                                 "\x80", "\xFD", "7",        "-",    ".",
+                                 "x"};
     std::mt19937 random(20040501);
     for (int i = 0; i < 3000; ++i) {
         QByteArray line = Record(i).chopped(2);
@@ -215,7 +218,7 @@ TEST_F(HistoryFileTest, EveryLineIsARowExactlyWhenTheScannerTakesItForARecord) {
             firstSkipped = static_cast<int>(i) + 1;
         }
     }
-    ASSERT_GT(rows.size(), 200u);   // both kinds in good numbers
+    ASSERT_GT(rows.size(), 200u);  // both kinds in good numbers
     ASSERT_GT(skipped, 200);
 
     Load(bytes);
@@ -345,8 +348,7 @@ TEST_F(HistoryFileTest, OnlyARegularFileIsReadAndAnythingElseIsAnEmptyHistory) {
     } cases[] = {
         {"a FIFO, which blocks an open for reading until a writer comes",
          [&] { return ::mkfifo(fifo.constData(), 0600) == 0; }},
-        {"a link to an endless device",
-         [&] { return QFile::link(u"/dev/zero"_s, path); }},
+        {"a link to an endless device", [&] { return QFile::link(u"/dev/zero"_s, path); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -42,8 +42,8 @@ const LineCase kLines[] = {
     {"ten items", "\"2004/05/01\",\"13:05:09\",25,22,3,\"88.0%\",\"0.37/秒\",\"60秒\",\"＋\",1",
      false, 0, 0, 0, 0, ""},
     {"correct count out of 16 bits",
-     "\"2004/05/01\",\"13:05:09\",25,40000,3,\"88.0%\",\"0.37/秒\",\"60秒\",\"＋\"", false, 0, 0,
-     0, 0, ""},
+     "\"2004/05/01\",\"13:05:09\",25,40000,3,\"88.0%\",\"0.37/秒\",\"60秒\",\"＋\"", false, 0, 0, 0,
+     0, ""},
     {"quoted wrong count",
      "\"2004/05/01\",\"13:05:09\",25,22,\"3\",\"88.0%\",\"0.37/秒\",\"60秒\",\"＋\"", false, 0, 0,
      0, 0, ""},
@@ -74,7 +74,8 @@ TEST(HistoryPoints, EachKindOfLine) {
 TEST(HistoryPoints, KeepsFileOrderAndSkipsBlankAndBrokenLines) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("履歴.txt"));
-    QByteArray bytes = Cp932("\"2004/05/02\",\"10:00:00\",4,4,0,\"100.0%\",\"0.07/秒\",\"60秒\",\"＋\"");
+    QByteArray bytes =
+        Cp932("\"2004/05/02\",\"10:00:00\",4,4,0,\"100.0%\",\"0.07/秒\",\"60秒\",\"＋\"");
     bytes += "\r\n\r\n   \r\n";
     // Nine items, but a NUL inside one: what a crash leaves in place of a record.
     bytes += "\"2004/05/01\",\"10:00:00\",4,4,0,\"x\",\"y\",\"60";

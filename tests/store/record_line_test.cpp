@@ -118,15 +118,16 @@ QStringList Split(QByteArrayView line) {
 
 TEST(RecordScanner, FindsTheItemsThatSplittingTheDecodedLineFinds) {
     const QByteArray lines[] = {
-        "\"2004/05/01\",\"13:05:09\",25,22,3,\"88.0%\",\"0.37/\x95\x62\",\"60\x95\x62\",\"\x81\x7B\"",
+        "\"2004/05/01\",\"13:05:09\",25,22,3,\"88.0%\",\"0.37/"
+        "\x95\x62\",\"60\x95\x62\",\"\x81\x7B\"",
         " \"a\" , b c ,,\"\",x\"y\"z,\xB1,\x95\x62 ,\"\x81\x7B\"  ,  ",
-        ",,,,,,,,",            // nine empty items
-        ",,,,,,,,,",           // ten
-        ",,,,,,,",             // eight
-        "\"a\"b,,,,,,,,",    // text after a closing quote
+        ",,,,,,,,",           // nine empty items
+        ",,,,,,,,,",          // ten
+        ",,,,,,,",            // eight
+        "\"a\"b,,,,,,,,",     // text after a closing quote
         "\"a,,,,,,,,",        // a quote never closed
         "a,,,,,,,,\x95",      // a lead byte without its trail byte
-        "a,,,,,,,,\x85\x40", // a pair that is no character
+        "a,,,,,,,,\x85\x40",  // a pair that is no character
         "a,,,,,,,\0,",        // NUL
         "a,,,,,,,,\x80",      // a byte that is no character
         "  \t ",
@@ -134,8 +135,8 @@ TEST(RecordScanner, FindsTheItemsThatSplittingTheDecodedLineFinds) {
     };
     for (const QByteArray& line : lines) {
         for (const qsizetype piece : {qsizetype{1}, qsizetype{2}, qsizetype{7}, line.size() + 1}) {
-            EXPECT_EQ(Scanned(line, piece), Split(line)) << line.toHex().toStdString() << " "
-                                                         << piece;
+            EXPECT_EQ(Scanned(line, piece), Split(line))
+                << line.toHex().toStdString() << " " << piece;
         }
     }
     EXPECT_FALSE(Scanned(lines[0], 5).isEmpty());
@@ -144,8 +145,8 @@ TEST(RecordScanner, FindsTheItemsThatSplittingTheDecodedLineFinds) {
 // Random lines built from the bytes that matter: the scanner and the text splitter agree on
 // every one of them.
 TEST(RecordScanner, AgreesWithTheTextSplitterOnRandomLines) {
-    const char alphabet[] = {',', '"', ' ', '\t', 'a', '1', '\x95', '\x62', '\x81',
-                             '\x7B', '\xB1', '\x80', '\0'};
+    const char alphabet[] = {',',    '"',    ' ',    '\t',   'a',    '1', '\x95',
+                             '\x62', '\x81', '\x7B', '\xB1', '\x80', '\0'};
     std::mt19937 random(8);
     int records = 0;
     for (int n = 0; n < 20000; ++n) {

@@ -175,7 +175,8 @@ TEST_F(SettingsFileTest, TheWarningNamesTheValuesActuallyUsed) {
         WriteBytes(path, c.content);
         file.ReadSettei();
         ASSERT_EQ(seen.shown.size(), 1u);
-        EXPECT_TRUE(seen.shown[0].text.contains(QStringView(c.limit))) << seen.shown[0].text.toStdString();
+        EXPECT_TRUE(seen.shown[0].text.contains(QStringView(c.limit)))
+            << seen.shown[0].text.toStdString();
         EXPECT_TRUE(seen.shown[0].text.contains(QStringView(c.autoSave)));
     }
 }

@@ -152,8 +152,10 @@ private slots:
         QCOMPARE(progress->LimitBox()->currentText(), QStringLiteral("10秒"));
         QCOMPARE(Figure(progress, QStringLiteral("記録の数")), QStringLiteral("2"));
         // Best rate: 3 right in 10 s beats 2 right in 10 s.
-        QVERIFY(Figure(progress, QStringLiteral("最高の速さ")).startsWith(QStringLiteral("0.30 /秒")));
-        QVERIFY(Figure(progress, QStringLiteral("最高の正解率")).startsWith(QStringLiteral("75.0%")));
+        QVERIFY(
+            Figure(progress, QStringLiteral("最高の速さ")).startsWith(QStringLiteral("0.30 /秒")));
+        QVERIFY(
+            Figure(progress, QStringLiteral("最高の正解率")).startsWith(QStringLiteral("75.0%")));
         // Average of 0.20 and 0.30.
         QCOMPARE(Figure(progress, QStringLiteral("最近の速さ")), QStringLiteral("0.25 /秒"));
 
@@ -212,8 +214,8 @@ private slots:
         QCOMPARE(problems, (QList<bool>{false, false}));
 
         const QByteArray history = ReadBytes(p.Path(QStringLiteral("履歴.txt")));
-        for (const QString& own : {QStringLiteral("履歴.txt"), QStringLiteral("設定.txt"),
-                                   AnswerLog::FileName()}) {
+        for (const QString& own :
+             {QStringLiteral("履歴.txt"), QStringLiteral("設定.txt"), AnswerLog::FileName()}) {
             answer = p.Path(own);
             a.ExportHistory();
             QCOMPARE(problems.back(), true);

@@ -69,9 +69,9 @@ private slots:
         FrmMain& w = p.Start();
         BoxWatcher boxes;
 
-        PlayRound(p, w, {true, false, true});  // saved by auto-save: 4 answers, 3 right
+        PlayRound(p, w, {true, false, true});        // saved by auto-save: 4 answers, 3 right
         QTest::mouseClick(w.chkAs, Qt::LeftButton);  // auto-save off
-        PlayRound(p, w, {false, true});            // not saved
+        PlayRound(p, w, {false, true});              // not saved
         QCOMPARE(w.state().intMonsu, 3);
 
         AnswerLog log(p.Path(AnswerLog::FileName()));

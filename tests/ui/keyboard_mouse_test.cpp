@@ -22,7 +22,8 @@ class KeyboardMouseTest : public QObject {
 
 private:
     static QByteArray Settings(Program& p) { return ReadBytes(p.Path(QStringLiteral("設定.txt"))); }
-    static FrmMain& StartWith(Program& p, const QByteArray& settings, const QByteArray& history = {}) {
+    static FrmMain& StartWith(Program& p, const QByteArray& settings,
+                              const QByteArray& history = {}) {
         WriteBytes(p.Path(QStringLiteral("設定.txt")), settings);
         WriteBytes(p.Path(QStringLiteral("履歴.txt")), history);
         return p.Start();
@@ -97,8 +98,9 @@ private slots:
         Program p;
         QByteArray history;
         for (int n = 0; n < 3; ++n)
-            history += "\"2004/05/01\",\"13:05:09\",25,22,3,\"88.0%\",\"0.37/\x95\x62\","
-                       "\"60\x95\x62\",\"\x81\x7B\"\r\n";
+            history +=
+                "\"2004/05/01\",\"13:05:09\",25,22,3,\"88.0%\",\"0.37/\x95\x62\","
+                "\"60\x95\x62\",\"\x81\x7B\"\r\n";
         FrmMain& w = StartWith(p, "60,1\r\n", history);
         w.msgRireki->setFocus();
         w.msgRireki->setCurrentIndex(w.msgRireki->model()->index(0, 0));
@@ -122,7 +124,8 @@ private slots:
 
         // Pressed in box 1, released in box 2: no click anywhere.
         QTest::mousePress(box, Qt::LeftButton, {}, box->rect().center());
-        QTest::mouseRelease(box, Qt::LeftButton, {}, box->mapFrom(w.Frame1, w.txtKaitou[2]->geometry().center()));
+        QTest::mouseRelease(box, Qt::LeftButton, {},
+                            box->mapFrom(w.Frame1, w.txtKaitou[2]->geometry().center()));
         QCOMPARE(box->text(), QStringLiteral("7"));
         QCOMPARE(w.state().blnOwari, False);
         // The right button is no click either.
@@ -163,9 +166,10 @@ private slots:
         HistoryGrid* grid = w.msgRireki;
         const QImage shot = grid->grab().toImage();
         const QHeaderView* rowNumbers = grid->verticalHeader();
-        const QPoint belowNumbers = rowNumbers->mapTo(grid, QPoint(rowNumbers->width() / 2,
-                                                                   rowNumbers->sectionSize(0) + 10));
-        const QPoint besideCells(grid->width() - 30, rowNumbers->mapTo(grid, QPoint(0, 0)).y() + 40);
+        const QPoint belowNumbers = rowNumbers->mapTo(
+            grid, QPoint(rowNumbers->width() / 2, rowNumbers->sectionSize(0) + 10));
+        const QPoint besideCells(grid->width() - 30,
+                                 rowNumbers->mapTo(grid, QPoint(0, 0)).y() + 40);
         const qreal dpr = shot.devicePixelRatio();
         QCOMPARE(shot.pixelColor(belowNumbers * dpr), QColor(128, 128, 128));
         QCOMPARE(shot.pixelColor(besideCells * dpr), QColor(128, 128, 128));
@@ -179,8 +183,9 @@ private slots:
         Program p;
         QByteArray history;
         for (int n = 0; n < 6; ++n)
-            history += "\"2004/05/01\",\"13:05:09\",25,22,3,\"88.0%\",\"0.37/\x95\x62\","
-                       "\"60\x95\x62\",\"\x81\x7B\"\r\n";
+            history +=
+                "\"2004/05/01\",\"13:05:09\",25,22,3,\"88.0%\",\"0.37/\x95\x62\","
+                "\"60\x95\x62\",\"\x81\x7B\"\r\n";
         FrmMain& w = StartWith(p, "60,1\r\n", history);
         QApplication::setFont(desktop);
         HistoryGrid* grid = w.msgRireki;

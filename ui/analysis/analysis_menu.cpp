@@ -168,16 +168,16 @@ void AnalysisWindows::ExportHistory() { Export(false); }
 void AnalysisWindows::ExportAnswers() { Export(true); }
 
 void AnalysisWindows::Export(bool answers) {
-    const QString title = answers ? QStringLiteral("解答ログをCSVに書き出す")
-                                  : QStringLiteral("履歴をCSVに書き出す");
+    const QString title =
+        answers ? QStringLiteral("解答ログをCSVに書き出す") : QStringLiteral("履歴をCSVに書き出す");
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
-    const QString suggested =
-        QDir(folder).filePath(answers ? QStringLiteral("解答ログ.csv") : QStringLiteral("履歴.csv"));
-    const QString path =
-        askPath_ ? askPath_(title, suggested)
-                 : QFileDialog::getSaveFileName(&owner_, title, suggested,
-                                                QStringLiteral("CSV ファイル (*.csv)"));
+    const QString suggested = QDir(folder).filePath(answers ? QStringLiteral("解答ログ.csv")
+                                                            : QStringLiteral("履歴.csv"));
+    const QString path = askPath_
+                             ? askPath_(title, suggested)
+                             : QFileDialog::getSaveFileName(&owner_, title, suggested,
+                                                            QStringLiteral("CSV ファイル (*.csv)"));
     if (path.isEmpty()) return;
     // Never over the program's own files: the CSV would replace them.
     const QString target = QFileInfo(path).absoluteFilePath();
@@ -185,7 +185,8 @@ void AnalysisWindows::Export(bool answers) {
     if (target == QFileInfo(historyPath_).absoluteFilePath() ||
         target == data.absoluteFilePath(QStringLiteral("設定.txt")) ||
         target.startsWith(QFileInfo(logPath_).absoluteFilePath())) {
-        Tell(QStringLiteral("%1 はケタトビのデータファイルです。別の名前を選んでください。").arg(path),
+        Tell(QStringLiteral("%1 はケタトビのデータファイルです。別の名前を選んでください。")
+                 .arg(path),
              true);
         return;
     }

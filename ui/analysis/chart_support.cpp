@@ -111,7 +111,8 @@ QString IndexExplanation(analysis::IndexId id) {
         case IndexId::Fluctuation:
             return QStringLiteral("区間の速さの最大と最小の差÷平均の速さ。小さいほど安定");
         case IndexId::Trend:
-            return QStringLiteral("区間の速さの1分あたりの変化（問/秒）。マイナスは次第に遅くなった");
+            return QStringLiteral(
+                "区間の速さの1分あたりの変化（問/秒）。マイナスは次第に遅くなった");
         case IndexId::FirstHalfRate:
             return QStringLiteral("制限時間の前半に1秒あたりに答えた数");
         case IndexId::SecondHalfRate:
@@ -125,7 +126,9 @@ QString IndexExplanation(analysis::IndexId id) {
         case IndexId::P90Ms:
             return QStringLiteral("1問に掛かった時間の90パーセンタイル（遅い方の1割の境目）");
         case IndexId::PostErrorSlowing:
-            return QStringLiteral("ミスの直後の1問の時間（中央値）÷1問の時間（中央値）。1より大きいとミスの後に慎重になった");
+            return QStringLiteral(
+                "ミスの直後の1問の時間（中央値）÷1問の時間（中央値）。1より大きいとミスの後に慎重に"
+                "なった");
     }
     return {};
 }

@@ -73,8 +73,9 @@ PairsWindow::PairsWindow(QWidget* parent) : QWidget(parent) {
                                QStringLiteral("ミス"), QStringLiteral("ミス率"),
                                QStringLiteral("時間（秒）")});
     weakest_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    weakest_->setToolTip(QStringLiteral(
-        "ミスの割合（回数の少ない組はモード全体の割合に寄せて）と、時間の掛かり方から順位を付けます"));
+    weakest_->setToolTip(
+        QStringLiteral("ミスの割合（回数の少ない組はモード全体の割合に寄せて）と、時間の掛かり方か"
+                       "ら順位を付けます"));
     auto* weakLabel = new QLabel(QStringLiteral("苦手な組 10(&W)"), this);
     weakLabel->setBuddy(weakest_);
 
@@ -123,7 +124,8 @@ void PairsWindow::ShowMode() {
     const QString sign = ShownMode() == analysis::Mode::Difference ? kDifference : kSum;
     double fullRate = kLeastFullRate;
     for (int a = 0; a <= 9; ++a)
-        for (int b = 0; b <= 9; ++b) fullRate = std::max(fullRate, table.at(a, b).errorRate.value_or(0.0));
+        for (int b = 0; b <= 9; ++b)
+            fullRate = std::max(fullRate, table.at(a, b).errorRate.value_or(0.0));
 
     for (int a = 0; a <= 9; ++a) {
         for (int b = 0; b <= 9; ++b) {
@@ -155,8 +157,9 @@ void PairsWindow::ShowMode() {
             heat_->setItem(a, b, item);
         }
     }
-    legend_->setText(QStringLiteral("色はミスの割合（白 0% → 赤 %1 以上）、数字は1問の時間の中央値（秒）")
-                         .arg(PercentText(fullRate)));
+    legend_->setText(
+        QStringLiteral("色はミスの割合（白 0% → 赤 %1 以上）、数字は1問の時間の中央値（秒）")
+            .arg(PercentText(fullRate)));
 
     weakest_->clear();
     int rank = 1;

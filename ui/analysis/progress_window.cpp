@@ -1,15 +1,15 @@
 #include "progress_window.h"
 
+#include <QAreaSeries>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QFormLayout>
 #include <QHBoxLayout>
-#include <QAreaSeries>
 #include <QImage>
-#include <QPainter>
 #include <QLabel>
 #include <QLineSeries>
+#include <QPainter>
 #include <QScatterSeries>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -41,8 +41,8 @@ public:
             const QDate date(Digits(p.date, 0, 4), Digits(p.date, 5, 2), Digits(p.date, 8, 2));
             it = days_.emplace(p.date, date.startOfDay().toMSecsSinceEpoch()).first;
         }
-        const int seconds = Digits(p.time, 0, 2) * 3600 + Digits(p.time, 3, 2) * 60 +
-                            Digits(p.time, 6, 2);
+        const int seconds =
+            Digits(p.time, 0, 2) * 3600 + Digits(p.time, 3, 2) * 60 + Digits(p.time, 6, 2);
         return it->second + qint64{seconds} * 1000;
     }
 
@@ -107,7 +107,8 @@ ProgressWindow::ProgressWindow(QWidget* parent) : QWidget(parent) {
     moving_->setName(QStringLiteral("速さ（直近%1回の平均）").arg(analysis::kMovingAverageWindow));
     moving_->setPen(QPen(QColor(20, 60, 160), 2.0));
     accuracy_ = new QLineSeries;
-    accuracy_->setName(QStringLiteral("正解率（直近%1回の平均）").arg(analysis::kMovingAverageWindow));
+    accuracy_->setName(
+        QStringLiteral("正解率（直近%1回の平均）").arg(analysis::kMovingAverageWindow));
     accuracy_->setPen(QPen(QColor(40, 150, 60), 1.5, Qt::DashLine));
     bestRate_ = new QScatterSeries;
     bestRate_->setName(QStringLiteral("最高の速さ"));
@@ -144,8 +145,9 @@ ProgressWindow::ProgressWindow(QWidget* parent) : QWidget(parent) {
 
     auto* form = new QFormLayout;
     count_ = AddFigureRow(*form, QStringLiteral("記録の数"));
-    latest_ = AddFigureRow(*form, QStringLiteral("最近の速さ"),
-                           QStringLiteral("直近%1回の正解数/秒の平均").arg(analysis::kMovingAverageWindow));
+    latest_ = AddFigureRow(
+        *form, QStringLiteral("最近の速さ"),
+        QStringLiteral("直近%1回の正解数/秒の平均").arg(analysis::kMovingAverageWindow));
     bestRateText_ = AddFigureRow(*form, QStringLiteral("最高の速さ"));
     bestAccuracyText_ = AddFigureRow(*form, QStringLiteral("最高の正解率"));
     skipped_ = AddFigureRow(*form, QStringLiteral("使えなかった記録"),
@@ -160,9 +162,9 @@ ProgressWindow::ProgressWindow(QWidget* parent) : QWidget(parent) {
     connect(mode_, &QComboBox::currentIndexChanged, this, [this] {
         if (filling_) return;
         const int limit = limit_->currentData().toInt();
-        FillLimits(mode_->currentData().toInt() == 1 ? analysis::Mode::Difference
-                                                     : analysis::Mode::Sum,
-                   limit);
+        FillLimits(
+            mode_->currentData().toInt() == 1 ? analysis::Mode::Difference : analysis::Mode::Sum,
+            limit);
         ShowSeries();
     });
     connect(limit_, &QComboBox::currentIndexChanged, this, [this] {
@@ -171,17 +173,19 @@ ProgressWindow::ProgressWindow(QWidget* parent) : QWidget(parent) {
 }
 
 ProgressWindow::ChartPoints ProgressWindow::PointsFor(const analysis::ProgressSeries& series,
-                                                     std::size_t mostMarkers, std::size_t slices) {
+                                                      std::size_t mostMarkers, std::size_t slices) {
     ChartPoints out;
     const std::vector<analysis::ProgressPoint>& points = series.points;
     if (points.empty()) return out;
     StampClock clock;
     std::vector<double> xs;
     xs.reserve(points.size());
-    for (const analysis::ProgressPoint& p : points) xs.push_back(static_cast<double>(clock.MsecsOf(p)));
+    for (const analysis::ProgressPoint& p : points)
+        xs.push_back(static_cast<double>(clock.MsecsOf(p)));
     const auto addAverages = [&](std::size_t i) {
         out.moving.append({xs[i], points[i].movingRate});
-        if (points[i].movingAccuracy) out.accuracy.append({xs[i], *points[i].movingAccuracy * 100.0});
+        if (points[i].movingAccuracy)
+            out.accuracy.append({xs[i], *points[i].movingAccuracy * 100.0});
     };
     if (points.size() <= mostMarkers || slices == 0) {
         for (std::size_t i = 0; i < points.size(); ++i) {
@@ -205,7 +209,8 @@ ProgressWindow::ChartPoints ProgressWindow::PointsFor(const analysis::ProgressSe
             addAverages(end - 1);
         }
     }
-    if (series.bestRate) out.bestRate = QPointF(xs[*series.bestRate], points[*series.bestRate].rate);
+    if (series.bestRate)
+        out.bestRate = QPointF(xs[*series.bestRate], points[*series.bestRate].rate);
     if (series.bestAccuracy) {
         const analysis::ProgressPoint& p = points[*series.bestAccuracy];
         out.bestAccuracy = QPointF(xs[*series.bestAccuracy], p.accuracy.value_or(0.0) * 100.0);
@@ -244,7 +249,8 @@ void ProgressWindow::ShowHistory(const std::vector<analysis::HistoryPoint>& hist
     }
     if (hasSum) mode_->addItem(kSum, 0);
     if (hasDifference) mode_->addItem(kDifference, 1);
-    mode_->setCurrentIndex(std::max(0, mode_->findData(mode == analysis::Mode::Difference ? 1 : 0)));
+    mode_->setCurrentIndex(
+        std::max(0, mode_->findData(mode == analysis::Mode::Difference ? 1 : 0)));
     filling_ = false;
     FillLimits(mode, limit);
     ShowSeries();
@@ -268,8 +274,8 @@ void ProgressWindow::ShowSeries() {
             mode_->currentData().toInt() == 1 ? analysis::Mode::Difference : analysis::Mode::Sum,
             limit_->currentData().toInt());
     }
-    const int skipped = skippedLines_ + report_.skippedNoLimit + report_.skippedBadStamp +
-                        report_.skippedBadCounts;
+    const int skipped =
+        skippedLines_ + report_.skippedNoLimit + report_.skippedBadStamp + report_.skippedBadCounts;
     skipped_->setText(QString::number(skipped));
 
     ChartPoints points;
@@ -302,7 +308,7 @@ void ProgressWindow::ShowSeries() {
     xAxis_->setRange(QDateTime::fromMSecsSinceEpoch(first - kMargin),
                      QDateTime::fromMSecsSinceEpoch(last + kMargin));
     xAxis_->setFormat(last - first < qint64{2} * 86'400'000 ? QStringLiteral("MM/dd HH:mm")
-                                                           : QStringLiteral("yyyy/MM/dd"));
+                                                            : QStringLiteral("yyyy/MM/dd"));
     rateAxis_->setRange(0.0, std::max(0.5, std::ceil(highest * 1.15 * 4.0) / 4.0));
 
     if (shown_ == nullptr) {
@@ -322,7 +328,8 @@ void ProgressWindow::ShowSeries() {
     latest_->setText(FigureText(newest.movingRate, 2) + QStringLiteral(" /秒"));
     if (shown_->bestRate) {
         const analysis::ProgressPoint& p = shown_->points[*shown_->bestRate];
-        bestRateText_->setText(QStringLiteral("%1 /秒（%2）").arg(FigureText(p.rate, 2), PointText(p)));
+        bestRateText_->setText(
+            QStringLiteral("%1 /秒（%2）").arg(FigureText(p.rate, 2), PointText(p)));
     } else {
         bestRateText_->setText(kNoFigure);
     }
@@ -334,11 +341,10 @@ void ProgressWindow::ShowSeries() {
     } else {
         bestAccuracyText_->setText(kNoFigure);
     }
-    view_->setAccessibleDescription(
-        QStringLiteral("%1。%2 回の記録。最近の速さ %3 /秒")
-            .arg(seriesName)
-            .arg(shown_->points.size())
-            .arg(FigureText(newest.movingRate, 2)));
+    view_->setAccessibleDescription(QStringLiteral("%1。%2 回の記録。最近の速さ %3 /秒")
+                                        .arg(seriesName)
+                                        .arg(shown_->points.size())
+                                        .arg(FigureText(newest.movingRate, 2)));
 }
 
 }  // namespace keta

@@ -42,9 +42,9 @@ public:
     // end of each run: a chart has no more pixel columns than that anyway, and Qt makes one
     // graphics item per marker, which takes seconds for a long history.
     struct ChartPoints {
-        QList<QPointF> raw;                // one per result, or none
-        QList<QPointF> low, high;          // the range per run, or none
-        QList<QPointF> moving, accuracy;   // the averages (accuracy in %)
+        QList<QPointF> raw;               // one per result, or none
+        QList<QPointF> low, high;         // the range per run, or none
+        QList<QPointF> moving, accuracy;  // the averages (accuracy in %)
         std::optional<QPointF> bestRate, bestAccuracy;
     };
     static ChartPoints PointsFor(const analysis::ProgressSeries& series,
