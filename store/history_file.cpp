@@ -177,13 +177,12 @@ qsizetype PlainRecordEnd(const unsigned char* data, qsizetype size, qsizetype po
             if (count) return -1;
             ++p;
             while (*p != '"') {
-                if (kRuns.quoted[*p]) {
+                // Plain quoted bytes and half-width katakana take one byte each.
+                if (kRuns.quoted[*p] || (*p >= 0x80 && IsCp932SingleByte(*p))) {
                     ++p;
                 } else if (IsCp932LeadByte(*p)) {
                     if (!decoder.IsPair(p[0], p[1])) return -1;
                     p += 2;
-                } else if (*p >= 0x80 && IsCp932SingleByte(*p)) {
-                    ++p;
                 } else {
                     return -1;  // NUL, a stray byte, or the line ends before the quote closes
                 }
@@ -450,13 +449,12 @@ bool HistoryFile::AppendLine(const QByteArray& line) {
     QByteArray record;
     if (oldSize > 0) {
         char last = 0;
-        if (!readable || ::pread(fd, &last, 1, oldSize - 1) != 1) {
-            // The end of the file cannot be seen: a line of its own all the same. A blank
-            // line this may leave is skipped silently when the file is read.
-            record = "\r\n";
-        } else if (last == '\r') {
+        // When the end of the file cannot be seen, the record takes a line of its own all the
+        // same; a blank line this may leave is skipped silently when the file is read.
+        const bool seen = readable && ::pread(fd, &last, 1, oldSize - 1) == 1;
+        if (seen && last == '\r') {
             record = "\n";  // a last line without its line end: a hand-made file, a torn write
-        } else if (last != '\n') {
+        } else if (!seen || last != '\n') {
             record = "\r\n";
         }
     }

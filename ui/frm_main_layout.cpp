@@ -233,7 +233,7 @@ void FrmMain::SetStacking() {
     // Each container's controls in the order of the window description: one listed earlier
     // lies in front of one listed later, so they are raised last-first.
     const auto stack = [](const QList<QWidget*>& frontToBack) {
-        for (auto it = frontToBack.crbegin(); it != frontToBack.crend(); ++it) (*it)->raise();
+        for (qsizetype k = frontToBack.size() - 1; k >= 0; --k) frontToBack[k]->raise();
     };
     stack({cmdEnd, cmdHelp, cmdClear, cmdHozon, cmdStart, Frame1, Image1, Line1[0], Line1[1]});
     QList<QWidget*> drill{msgRireki, cboMode, chkAs, Frame2, cboJikan};

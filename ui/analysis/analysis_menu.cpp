@@ -43,7 +43,7 @@ RowCounts CountsOf(const HistoryModel& model, int row) {
 }  // namespace
 
 AnalysisWindows::AnalysisWindows(HistoryGrid& grid, const HistoryModel& model, QWidget& owner,
-                                 QString folder)
+                                 const QString& folder)
     : QObject(&owner),
       grid_(grid),
       model_(model),

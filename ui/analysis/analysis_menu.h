@@ -26,7 +26,8 @@ class AnalysisWindows : public QObject {
 
 public:
     // `folder` holds the history file and the answer log; the windows are children of `owner`.
-    AnalysisWindows(HistoryGrid& grid, const HistoryModel& model, QWidget& owner, QString folder);
+    AnalysisWindows(HistoryGrid& grid, const HistoryModel& model, QWidget& owner,
+                    const QString& folder);
     ~AnalysisWindows() override;
 
     // The menu for grid row `gridRow` (0: none), opened at `globalPos`.

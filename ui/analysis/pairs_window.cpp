@@ -8,6 +8,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 
 #include "chart_support.h"
 
@@ -104,8 +105,9 @@ analysis::Mode PairsWindow::ShownMode() const {
 QColor PairsWindow::HeatColour(double errorRate, double fullRate) {
     const double t = std::clamp(fullRate > 0.0 ? errorRate / fullRate : 0.0, 0.0, 1.0);
     // White to a strong red: the green and blue fade together.
-    const int fade = static_cast<int>(255.0 - t * (255.0 - 40.0) + 0.5);
-    return {t > 0.0 ? std::max(220, 255 - static_cast<int>(t * 35.0 + 0.5)) : 255, fade, fade};
+    const int fade = static_cast<int>(std::lround(255.0 - t * (255.0 - 40.0)));
+    return {t > 0.0 ? std::max(220, 255 - static_cast<int>(std::lround(t * 35.0))) : 255, fade,
+            fade};
 }
 
 void PairsWindow::ShowRounds(std::span<const analysis::RoundRecord> rounds) {
