@@ -28,6 +28,13 @@ private:
         WriteBytes(p.Path(QStringLiteral("履歴.txt")), history);
         return p.Start();
     }
+    // `n` saved results, as the program writes them.
+    static QByteArray Records(int n) {
+        return QByteArray(
+                   "\"2004/05/01\",\"13:05:09\",25,22,3,\"88.0%\",\"0.37/\x95\x62\","
+                   "\"60\x95\x62\",\"\x81\x7B\"\r\n")
+            .repeated(n);
+    }
     static void Wheel(QWidget* target, int angle) {
         const QPointF at(target->rect().center());
         QWheelEvent wheel(at, target->mapToGlobal(at), QPoint(), QPoint(0, angle), Qt::NoButton,
@@ -96,11 +103,7 @@ private slots:
 
     void tabLeavesTheHistoryGridForTheStartButton() {
         Program p;
-        QByteArray history;
-        for (int n = 0; n < 3; ++n)
-            history +=
-                "\"2004/05/01\",\"13:05:09\",25,22,3,\"88.0%\",\"0.37/\x95\x62\","
-                "\"60\x95\x62\",\"\x81\x7B\"\r\n";
+        const QByteArray history = Records(3);
         FrmMain& w = StartWith(p, "60,1\r\n", history);
         w.msgRireki->setFocus();
         w.msgRireki->setCurrentIndex(w.msgRireki->model()->index(0, 0));
@@ -160,9 +163,7 @@ private slots:
 
     void theGridIsGreyBelowItsRowNumbers() {
         Program p;
-        FrmMain& w = StartWith(p, "60,1\r\n",
-                               "\"2004/05/01\",\"13:05:09\",25,22,3,\"88.0%\",\"0.37/\x95\x62\","
-                               "\"60\x95\x62\",\"\x81\x7B\"\r\n");
+        FrmMain& w = StartWith(p, "60,1\r\n", Records(1));
         HistoryGrid* grid = w.msgRireki;
         const QImage shot = grid->grab().toImage();
         const QHeaderView* rowNumbers = grid->verticalHeader();
@@ -181,11 +182,7 @@ private slots:
         large.setPointSizeF(20);
         QApplication::setFont(large);
         Program p;
-        QByteArray history;
-        for (int n = 0; n < 6; ++n)
-            history +=
-                "\"2004/05/01\",\"13:05:09\",25,22,3,\"88.0%\",\"0.37/\x95\x62\","
-                "\"60\x95\x62\",\"\x81\x7B\"\r\n";
+        const QByteArray history = Records(6);
         FrmMain& w = StartWith(p, "60,1\r\n", history);
         QApplication::setFont(desktop);
         HistoryGrid* grid = w.msgRireki;
