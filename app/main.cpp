@@ -27,6 +27,8 @@ int WithoutWindow(const keta::CommandLine& line) {
 int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("ketatobi"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KETATOBI_VERSION));
+    // No display name: Qt would append it to every window title, and the titles are the
+    // program's own texts.
 
     // Help, version, exports and usage errors need no display: they are done before the
     // toolkit connects to one. Options of Qt's own are known only after QApplication took them.
@@ -49,8 +51,6 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    // No display name: Qt would append it to every window title, and the titles are the
-    // program's own texts.
     keta::InstallQtTranslations(app);
     keta::Shell shell;
     shell.Form_Load();
