@@ -1,18 +1,14 @@
 #include "csv_export.h"
 
-#include <QFile>
 #include <QSaveFile>
 #include <QStringList>
 #include <vector>
 
 #include "answer_log.h"
-#include "cp932.h"
-#include "record_line.h"
+#include "history_points.h"
 
 namespace keta {
 namespace {
-
-constexpr int kRecordItems = 9;
 
 // One field, quoted when it must be. Texts a spreadsheet would take for a formula get a
 // leading apostrophe: a mode or an answer is whatever was typed, and must stay text.
@@ -61,21 +57,7 @@ bool WriteWhole(const QString& csvPath, const QByteArray& bytes, QString* error)
 }  // namespace
 
 bool ExportHistoryCsv(const QString& historyPath, const QString& csvPath, QString* error) {
-    QFile file(historyPath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        SetError(error, QStringLiteral("履歴ファイル %1 を読み込めませんでした（%2）。")
-                            .arg(historyPath, file.errorString()));
-        return false;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        SetError(error, QStringLiteral("履歴ファイル %1 を読み込めませんでした（%2）。")
-                            .arg(historyPath, file.errorString()));
-        return false;
-    }
-
     QByteArray out;
-    out.reserve(bytes.size() * 2 + 128);
     // The grid's own headers, so that the file reads like the window.
     const std::vector<bool> isText{true, true, false, false, false, true, true, true, true};
     AppendRow(out,
@@ -83,31 +65,32 @@ bool ExportHistoryCsv(const QString& historyPath, const QString& csvPath, QStrin
                QStringLiteral("ＯＫ"), QStringLiteral("ＮＧ"), QStringLiteral("正解率"),
                QStringLiteral("秒当たり"), QStringLiteral("表示秒数"), QStringLiteral("モード")},
               {});
-    Cp932Decoder decoder;
-    LineReader reader(bytes);
-    QByteArrayView raw;
-    std::vector<RecordItem> items;
+    // Lines that are no record are left out, as the history grid leaves them out.
     QStringList fields;
-    while (reader.Next(raw)) {
-        if (IsBlankLine(raw)) continue;
-        // Lines that are no record are left out, as the history grid leaves them out.
-        const std::optional<QString> line = decoder.Decode(raw);
-        if (!line || line->contains(QChar(0))) continue;
-        if (!SplitRecordLine(*line, items) || items.size() != kRecordItems) continue;
-        const auto ok = ReadInt16Item(items[3], AfterNumber::MustEnd);
-        const auto ng = ReadInt16Item(items[4], AfterNumber::MustEnd);
-        if (!ok || !ng) continue;
-        fields.clear();
-        for (int i = 0; i < kRecordItems; ++i) {
-            if (i == 3) {
-                fields << QString::number(*ok);
-            } else if (i == 4) {
-                fields << QString::number(*ng);
-            } else {
-                fields << items[static_cast<std::size_t>(i)].text.toString();
+    const HistoryPointsRead::Status status =
+        ForEachHistoryRecord(historyPath, [&](const HistoryRecord& record) {
+            fields.clear();
+            for (std::size_t i = 0; i < record.items.size(); ++i) {
+                if (i == 3) {
+                    fields << QString::number(record.correct);
+                } else if (i == 4) {
+                    fields << QString::number(record.wrong);
+                } else {
+                    fields << record.items[i].text.toString();
+                }
             }
-        }
-        AppendRow(out, fields, isText);
+            AppendRow(out, fields, isText);
+        });
+    if (status != HistoryPointsRead::Status::Read) {
+        const QString why = status == HistoryPointsRead::Status::Missing
+                                ? QStringLiteral("見つかりません")
+                            : status == HistoryPointsRead::Status::NotRegular
+                                ? QStringLiteral("通常のファイルではありません")
+                                : QStringLiteral("読み取れません");
+        SetError(
+            error,
+            QStringLiteral("履歴ファイル %1 を読み込めませんでした（%2）。").arg(historyPath, why));
+        return false;
     }
     return WriteWhole(csvPath, out, error);
 }

@@ -41,61 +41,69 @@ bool ReadAll(int fd, QByteArray& bytes) {
 
 }  // namespace
 
-HistoryPointsRead ReadHistoryPoints(const QString& path) {
-    HistoryPointsRead result;
+HistoryPointsRead::Status ForEachHistoryRecord(
+    const QString& path, const std::function<void(const HistoryRecord&)>& each, int* skippedLines) {
+    using Status = HistoryPointsRead::Status;
     RegularFile file;
     switch (file.Open(path, O_RDONLY)) {
         case RegularFile::Status::Open:
             break;
         case RegularFile::Status::Missing:
-            result.status = HistoryPointsRead::Status::Missing;
-            return result;
+            return Status::Missing;
         case RegularFile::Status::NotRegular:
-            result.status = HistoryPointsRead::Status::NotRegular;
-            return result;
+            return Status::NotRegular;
         case RegularFile::Status::Failed:
-            result.status = HistoryPointsRead::Status::Failed;
-            return result;
+            return Status::Failed;
     }
     QByteArray bytes;
-    if (!ReadAll(file.Descriptor(), bytes)) {
-        result.status = HistoryPointsRead::Status::Failed;
-        return result;
-    }
+    if (!ReadAll(file.Descriptor(), bytes)) return Status::Failed;
     file.Close();
 
-    result.points.reserve(static_cast<std::size_t>(bytes.size() / 48 + 1));
     Cp932Decoder decoder;
     LineReader reader(bytes);
     QByteArrayView raw;
     std::vector<RecordItem> items;
+    int skipped = 0;
     while (reader.Next(raw)) {
         if (IsBlankLine(raw)) continue;
         const std::optional<QString> line = decoder.Decode(raw);
         // A NUL is what a crash leaves in place of a record; the grid skips such lines too.
-        if (!line || line->contains(QChar(0)) || !SplitRecordLine(*line, items) ||
-            items.size() != kItems) {
-            ++result.skippedLines;
-            continue;
+        std::optional<std::int16_t> correct, wrong;
+        if (line && !line->contains(QChar(0)) && SplitRecordLine(*line, items) &&
+            items.size() == kItems) {
+            correct = ReadInt16Item(items[3], AfterNumber::MustEnd);
+            wrong = ReadInt16Item(items[4], AfterNumber::MustEnd);
         }
-        const auto correct = ReadInt16Item(items[3], AfterNumber::MustEnd);
-        const auto wrong = ReadInt16Item(items[4], AfterNumber::MustEnd);
         if (!correct || !wrong) {
-            ++result.skippedLines;
+            ++skipped;
             continue;
         }
-        analysis::HistoryPoint point;
-        point.date = Utf8(items[0].text);
-        point.time = Utf8(items[1].text);
-        // Read as a number whether or not it was quoted: the grid shows it as text either way.
-        const auto answers = ReadInt16Item(RecordItem{items[2].text, false}, AfterNumber::MustEnd);
-        point.correct = *correct;
-        point.wrong = *wrong;
-        point.answers = answers ? int{*answers} : point.correct + point.wrong;
-        point.timeLimit = LeadingNumber(items[7].text);
-        point.modeText = Utf8(items[8].text);
-        result.points.push_back(std::move(point));
+        each(HistoryRecord{items, *correct, *wrong});
     }
+    if (skippedLines != nullptr) *skippedLines = skipped;
+    return Status::Read;
+}
+
+HistoryPointsRead ReadHistoryPoints(const QString& path) {
+    HistoryPointsRead result;
+    result.status = ForEachHistoryRecord(
+        path,
+        [&result](const HistoryRecord& record) {
+            const std::vector<RecordItem>& items = record.items;
+            analysis::HistoryPoint point;
+            point.date = Utf8(items[0].text);
+            point.time = Utf8(items[1].text);
+            // Read as a number whether or not it was quoted: the grid shows it as text either way.
+            const auto answers =
+                ReadInt16Item(RecordItem{items[2].text, false}, AfterNumber::MustEnd);
+            point.correct = record.correct;
+            point.wrong = record.wrong;
+            point.answers = answers ? int{*answers} : point.correct + point.wrong;
+            point.timeLimit = LeadingNumber(items[7].text);
+            point.modeText = Utf8(items[8].text);
+            result.points.push_back(std::move(point));
+        },
+        &result.skippedLines);
     return result;
 }
 

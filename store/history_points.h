@@ -4,8 +4,11 @@
 // however the grid shows them.
 
 #include <QString>
+#include <cstdint>
+#include <functional>
 #include <vector>
 
+#include "record_line.h"
 #include "round_record.h"
 
 namespace keta {
@@ -16,6 +19,21 @@ struct HistoryPointsRead {
     std::vector<analysis::HistoryPoint> points;  // in file order
     int skippedLines = 0;  // lines that are not records (blank lines are not counted)
 };
+
+// One record of the history file as the grid takes it: nine items, of which items 4 and 5
+// (correct and wrong) are 16-bit integers.
+struct HistoryRecord {
+    const std::vector<RecordItem>& items;
+    std::int16_t correct;
+    std::int16_t wrong;
+};
+
+// Reads the history file at `path`, a regular file only, and calls `each` for every line that
+// is a record, in file order; lines that are not (blank lines aside) are counted in
+// `skippedLines` when it is given.
+HistoryPointsRead::Status ForEachHistoryRecord(
+    const QString& path, const std::function<void(const HistoryRecord&)>& each,
+    int* skippedLines = nullptr);
 
 // Reads the history file at `path`. Only a regular file is read; lines that are not records of
 // nine items, or whose correct and wrong counts are not 16-bit integers, are skipped. Item 3

@@ -4,6 +4,7 @@
 #include "csv_export.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 
@@ -46,9 +47,11 @@ TEST_F(CsvTest, FailuresSayWhyAndLeaveNoFile) {
     const QString history = dir.File("履歴.txt");
     WriteBytes(history, "");
     ASSERT_TRUE(QDir().mkdir(dir.File("a folder")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.File("fifo")).constData(), 0600), 0);
     const Case cases[] = {
         {"missing history", dir.File("none.txt"), csv},
         {"history is a folder", dir.File("a folder"), csv},
+        {"history is a FIFO (must not hang)", dir.File("fifo"), csv},
         {"CSV into a missing folder", history, dir.File("no/such/out.csv")},
         {"CSV over a folder", history, dir.File("a folder")},
     };
