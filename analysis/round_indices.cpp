@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "number_text.h"
 #include "stats.h"
 
 namespace keta::analysis {
@@ -214,13 +215,17 @@ std::optional<double> IndexValue(const RoundIndices& indices, IndexId id) {
 std::string FormatFigure(std::optional<double> value, int decimals,
                          const std::string& undefinedText) {
     if (!value || !std::isfinite(*value)) return undefinedText;
-    decimals = std::clamp(decimals, 0, 9);
-    const double scale = std::pow(10.0, decimals);
-    double rounded = std::round(*value * scale) / scale;  // std::round: halves away from zero
-    if (rounded == 0.0) rounded = 0.0;                    // no "-0.00"
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, rounded);
-    return buffer;
+    // The drill's own rounding, so that a figure here and the same figure in the grid or the
+    // history file agree to the last digit (a decimal half such as 0.575 rounds up, although
+    // the nearest double lies just below it).
+    std::string text = keta::FormatFixed(*value, std::clamp(decimals, 0, 9));
+    if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
+    return text;
+}
+
+std::string FormatPercentFigure(std::optional<double> ratio, const std::string& undefinedText) {
+    if (!ratio || !std::isfinite(*ratio)) return undefinedText;
+    return keta::FormatPercent(*ratio);
 }
 
 }  // namespace keta::analysis

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "round_builder.h"
@@ -168,6 +169,43 @@ TEST(RoundIndices, FormatFigureRoundsHalvesAwayAndShowsDashWhenUndefined) {
     };
     for (const auto& c : cases) EXPECT_EQ(FormatFigure(c.value, c.decimals), c.text);
     EXPECT_EQ(FormatFigure(kNone, 1, "-"), "-");
+}
+
+// The exact decimal rounding of n ÷ d to `decimals` places, halves up, in whole numbers only.
+std::string ExactRounding(long long n, long long d, int decimals) {
+    long long scale = 1;
+    for (int i = 0; i < decimals; ++i) scale *= 10;
+    const long long units = (2 * n * scale + d) / (2 * d);
+    std::string frac = std::to_string(units % scale);
+    frac.insert(0, static_cast<std::size_t>(decimals) - frac.size(), '0');
+    return std::to_string(units / scale) + (decimals > 0 ? "." + frac : "");
+}
+
+// Every figure that lands on a decimal half must round up, whatever the double holds: swept
+// over whole ranges (milliseconds shown as seconds, speeds for every listed limit, and
+// accuracies), never over a few examples.
+TEST(RoundIndices, FiguresRoundDecimalHalvesUpOverWholeRanges) {
+    int checked = 0;
+    for (long long ms = 0; ms < 10000; ++ms, ++checked) {
+        ASSERT_EQ(FormatFigure(static_cast<double>(ms) / 1000.0, 2), ExactRounding(ms, 1000, 2))
+            << ms << " ms";
+    }
+    for (long long limit = 10; limit <= 180; limit += 10) {
+        for (long long correct = 0; correct <= 2000; ++correct, ++checked) {
+            ASSERT_EQ(FormatFigure(static_cast<double>(correct) / static_cast<double>(limit), 2),
+                      ExactRounding(correct, limit, 2))
+                << correct << " in " << limit << " s";
+        }
+    }
+    for (long long answers = 1; answers <= 400; ++answers) {
+        for (long long correct = 0; correct <= answers; ++correct, ++checked) {
+            ASSERT_EQ(
+                FormatPercentFigure(static_cast<double>(correct) / static_cast<double>(answers)),
+                ExactRounding(correct * 100, answers, 1) + "%")
+                << correct << " of " << answers;
+        }
+    }
+    EXPECT_EQ(checked, 10000 + 18 * 2001 + 400 * 403 / 2);
 }
 
 }  // namespace

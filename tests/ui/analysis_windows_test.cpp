@@ -45,8 +45,12 @@ private:
         QTest::keyClicks(w.txtKaitou[box], QString::number(Expected(w, box)));
     }
     static QString Figure(QWidget* window, const QString& name) {
-        for (QLabel* label : window->findChildren<QLabel*>()) {
-            if (label->accessibleName() == name) return label->text();
+        for (FigureLabel* label : window->findChildren<FigureLabel*>()) {
+            if (label->Caption() == name) {
+                // A screen reader hears the caption with the value, never the caption alone.
+                EXPECT_EQ(label->accessibleName(), name + u' ' + label->text());
+                return label->text();
+            }
         }
         return QStringLiteral("<no label named %1>").arg(name);
     }

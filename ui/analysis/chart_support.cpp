@@ -42,10 +42,9 @@ QChartView* MakeChartView(QChart* chart, const QString& accessibleName, QWidget*
     return view;
 }
 
-QLabel* AddFigureRow(QFormLayout& form, const QString& name, const QString& toolTip) {
+FigureLabel* AddFigureRow(QFormLayout& form, const QString& name, const QString& toolTip) {
     auto* label = new QLabel(name);
-    auto* value = new QLabel(kNoFigure);
-    value->setAccessibleName(name);
+    auto* value = new FigureLabel(name);
     value->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     value->setFocusPolicy(Qt::StrongFocus);
     value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -64,8 +63,7 @@ QString FigureText(std::optional<double> value, int decimals) {
 }
 
 QString PercentText(std::optional<double> ratio) {
-    if (!ratio) return kNoFigure;
-    return FigureText(*ratio * 100.0, 1) + u'%';
+    return QString::fromStdString(analysis::FormatPercentFigure(ratio, kNoFigure.toStdString()));
 }
 
 QString IndexName(analysis::IndexId id) {

@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <optional>
 
+#include "figure_label.h"
 #include "round_indices.h"
 
 class QFormLayout;
@@ -27,10 +28,9 @@ void SetUpAnalysisWindow(QWidget& window, const QString& title);
 QChartView* MakeChartView(QChart* chart, const QString& accessibleName, QWidget* parent);
 void ApplyChartFont(QChart& chart);
 
-// A value label in a form: the name on the left, the value on the right. The value label is
-// named after the figure, so a screen reader (and a test) finds it by that name, and it can
-// be reached with Tab.
-QLabel* AddFigureRow(QFormLayout& form, const QString& name, const QString& toolTip = {});
+// A value label in a form: the name on the left, the value on the right. A screen reader hears
+// the caption with the value, and the label can be reached with Tab.
+FigureLabel* AddFigureRow(QFormLayout& form, const QString& name, const QString& toolTip = {});
 
 // `value` with `decimals` decimals (halves away from zero), "—" when there is none.
 QString FigureText(std::optional<double> value, int decimals);

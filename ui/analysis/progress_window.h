@@ -7,6 +7,7 @@
 #include <QPointF>
 #include <QWidget>
 
+#include "figure_label.h"
 #include "progress.h"
 #include "round_record.h"
 
@@ -76,11 +77,11 @@ private:
     QDateTimeAxis* xAxis_ = nullptr;
     QValueAxis* rateAxis_ = nullptr;
     QValueAxis* accuracyAxis_ = nullptr;
-    QLabel* count_ = nullptr;
-    QLabel* latest_ = nullptr;
-    QLabel* bestRateText_ = nullptr;
-    QLabel* bestAccuracyText_ = nullptr;
-    QLabel* skipped_ = nullptr;
+    FigureLabel* count_ = nullptr;
+    FigureLabel* latest_ = nullptr;
+    FigureLabel* bestRateText_ = nullptr;
+    FigureLabel* bestAccuracyText_ = nullptr;
+    FigureLabel* skipped_ = nullptr;
 };
 
 }  // namespace keta

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <map>
 
+#include "figure_label.h"
 #include "round_indices.h"
 #include "round_record.h"
 #include "work_curve.h"
@@ -43,11 +44,11 @@ private:
     QBarCategoryAxis* xAxis_ = nullptr;
     QValueAxis* yAxis_ = nullptr;
     QTableWidget* bins_ = nullptr;
-    QLabel* answers_ = nullptr;
-    QLabel* correct_ = nullptr;
-    QLabel* wrong_ = nullptr;
-    QLabel* accuracy_ = nullptr;
-    std::map<analysis::IndexId, QLabel*> values_;
+    FigureLabel* answers_ = nullptr;
+    FigureLabel* correct_ = nullptr;
+    FigureLabel* wrong_ = nullptr;
+    FigureLabel* accuracy_ = nullptr;
+    std::map<analysis::IndexId, FigureLabel*> values_;
 };
 
 }  // namespace keta
