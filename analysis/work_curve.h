@@ -2,6 +2,8 @@
 // The work curve of one round: how many answers came in each interval of the time limit.
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "round_record.h"
@@ -40,5 +42,24 @@ struct WorkCurve {
 // or after the limit are clamped into the last bin (so the closing answer counts once and the
 // bins sum to all answers); answers before 0 are clamped into the first bin.
 WorkCurve ComputeWorkCurve(const RoundRecord& round);
+
+// The round's speed as the history grid shows it under 秒当たり: correct answers ÷ time limit
+// (the counters of the close, not the events). nullopt when the limit is not positive.
+std::optional<double> CorrectPerSecond(const RoundRecord& round);
+
+// Where the round's date and time in a title come from: the save the user picked, or, for a
+// round never saved, the start of play.
+struct RoundStamp {
+    std::string date;  // "yyyy/mm/dd"
+    std::string time;  // "hh:mm:ss"
+    bool saved = false;
+};
+// The start of play ("yyyy-MM-ddTHH:mm:ss") as an unsaved stamp; empty texts when unreadable.
+RoundStamp StartStamp(const RoundRecord& round);
+
+// The round in words for a title, items joined by "・": date and time, mode, limit, correct of
+// answers and the speed in the drill's own pattern, e.g.
+// "2026/12/07 19:40:12・＋・60秒・正解 52/55・0.87/秒". An unsaved round says so after the time.
+std::string RoundTitle(const RoundRecord& round, const RoundStamp& stamp);
 
 }  // namespace keta::analysis

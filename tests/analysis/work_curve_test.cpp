@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
+#include "number_text.h"
 #include "round_builder.h"
 
 namespace keta::analysis {
@@ -104,6 +106,53 @@ TEST(WorkCurve, BinsMatchHandCountedTables) {
         EXPECT_EQ(curve.earlyAnswers, c.early);
         if (!curve.bins.empty()) {
             EXPECT_EQ(total, curve.answers);
+        }
+    }
+}
+
+RoundRecord Counted(int limit, int answers, int correct, const std::string& mode = test::kSum,
+                    const std::string& startedAt = "2026-12-07T19:39:12") {
+    RoundRecord round = MakeRound(limit, {}, mode);
+    round.answers = answers;
+    round.correct = correct;
+    round.wrong = answers - correct;
+    round.startedAt = startedAt;
+    return round;
+}
+
+TEST(WorkCurve, TitleSaysTheRoundInWords) {
+    const RoundStamp saved{"2026/12/07", "19:40:12", true};
+    const struct {
+        const char* name;
+        RoundRecord round;
+        RoundStamp stamp;
+        std::string title;
+    } cases[] = {
+        // The speed is right answers per second of the limit, as the grid shows it: 52 / 60,
+        // not the 55 answers.
+        {"saved", Counted(60, 55, 52), saved, "2026/12/07 19:40:12・＋・60秒・正解 52/55・0.87/秒"},
+        {"a decimal half rounds up as in the grid", Counted(40, 25, 23, test::kDifference), saved,
+         "2026/12/07 19:40:12・－・40秒・正解 23/25・0.58/秒"},
+        {"never saved: the start of play", Counted(10, 3, 1), StartStamp(Counted(10, 3, 1)),
+         "2026/12/07 19:39:12 開始・＋・10秒・正解 1/3・0.10/秒・保存しなかった回"},
+        {"an unreadable start", Counted(10, 3, 1, test::kSum, "19:39"),
+         StartStamp(Counted(10, 3, 1, test::kSum, "19:39")),
+         "開始・＋・10秒・正解 1/3・0.10/秒・保存しなかった回"},
+        {"no limit", Counted(0, 3, 1), saved, "2026/12/07 19:40:12・＋・0秒・正解 1/3・—"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(RoundTitle(c.round, c.stamp), c.title) << c.name;
+    }
+}
+
+TEST(WorkCurve, HeadlineSpeedIsTheGridsFigureForEveryCountAndListedLimit) {
+    for (int limit = 10; limit <= 180; limit += 10) {
+        for (int correct = 0; correct <= 6 * limit; ++correct) {
+            const RoundRecord round = Counted(limit, correct + 3, correct);
+            const std::string title = RoundTitle(round, {"d", "t", true});
+            // The drill writes the grid's 秒当たり from its own counters in this pattern.
+            const std::string grid = FormatPerSecond(SafeRatio(correct, limit));
+            ASSERT_EQ(title.substr(title.size() - grid.size()), grid) << correct << "/" << limit;
         }
     }
 }
