@@ -1,70 +1,128 @@
 #include "csv_export.h"
 
-#include <QSaveFile>
+#include <QFileInfo>
 #include <QStringList>
+#include <cstdint>
 #include <vector>
 
 #include "answer_log.h"
+#include "export_target.h"
 #include "history_points.h"
 
 namespace keta {
 namespace {
 
-// One field, quoted when it must be. Texts a spreadsheet would take for a formula get a
-// leading apostrophe: a mode or an answer is whatever was typed, and must stay text.
-void AppendField(QByteArray& out, QStringView text, bool isText) {
-    QString value = text.toString();
-    if (isText && !value.isEmpty() && QStringView(u"=+-@\t\r").contains(value.front()))
-        value.prepend(u'\'');
-    const bool quote = value.contains(u',') || value.contains(u'"') || value.contains(u'\n') ||
-                       value.contains(u'\r') || value.startsWith(u' ') || value.endsWith(u' ');
-    if (quote) {
-        value.replace(QStringLiteral("\""), QStringLiteral("\"\""));
-        out += '"';
-        out += value.toUtf8();
-        out += '"';
-    } else {
-        out += value.toUtf8();
+// Spreadsheets read a UTF-8 file without it as the local code page (Shift_JIS on a Japanese
+// desktop). Only files get it: a program reading a pipe does not expect one.
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+constexpr qsizetype kChunk = 64 * 1024;
+
+// A plain decimal number as this program writes its counts and times: an optional minus,
+// digits, and a point with digits after it.
+bool IsPlainNumber(QStringView text) {
+    qsizetype i = text.startsWith(u'-') ? 1 : 0;
+    const auto digits = [&] {
+        const qsizetype from = i;
+        while (i < text.size() && text[i] >= u'0' && text[i] <= u'9') ++i;
+        return i > from;
+    };
+    if (!digits()) return false;
+    if (i < text.size() && text[i] == u'.') {
+        ++i;
+        if (!digits()) return false;
     }
+    return i == text.size();
 }
 
-void AppendRow(QByteArray& out, const QStringList& fields, const std::vector<bool>& isText) {
-    for (qsizetype i = 0; i < fields.size(); ++i) {
-        if (i > 0) out += ',';
-        AppendField(
-            out, fields[i],
-            static_cast<std::size_t>(i) < isText.size() && isText[static_cast<std::size_t>(i)]);
+// Writes the rows of one CSV into its target, opened only when the first bytes come, so that
+// a source that cannot be read leaves the target untouched.
+class CsvWriter {
+public:
+    CsvWriter(const QString& sourcePath, const QString& csvPath)
+        : sink_(ResolveExportTarget(QFileInfo(sourcePath).absolutePath(), csvPath)) {}
+
+    bool Refused(QString* error) const {
+        if (sink_.Target().kind != ExportTarget::Kind::Refused) return false;
+        SetError(error, sink_.Target().reason);
+        return true;
     }
-    out += "\r\n";
-}
 
-void SetError(QString* error, const QString& text) {
-    if (error != nullptr) *error = text;
-}
+    // One row. Any cell a spreadsheet would compute gets a leading apostrophe, whatever its
+    // column: a history edited by hand may hold "=2+3" as its answers. A plain number in a
+    // column of numbers stays a number; in a column of text ("-9" typed) it stays text.
+    void Row(const QStringList& fields, const std::vector<bool>& isText) {
+        for (qsizetype i = 0; i < fields.size(); ++i) {
+            if (i > 0) buffer_ += ',';
+            const auto column = static_cast<std::size_t>(i);
+            AppendField(fields[i], column < isText.size() && isText[column]);
+        }
+        buffer_ += "\r\n";
+        if (buffer_.size() >= kChunk) Pass();
+    }
 
-// Writes `bytes` whole or not at all: a failed export leaves no half file behind.
-bool WriteWhole(const QString& csvPath, const QByteArray& bytes, QString* error) {
-    QSaveFile file(csvPath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        SetError(
-            error,
-            QStringLiteral("%1 に書き込めませんでした（%2）。").arg(csvPath, file.errorString()));
+    // Writes the rest; false with the reason when any of it could not be written.
+    bool Finish(QString* error) {
+        Pass();
+        if (!failed_ && sink_.Commit()) return true;
+        SetError(error, sink_.ErrorText());
         return false;
     }
-    return true;
-}
+
+    static void SetError(QString* error, const QString& text) {
+        if (error != nullptr) *error = text;
+    }
+
+private:
+    void AppendField(const QString& text, bool isText) {
+        QString value = text;
+        if (!value.isEmpty() && QStringView(u"=+-@\t\r").contains(value.front()) &&
+            (isText || !IsPlainNumber(value))) {
+            value.prepend(u'\'');
+        }
+        const bool quote = value.contains(u',') || value.contains(u'"') || value.contains(u'\n') ||
+                           value.contains(u'\r') || value.startsWith(u' ') || value.endsWith(u' ');
+        if (quote) {
+            value.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+            buffer_ += '"';
+            buffer_ += value.toUtf8();
+            buffer_ += '"';
+        } else {
+            buffer_ += value.toUtf8();
+        }
+    }
+
+    void Pass() {
+        if (failed_) return;
+        if (!opened_) {
+            opened_ = true;
+            if (!sink_.Open()) {
+                failed_ = true;
+                return;
+            }
+            if (sink_.Target().kind == ExportTarget::Kind::File) buffer_.prepend(kByteOrderMark);
+        }
+        if (!sink_.Write(buffer_)) failed_ = true;
+        buffer_.resize(0);
+    }
+
+    ExportSink sink_;
+    QByteArray buffer_;
+    bool opened_ = false;
+    bool failed_ = false;
+};
 
 }  // namespace
 
 bool ExportHistoryCsv(const QString& historyPath, const QString& csvPath, QString* error) {
-    QByteArray out;
+    CsvWriter csv(historyPath, csvPath);
+    if (csv.Refused(error)) return false;
     // The grid's own headers, so that the file reads like the window.
+    const QStringList header{
+        QStringLiteral("日付"),     QStringLiteral("時間"),     QStringLiteral("問数"),
+        QStringLiteral("ＯＫ"),     QStringLiteral("ＮＧ"),     QStringLiteral("正解率"),
+        QStringLiteral("秒当たり"), QStringLiteral("表示秒数"), QStringLiteral("モード")};
     const std::vector<bool> isText{true, true, false, false, false, true, true, true, true};
-    AppendRow(out,
-              {QStringLiteral("日付"), QStringLiteral("時間"), QStringLiteral("問数"),
-               QStringLiteral("ＯＫ"), QStringLiteral("ＮＧ"), QStringLiteral("正解率"),
-               QStringLiteral("秒当たり"), QStringLiteral("表示秒数"), QStringLiteral("モード")},
-              {});
+    csv.Row(header, {});  // kept until the history has been read far enough
     // Lines that are no record are left out, as the history grid leaves them out.
     QStringList fields;
     const HistoryPointsRead::Status status =
@@ -79,7 +137,7 @@ bool ExportHistoryCsv(const QString& historyPath, const QString& csvPath, QStrin
                     fields << record.items[i].text.toString();
                 }
             }
-            AppendRow(out, fields, isText);
+            csv.Row(fields, isText);
         });
     if (status != HistoryPointsRead::Status::Read) {
         const QString why = status == HistoryPointsRead::Status::Missing
@@ -87,60 +145,72 @@ bool ExportHistoryCsv(const QString& historyPath, const QString& csvPath, QStrin
                             : status == HistoryPointsRead::Status::NotRegular
                                 ? QStringLiteral("通常のファイルではありません")
                                 : QStringLiteral("読み取れません");
-        SetError(
+        CsvWriter::SetError(
             error,
             QStringLiteral("履歴ファイル %1 を読み込めませんでした（%2）。").arg(historyPath, why));
         return false;
     }
-    return WriteWhole(csvPath, out, error);
+    return csv.Finish(error);
 }
 
 bool ExportAnswersCsv(const QString& logPath, const QString& csvPath, QString* error) {
+    CsvWriter csv(logPath, csvPath);
+    if (csv.Refused(error)) return false;
     AnswerLog log(logPath, nullptr, 2000, AnswerLog::Access::ReadOnly);
     if (!log.Open()) {
-        SetError(
+        CsvWriter::SetError(
             error,
             QStringLiteral("解答ログ %1 を読み込めませんでした。%2").arg(logPath, log.LastError()));
         return false;
     }
-    QByteArray out;
     const std::vector<bool> isText{false, true,  false, true,  false, false, false, true, true,
                                    false, false, false, false, true,  false, false, false};
-    AppendRow(out,
-              {QStringLiteral("回番号"), QStringLiteral("開始日時"), QStringLiteral("制限時間"),
-               QStringLiteral("モード"), QStringLiteral("問数"), QStringLiteral("ＯＫ"),
-               QStringLiteral("ＮＧ"), QStringLiteral("保存日付"), QStringLiteral("保存時間"),
-               QStringLiteral("経過ミリ秒"), QStringLiteral("枠"), QStringLiteral("左の数字"),
-               QStringLiteral("右の数字"), QStringLiteral("入力"), QStringLiteral("正解"),
-               QStringLiteral("正誤"), QStringLiteral("クリック消去")},
-              {});
+    csv.Row({QStringLiteral("回番号"), QStringLiteral("開始日時"), QStringLiteral("制限時間"),
+             QStringLiteral("モード"), QStringLiteral("問数"), QStringLiteral("ＯＫ"),
+             QStringLiteral("ＮＧ"), QStringLiteral("保存日付"), QStringLiteral("保存時間"),
+             QStringLiteral("経過ミリ秒"), QStringLiteral("枠"), QStringLiteral("左の数字"),
+             QStringLiteral("右の数字"), QStringLiteral("入力"), QStringLiteral("正解"),
+             QStringLiteral("正誤"), QStringLiteral("クリック消去")},
+            {});
     QStringList fields;
+    std::int64_t savesOf = -1;
+    QString dates, times;
     const bool read =
         log.ForEachAnswer([&](const analysis::RoundRecord& r, const std::vector<SaveStamp>& saves,
                               const analysis::AnswerRecord& a) {
-            // A round saved twice shows its first save; the digits of a clearing are not known.
+            // Every save of the round, oldest first, the n-th date beside the n-th time.
+            if (r.id != savesOf) {
+                savesOf = r.id;
+                QStringList d, t;
+                for (const SaveStamp& save : saves) {
+                    d << save.date;
+                    t << save.time;
+                }
+                dates = d.join(QStringLiteral("; "));
+                times = t.join(QStringLiteral("; "));
+            }
+            // The digits of a clearing are not known.
             const QString none;
             fields.clear();
             fields << QString::number(r.id) << QString::fromStdString(r.startedAt)
                    << QString::number(r.timeLimit) << QString::fromStdString(r.modeText)
                    << QString::number(r.answers) << QString::number(r.correct)
-                   << QString::number(r.wrong) << (saves.empty() ? none : saves.front().date)
-                   << (saves.empty() ? none : saves.front().time) << QString::number(a.ms)
+                   << QString::number(r.wrong) << dates << times << QString::number(a.ms)
                    << QString::number(a.box) << (a.cleared ? none : QString::number(a.left))
                    << (a.cleared ? none : QString::number(a.right))
                    << QString::fromStdString(a.typed)
                    << (a.cleared ? none : QString::number(a.expected))
                    << (a.cleared ? none : QString::number(a.correct ? 1 : 0))
                    << QString::number(a.cleared ? 1 : 0);
-            AppendRow(out, fields, isText);
+            csv.Row(fields, isText);
         });
     if (!read) {
-        SetError(
+        CsvWriter::SetError(
             error,
             QStringLiteral("解答ログ %1 を読み込めませんでした。%2").arg(logPath, log.LastError()));
         return false;
     }
-    return WriteWhole(csvPath, out, error);
+    return csv.Finish(error);
 }
 
 }  // namespace keta

@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <optional>
 
 #include "cp932.h"
 #include "record_line.h"
@@ -28,17 +30,6 @@ int LeadingNumber(QStringView text) {
     return value;
 }
 
-bool ReadAll(int fd, QByteArray& bytes) {
-    char buffer[64 * 1024];
-    while (true) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return false;
-        if (got == 0) return true;
-        bytes.append(buffer, static_cast<qsizetype>(got));
-    }
-}
-
 }  // namespace
 
 HistoryPointsRead::Status ForEachHistoryRecord(
@@ -55,42 +46,101 @@ HistoryPointsRead::Status ForEachHistoryRecord(
         case RegularFile::Status::Failed:
             return Status::Failed;
     }
-    QByteArray bytes;
-    if (!ReadAll(file.Descriptor(), bytes)) return Status::Failed;
-    file.Close();
 
+    // The file is read piece by piece and only the line at hand is kept, and only while it may
+    // still be a record: a huge history, or one endless line, costs no more than a record does.
+    Cp932Decoder scanDecoder;
+    RecordScanner scanner(scanDecoder);
     Cp932Decoder decoder;
-    LineReader reader(bytes);
-    QByteArrayView raw;
+    QByteArray line;
     std::vector<RecordItem> items;
     int skipped = 0;
-    while (reader.Next(raw)) {
-        if (IsBlankLine(raw)) continue;
-        const std::optional<QString> line = decoder.Decode(raw);
-        // A NUL is what a crash leaves in place of a record; the grid skips such lines too.
+    bool inLine = false;
+    bool afterCr = false;
+    const auto take = [&](QByteArrayView bytes) {
+        inLine = true;
+        if (scanner.Failed()) return;
+        scanner.Feed(bytes);
+        if (scanner.Failed()) {
+            line.clear();  // frees what a long line held
+        } else {
+            line.append(bytes);
+        }
+    };
+    const auto endLine = [&] {
+        inLine = false;
+        const RecordScanner::Verdict verdict = scanner.Finish();
+        scanner.Reset();
         std::optional<std::int16_t> correct, wrong;
-        if (line && !line->contains(QChar(0)) && SplitRecordLine(*line, items) &&
+        std::optional<QString> text;
+        if (verdict == RecordScanner::Verdict::Record) text = decoder.Decode(line);
+        line.resize(0);
+        if (verdict == RecordScanner::Verdict::Blank) return;
+        // A NUL is what a crash leaves in place of a record; the grid skips such lines too.
+        if (text && !text->contains(QChar(0)) && SplitRecordLine(*text, items) &&
             items.size() == kItems) {
             correct = ReadInt16Item(items[3], AfterNumber::MustEnd);
             wrong = ReadInt16Item(items[4], AfterNumber::MustEnd);
         }
         if (!correct || !wrong) {
             ++skipped;
-            continue;
+            return;
         }
         each(HistoryRecord{items, *correct, *wrong});
+    };
+
+    std::vector<char> buffer(64 * 1024);
+    while (true) {
+        const ssize_t got = ::read(file.Descriptor(), buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return Status::Failed;
+        if (got == 0) break;
+        const char* data = buffer.data();
+        const auto size = static_cast<qsizetype>(got);
+        qsizetype pos = 0;
+        if (afterCr && data[0] == '\n') pos = 1;  // the LF of a CR LF cut in two
+        afterCr = false;
+        while (pos < size) {
+            qsizetype end = pos;
+            while (end < size && data[end] != '\n' && data[end] != '\r') ++end;
+            if (end > pos) take(QByteArrayView(data + pos, end - pos));
+            if (end == size) break;  // the line goes on in the next piece
+            endLine();
+            pos = end + 1;
+            if (data[end] == '\r') {
+                if (pos == size) {
+                    afterCr = true;
+                } else if (data[pos] == '\n') {
+                    ++pos;
+                }
+            }
+        }
     }
+    if (inLine) endLine();  // a last line without its line end
     if (skippedLines != nullptr) *skippedLines = skipped;
     return Status::Read;
 }
 
 HistoryPointsRead ReadHistoryPoints(const QString& path) {
     HistoryPointsRead result;
+    // The items of the record before, to tell a result saved twice in a row.
+    std::vector<std::pair<QString, bool>> previous;
     result.status = ForEachHistoryRecord(
         path,
-        [&result](const HistoryRecord& record) {
+        [&result, &previous](const HistoryRecord& record) {
             const std::vector<RecordItem>& items = record.items;
             analysis::HistoryPoint point;
+            point.repeatsPrevious =
+                previous.size() == items.size() &&
+                std::equal(items.begin(), items.end(), previous.begin(),
+                           [](const RecordItem& item, const std::pair<QString, bool>& before) {
+                               return item.quoted == before.second && item.text == before.first;
+                           });
+            previous.resize(items.size());
+            for (std::size_t i = 0; i < items.size(); ++i) {
+                previous[i].first = items[i].text.toString();
+                previous[i].second = items[i].quoted;
+            }
             point.date = Utf8(items[0].text);
             point.time = Utf8(items[1].text);
             // Read as a number whether or not it was quoted: the grid shows it as text either way.

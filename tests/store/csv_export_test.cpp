@@ -3,12 +3,20 @@
 
 #include "csv_export.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
 
 #include "answer_log.h"
+#include "export_target.h"
 #include "test_support.h"
 
 namespace keta::test {
@@ -31,7 +39,7 @@ TEST_F(CsvTest, HistoryRecordsBecomeRowsUnderTheGridHeaders) {
                      "\"2004/05/03\",\"09:00:00\",3,99999,0,\"a\",\"b\",\"c\",\"d\"\r\n"));
     ASSERT_TRUE(ExportHistoryCsv(history, csv, &error)) << error.toStdString();
     EXPECT_EQ(ReadBytes(csv).toStdString(),
-              "日付,時間,問数,ＯＫ,ＮＧ,正解率,秒当たり,表示秒数,モード\r\n"
+              "\xEF\xBB\xBF日付,時間,問数,ＯＫ,ＮＧ,正解率,秒当たり,表示秒数,モード\r\n"
               "2004/05/01,13:05:09,25,22,3,88.0%,0.37/秒,60秒,＋\r\n"
               // item 3 keeps its characters, 4 and 5 pass through a number, as in the grid;
               // a text a spreadsheet would compute is kept as text, and quoted for its comma
@@ -91,14 +99,205 @@ TEST_F(CsvTest, EveryLoggedAnswerIsARowWithItsRound) {
     const QByteArray before = ReadBytes(logPath);
     ASSERT_TRUE(ExportAnswersCsv(logPath, csv, &error)) << error.toStdString();
     EXPECT_EQ(ReadBytes(csv).toStdString(),
-              "回番号,開始日時,制限時間,モード,問数,ＯＫ,ＮＧ,保存日付,保存時間,経過ミリ秒,枠,"
+              "\xEF\xBB\xBF回番号,開始日時,制限時間,モード,問数,ＯＫ,ＮＧ,保存日付,保存時間,"
+              "経過ミリ秒,枠,"
               "左の数字,右の数字,入力,正解,正誤,クリック消去\r\n"
-              "1,2026-01-02T10:00:00,60,－,2,1,1,2026/01/02,10:01:02,120,1,3,8,5,5,1,0\r\n"
-              "1,2026-01-02T10:00:00,60,－,2,1,1,2026/01/02,10:01:02,900,2,,,,,,1\r\n"
-              "1,2026-01-02T10:00:00,60,－,2,1,1,2026/01/02,10:01:02,1500,2,8,0,'-9,8,0,0\r\n"
+              // every save of a round, the n-th date beside the n-th time
+              "1,2026-01-02T10:00:00,60,－,2,1,1,2026/01/02; 2026/01/02,10:01:02; 10:09:00,"
+              "120,1,3,8,5,5,1,0\r\n"
+              "1,2026-01-02T10:00:00,60,－,2,1,1,2026/01/02; 2026/01/02,10:01:02; 10:09:00,"
+              "900,2,,,,,,1\r\n"
+              "1,2026-01-02T10:00:00,60,－,2,1,1,2026/01/02; 2026/01/02,10:01:02; 10:09:00,"
+              "1500,2,8,0,'-9,8,0,0\r\n"
               "2,2026-01-02T10:00:00,60,－,2,1,1,,,120,1,3,8,5,5,1,0\r\n");
     EXPECT_EQ(ReadBytes(logPath), before);
 }
 
+// A data folder with every kind of data file, and targets that name them in every way.
+TEST_F(CsvTest, EveryDataFileIsRefusedWhateverPathNamesIt) {
+    ASSERT_TRUE(QDir().mkpath(dir.File("data/sub")));
+    ASSERT_TRUE(QDir().mkpath(dir.File("elsewhere")));
+    const QString history = dir.File("data/履歴.txt");
+    WriteBytes(history, Cp932("\"2004/05/01\",\"13:05:09\",25,22,3,\"a\",\"b\",\"c\",\"d\"\r\n"));
+    const char* const own[] = {"設定.txt", "解答ログ.db", "解答ログ.db-wal", "解答ログ.db-shm",
+                               "解答ログ.db.corrupt-20260101-000000"};
+    for (const char* name : own) WriteBytes(dir.dir.filePath(QStringLiteral("data/") + name), "x");
+    const auto link = [&](const char* to, const char* at) {
+        ASSERT_TRUE(QFile::link(dir.File(to), dir.File(at))) << at;
+    };
+    link("data/履歴.txt", "elsewhere/history-link.csv");
+    link("data", "elsewhere/data-link");
+    link("data/解答ログ.db-journal", "elsewhere/dangling.csv");  // no journal yet
+    ASSERT_EQ(::link(QFile::encodeName(history).constData(),
+                     QFile::encodeName(dir.File("elsewhere/hard.csv")).constData()),
+              0);
+    struct Case {
+        const char* target;
+        ExportTarget::Kind kind;
+    };
+    using K = ExportTarget::Kind;
+    const Case cases[] = {
+        {"data/履歴.txt", K::Refused},
+        {"data/設定.txt", K::Refused},
+        {"data/解答ログ.db", K::Refused},
+        {"data/解答ログ.db-wal", K::Refused},
+        {"data/解答ログ.db-shm", K::Refused},
+        {"data/解答ログ.db-journal", K::Refused},  // not there: the same path is enough
+        {"data/解答ログ.db.corrupt-20260101-000000", K::Refused},
+        {"data/sub/../設定.txt", K::Refused},
+        {"data/./解答ログ.db", K::Refused},
+        {"elsewhere/history-link.csv", K::Refused},
+        {"elsewhere/data-link/履歴.txt", K::Refused},
+        {"elsewhere/data-link/解答ログ.db-shm", K::Refused},
+        {"elsewhere/dangling.csv", K::Refused},
+        {"elsewhere/hard.csv", K::Refused},
+        {"data", K::Refused},  // a folder
+        {"data/out.csv", K::File},
+        {"elsewhere/履歴.txt", K::File},  // another folder's history is anyone's file
+        {"data/解答ログ.dbx", K::File},
+        {"-", K::StandardOutput},
+        {"/dev/null", K::Stream},
+    };
+    const QByteArray before = ReadBytes(history);
+    for (const Case& c : cases) {
+        const QString target = c.target[0] == '/' || c.target[0] == '-'
+                                   ? QString::fromUtf8(c.target)
+                                   : dir.File(c.target);
+        const ExportTarget t = ResolveExportTarget(dir.File("data"), target);
+        EXPECT_EQ(static_cast<int>(t.kind), static_cast<int>(c.kind)) << c.target;
+        if (c.kind != K::Refused) continue;
+        EXPECT_FALSE(t.reason.isEmpty()) << c.target;
+        error.clear();
+        EXPECT_FALSE(ExportHistoryCsv(history, target, &error)) << c.target;
+        EXPECT_EQ(error, t.reason) << c.target;
+    }
+    EXPECT_EQ(ReadBytes(history), before);
+    for (const char* name : own)
+        EXPECT_EQ(ReadBytes(dir.dir.filePath(QStringLiteral("data/") + name)), "x") << name;
+    EXPECT_FALSE(QFileInfo::exists(dir.File("data/解答ログ.db-journal")));
+}
+
+TEST_F(CsvTest, DevicesAndFifosAreWrittenAsStreamsNeverReplaced) {
+    const QString history = dir.File("履歴.txt");
+    WriteBytes(history, Cp932("\"2004/05/01\",\"13:05:09\",25,22,3,\"a\",\"b\",\"c\",\"=d\"\r\n"));
+    const std::string rows =
+        "日付,時間,問数,ＯＫ,ＮＧ,正解率,秒当たり,表示秒数,モード\r\n"
+        "2004/05/01,13:05:09,25,22,3,a,b,c,'=d\r\n";
+
+    // A write error on a device is a failure with its reason.
+    EXPECT_FALSE(ExportHistoryCsv(history, QStringLiteral("/dev/full"), &error));
+    EXPECT_TRUE(error.contains(QString::fromLocal8Bit(std::strerror(ENOSPC))))
+        << error.toStdString();
+    EXPECT_TRUE(QFileInfo(QStringLiteral("/dev/full")).exists());
+
+    const QString fifo = dir.File("fifo.csv");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    // Nobody reads: a failure at once, not a wait.
+    error.clear();
+    EXPECT_FALSE(ExportHistoryCsv(history, fifo, &error));
+    EXPECT_FALSE(error.isEmpty());
+    // Someone reads: the rows go through, without a byte-order mark, and the FIFO stays one.
+    std::string got;
+    std::thread reader([&] {
+        const int fd = ::open(QFile::encodeName(fifo).constData(), O_RDONLY);
+        char buffer[4096];
+        ssize_t n = 0;
+        while ((n = ::read(fd, buffer, sizeof buffer)) > 0) got.append(buffer, std::size_t(n));
+        ::close(fd);
+    });
+    bool done = false;
+    for (int i = 0; i < 200 && !done; ++i) {  // until the reader has opened its end
+        done = ExportHistoryCsv(history, fifo, &error);
+        if (!done) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    reader.join();
+    EXPECT_TRUE(done) << error.toStdString();
+    EXPECT_EQ(got, rows);
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(fifo).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+TEST_F(CsvTest, AFileIsReplacedWholeOrLeftAsItWas) {
+    const QString history = dir.File("履歴.txt");
+    WriteBytes(history, Cp932("\"2004/05/01\",\"13:05:09\",25,22,3,\"a\",\"b\",\"c\",\"d\"\r\n"));
+    WriteBytes(csv, "old");
+    ASSERT_TRUE(QFile::link(csv, dir.File("link.csv")));
+
+    // A source that cannot be read leaves the old file, and nothing beside it.
+    EXPECT_FALSE(ExportHistoryCsv(dir.File("none.txt"), csv, &error));
+    EXPECT_FALSE(ExportAnswersCsv(dir.File("none.db"), csv, &error));
+    // A write that is never committed leaves it too.
+    {
+        ExportSink sink(ResolveExportTarget(dir.File("."), csv));
+        ASSERT_TRUE(sink.Open()) << sink.ErrorText().toStdString();
+        ASSERT_TRUE(sink.Write("half"));
+    }
+    EXPECT_EQ(ReadBytes(csv), "old");
+    EXPECT_EQ(QDir(dir.dir.path()).entryList(QDir::Files).size(), 3);  // history, csv, link
+
+    // Written through the link: the file it names is replaced, the link stays a link.
+    ASSERT_TRUE(ExportHistoryCsv(history, dir.File("link.csv"), &error)) << error.toStdString();
+    EXPECT_TRUE(ReadBytes(csv).startsWith("\xEF\xBB\xBF日付,"));
+    EXPECT_TRUE(QFileInfo(dir.File("link.csv")).isSymLink());
+}
+
+// Every cell a spreadsheet would compute is kept as text, whatever its column; the numbers
+// the program writes stay numbers.
+TEST_F(CsvTest, FormulaCellsAreKeptAsTextInEveryColumn) {
+    struct Case {
+        const char* answers;  // item 3, a number column that a hand may have edited
+        const char* cell;
+    };
+    const Case cases[] = {
+        {"25", "25"},
+        {"-5", "-5"},
+        {"1.5", "1.5"},
+        {"-0.25", "-0.25"},
+        {"007", "007"},
+        {"=2+3", "'=2+3"},
+        {"@SUM(1+1)", "'@SUM(1+1)"},
+        {"+1+1", "'+1+1"},
+        {"-1+1", "'-1+1"},
+        {"+5", "'+5"},
+        {"-", "'-"},
+        {"-.5", "'-.5"},
+        {"-5.", "'-5."},
+        {"1e5", "1e5"},
+        {"\"=1\"", "'=1"},
+    };
+    QByteArray lines;
+    for (const Case& c : cases) {
+        lines += Cp932(
+            ("\"=1\",\"@2\"," + std::string(c.answers) + ",1,1,\"-3\",\"+4\",\"\t5\",\"-5\"\r\n")
+                .c_str());
+    }
+    const QString history = dir.File("履歴.txt");
+    WriteBytes(history, lines);
+    ASSERT_TRUE(ExportHistoryCsv(history, csv, &error)) << error.toStdString();
+    const QList<QByteArray> rows = ReadBytes(csv).split('\n');
+    ASSERT_EQ(rows.size(), std::size(cases) + 2);  // header, rows, nothing after the last
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        // The text columns guard every sign, "-5" among them: it was written as text.
+        EXPECT_EQ(rows[qsizetype(i) + 1].toStdString(),
+                  "'=1,'@2," + std::string(cases[i].cell) + ",1,1,'-3,'+4,'\t5,'-5\r")
+            << cases[i].answers;
+    }
+}
+
+// The history is read piece by piece: a line cut at any place between two pieces is read
+// whole, a CR LF cut in two is one line end, and a huge history of blank lines is nothing.
+TEST_F(CsvTest, RecordsCutBetweenPiecesAreReadWhole) {
+    const QByteArray record =
+        Cp932("\"2004/05/01\",\"13:05:09\",25,22,3,\"88.0%\",\"0.37/秒\",\"60秒\",\"＋\"\r\n");
+    const QString history = dir.File("履歴.txt");
+    for (qsizetype before = 64 * 1024 - record.size() - 1; before <= 64 * 1024; ++before) {
+        WriteBytes(history, QByteArray(before, '\n') + record + record);
+        ASSERT_TRUE(ExportHistoryCsv(history, csv, &error)) << error.toStdString();
+        const QByteArray out = ReadBytes(csv);
+        EXPECT_EQ(out.count("2004/05/01,13:05:09,25,22,3,88.0%,0.37/秒,60秒,＋\r\n"), 2) << before;
+        EXPECT_EQ(out.count("\r\n"), 3) << before;
+    }
+}
 }  // namespace
 }  // namespace keta::test
