@@ -10,6 +10,7 @@
 
 #include "answer_log.h"
 #include "csv_export.h"
+#include "export_target.h"
 
 namespace keta {
 
@@ -28,11 +29,14 @@ struct Options {
             .arg(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))};
     QCommandLineOption exportHistory{
         QStringLiteral("export-history"),
-        QStringLiteral("Write the saved results (%1) to <file> as CSV and exit.").arg(kHistoryFile),
+        QStringLiteral("Write the saved results (%1) to <file> as CSV and exit; '-' is "
+                       "standard output.")
+            .arg(kHistoryFile),
         QStringLiteral("file")};
     QCommandLineOption exportAnswers{
         QStringLiteral("export-answers"),
-        QStringLiteral("Write the answer log (%1) to <file> as CSV and exit.")
+        QStringLiteral("Write the answer log (%1) to <file> as CSV and exit; '-' is "
+                       "standard output.")
             .arg(AnswerLog::FileName()),
         QStringLiteral("file")};
     // Not addHelpOption(): its --help-all would list Qt's options, which only a QApplication
@@ -213,19 +217,34 @@ int RunWithoutWindow(const CommandLine& line, QTextStream& out, QTextStream& err
         return 1;
     }
     const QDir data(folder);
+    struct Export {
+        bool (*write)(const QString&, const QString&, QString*);
+        QString source;
+        QString csv;
+    };
+    const Export exports[] = {
+        {&ExportHistoryCsv, data.filePath(kHistoryFile), line.historyCsv},
+        {&ExportAnswersCsv, data.filePath(AnswerLog::FileName()), line.answersCsv},
+    };
+    // Every target is looked at before anything is written: a refused one stops both.
+    bool refused = false;
+    for (const Export& e : exports) {
+        if (e.csv.isEmpty()) continue;
+        const ExportTarget target = ResolveExportTarget(folder, e.csv);
+        if (target.kind != ExportTarget::Kind::Refused) continue;
+        err << program << ": " << target.reason << '\n';
+        refused = true;
+    }
+    if (refused) return 1;
     bool ok = true;
-    using Exporter = bool (*)(const QString&, const QString&, QString*);
-    const auto run = [&](Exporter exporter, const QString& source, const QString& csv) {
-        if (csv.isEmpty()) return;
-        const QString target = QFileInfo(csv).absoluteFilePath();
+    for (const Export& e : exports) {
+        if (e.csv.isEmpty()) continue;
         QString problem;
-        if (exporter(data.filePath(source), target, &problem)) return;
-        if (problem.isEmpty()) problem = QStringLiteral("Cannot write '%1'.").arg(target);
+        if (e.write(e.source, e.csv, &problem)) continue;
+        if (problem.isEmpty()) problem = QStringLiteral("Cannot write '%1'.").arg(e.csv);
         err << program << ": " << problem << '\n';
         ok = false;
-    };
-    run(&ExportHistoryCsv, kHistoryFile, line.historyCsv);
-    run(&ExportAnswersCsv, AnswerLog::FileName(), line.answersCsv);
+    }
     return ok ? 0 : 1;
 }
 

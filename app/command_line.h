@@ -50,7 +50,8 @@ QString DataFolderPath(const CommandLine& line);
 bool EnterDataFolder(const CommandLine& line, QString* error);
 
 // Carries out every action but Run: prints help, version or a usage error, or runs the exports
-// (CSV paths relative to the folder the program was started in). Returns the exit status:
+// (CSV paths relative to the folder the program was started in, "-" for standard output; a
+// data file as target is refused before anything is written). Returns the exit status:
 // 0 done, 1 an export or the data folder failed, 2 a usage error.
 int RunWithoutWindow(const CommandLine& line, QTextStream& out, QTextStream& err);
 
