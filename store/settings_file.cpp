@@ -30,6 +30,38 @@ struct StoredSettings {
     bool wellFormed = false;
 };
 
+bool IsBlankByte(char c) { return c == ' ' || c == '\t'; }
+
+// Where the first `count` items of a line end, in bytes, so that nothing after them is ever
+// decoded: text after the flag may hold any bytes at all. The last of them, always the flag,
+// ends at its first blank, as its number does. Commas and quotes are ASCII and never the
+// second byte of a code page 932 character, so the bytes can be split before decoding. A line
+// whose items are not well formed (an open quote, text after a closing quote) is given whole,
+// for the splitting after decoding to refuse.
+qsizetype EndOfItems(QByteArrayView line, std::size_t count) {
+    const qsizetype size = line.size();
+    qsizetype pos = 0;
+    for (std::size_t item = 1;; ++item) {
+        while (pos < size && IsBlankByte(line[pos])) ++pos;
+        if (pos < size && line[pos] == '"') {
+            const qsizetype close = line.indexOf('"', pos + 1);
+            if (close < 0) return size;
+            pos = close + 1;
+            if (item == count) return pos;
+            while (pos < size && IsBlankByte(line[pos])) ++pos;
+            if (pos < size && line[pos] != ',') return size;
+        } else if (item == count) {
+            while (pos < size && line[pos] != ',' && !IsBlankByte(line[pos])) ++pos;
+            return pos;
+        } else {
+            pos = line.indexOf(',', pos);
+            if (pos < 0) return size;
+        }
+        if (pos >= size) return size;
+        ++pos;  // the comma
+    }
+}
+
 // The first two items of the file, over as many lines as that takes; blank lines are
 // skipped and everything after the second item is ignored.
 StoredSettings ParseSettings(QByteArrayView bytes) {
@@ -42,7 +74,7 @@ StoredSettings ParseSettings(QByteArrayView bytes) {
     QByteArrayView raw;
     while (taken.size() < 2 && reader.Next(raw)) {
         if (IsBlankLine(raw)) continue;
-        std::optional<QString> line = decoder.Decode(raw);
+        std::optional<QString> line = decoder.Decode(raw.first(EndOfItems(raw, 2 - taken.size())));
         if (!line) return stored;
         lines.push_back(std::move(*line));
         if (!SplitRecordLine(lines.back(), items)) return stored;

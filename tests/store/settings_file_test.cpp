@@ -128,6 +128,39 @@ TEST_F(SettingsFileTest, AMalformedFileWarnsOnceUsesDefaultsForBadValuesAndStays
     }
 }
 
+// Whatever follows the flag is never read, also bytes that are no character of the code page.
+TEST_F(SettingsFileTest, BytesAfterTheSecondItemAreIgnoredWhateverTheyAre) {
+    const struct {
+        QByteArray content;
+        std::int16_t flag;
+        QByteArray after;  // the file once start-up is done
+    } cases[] = {
+        {QByteArray("45,0,\xFF"), 0, "45,0\r\n"},
+        {QByteArray("45,0,\x80\r\n"), 0, "45,0\r\n"},
+        {QByteArray("45,0,\x81"), 0, "45,0\r\n"},  // a lead byte without its trail byte
+        {QByteArray("45,0,\x81,"), 0, "45,0\r\n"},
+        {QByteArray("45,0,\0\0", 7), 0, "45,0\r\n"},
+        {QByteArray("45,0 \xFF\xFE"), 0, "45,0\r\n"},
+        {QByteArray("45,0,\"\xFF"), 0, "45,0\r\n"},  // a quote never closed
+        {QByteArray("45\r\n0,\xFD\r\n\xFF"), 0, "45,0\r\n"},
+        {QByteArray("45,1,\xFF\r\n"), 1, QByteArray("45,1,\xFF\r\n")},  // matches the box
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.content.toHex(' ').toStdString());
+        DrillState fresh;
+        FakeControls box;
+        RecordingBoxes seen;
+        SettingsFile file(fresh, box, seen, path);
+        box.onClick = [&] { file.chkAs_Click(); };
+        WriteBytes(path, c.content);
+        file.ReadSettei();
+        EXPECT_EQ(fresh.intJikan, 45);
+        EXPECT_EQ(fresh.intAs, c.flag);
+        EXPECT_TRUE(seen.shown.empty());
+        EXPECT_EQ(ReadBytes(path), c.after);
+    }
+}
+
 TEST_F(SettingsFileTest, AFolderInTheFilesPlaceIsReportedWhenReadAndWhenWritten) {
     ASSERT_TRUE(QDir().mkdir(path));
     settings.ReadSettei();
