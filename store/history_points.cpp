@@ -105,7 +105,7 @@ HistoryPointsRead::Status ForEachHistoryRecord(
             while (end < size && data[end] != '\n' && data[end] != '\r') ++end;
             if (end > pos) take(QByteArrayView(data + pos, end - pos));
             if (end == size) break;  // the line goes on in the next piece
-            endLine();
+            if (inLine) endLine();   // an empty line is blank: nothing to look at
             pos = end + 1;
             if (data[end] == '\r') {
                 if (pos == size) {
