@@ -45,6 +45,41 @@ headless --data-dir ../empty --export-history none.csv
 [[ $rc == 1 && -n $err && ! -e none.csv ]] || fail "export without a history: exit $rc, err '$err'"
 [[ ! -e ../empty ]] || fail "an export created the data folder"
 
+# The data files are never an export's target, by any path; the refusal writes nothing.
+cp ../data/履歴.txt "$root/history-before"
+for own in 履歴.txt 設定.txt 解答ログ.db 解答ログ.db-wal 解答ログ.db-shm 解答ログ.db.corrupt-1; do
+    for option in --export-history --export-answers; do
+        headless --data-dir ../data "$option" "../data/$own"
+        [[ $rc == 1 && $err == ketatobi:* && -z $out ]] ||
+            fail "$option over $own: exit $rc, err '$err'"
+    done
+done
+cmp -s "$root/history-before" ../data/履歴.txt || fail "a refused export changed the history"
+[[ $(ls ../data) == 履歴.txt ]] || fail "a refused export left files: $(ls ../data)"
+
+# Standard output: '-' and /dev/stdout write into a pipe, without a byte-order mark.
+for target in - /dev/stdout; do
+    piped=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program" --data-dir ../data \
+        --export-history "$target" 2>"$root/err" | cat) || fail "$target into a pipe: $(cat "$root/err")"
+    [[ $piped == 日付,* && $piped == *2004/05/01* ]] || fail "$target into a pipe gave '$piped'"
+done
+[[ $(head -c 3 out.csv | od -An -tx1) == " ef bb bf" ]] || fail "a CSV file lacks its byte-order mark"
+
+# A device is written into, never replaced; a write error there is a failure with its reason.
+headless --data-dir ../data --export-history /dev/full
+[[ $rc == 1 && $err == *"/dev/full"* && -c /dev/full ]] || fail "/dev/full: exit $rc, '$err'"
+headless --data-dir ../data --export-history /dev/null
+[[ $rc == 0 && -c /dev/null ]] || fail "/dev/null: exit $rc, '$err', $(ls -l /dev/null)"
+if [[ $(id -u) == 0 ]]; then
+    # Root may replace a device node: it must still be one.
+    [[ -c /dev/null && $(stat -c %t,%T /dev/null) == 1,3 ]] || fail "/dev/null is no longer the device"
+fi
+# A FIFO that nobody reads fails at once.
+mkfifo "$root/fifo"
+rc=0
+timeout 20 "$program" --data-dir ../data --export-history "$root/fifo" 2>"$root/err" || rc=$?
+[[ $rc == 1 && -p "$root/fifo" ]] || fail "FIFO without a reader: exit $rc, '$(cat "$root/err")'"
+
 # Starts the window in the background from folder $1 with the rest as options; it must stay up
 # with the data folder $2 as its working folder, where it opens its files by bare name.
 start() {
@@ -76,4 +111,4 @@ touch "$root/plain-file"
 rc=0
 QT_QPA_PLATFORM=offscreen "$program" --data-dir "$root/plain-file" 2>"$root/err" || rc=$?
 [[ $rc == 1 && -s "$root/err" ]] || fail "--data-dir on a file: exit $rc"
-echo "PASS: help, version, usage errors, export, and the three data folders"
+echo "PASS: help, version, usage errors, exports and their targets, and the three data folders"
