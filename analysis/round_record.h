@@ -31,6 +31,9 @@ struct RoundRecord {
     int correct = 0;
     int wrong = 0;
     std::vector<AnswerRecord> events;  // in the order they happened
+    // A value read back lies outside what the drill can produce: shown as damaged, and its
+    // events are left out so that no figure is computed over them.
+    bool damaged = false;
 };
 
 // One saved result of the history file, its items already read.

@@ -1,14 +1,18 @@
 #include "answer_log.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <algorithm>
 #include <atomic>
 #include <utility>
+
+#include "log_schema.h"
 
 namespace keta {
 namespace {
@@ -25,41 +29,6 @@ int CodeOf(const QSqlError& error) {
 }
 bool IsBusy(const QSqlError& e) { return CodeOf(e) == kBusy || CodeOf(e) == kLocked; }
 bool IsCorrupt(const QSqlError& e) { return CodeOf(e) == kCorrupt || CodeOf(e) == kNotADatabase; }
-
-// Each schema version's steps; step k brings user_version k to k + 1. Later versions append
-// their ALTERs here, so that an old log is carried forward and never rebuilt.
-const char* const kMigrations[][4] = {
-    {
-        "CREATE TABLE IF NOT EXISTS rounds ("
-        " id INTEGER PRIMARY KEY,"
-        " started_at TEXT NOT NULL,"
-        " time_limit INTEGER NOT NULL,"
-        " mode_text TEXT NOT NULL,"
-        " answers INTEGER NOT NULL,"
-        " correct INTEGER NOT NULL,"
-        " wrong INTEGER NOT NULL)",
-        // Kept in the order of the key, so reading every answer of every round needs no sort.
-        "CREATE TABLE IF NOT EXISTS answers ("
-        " round_id INTEGER NOT NULL REFERENCES rounds(id) ON DELETE CASCADE,"
-        " seq INTEGER NOT NULL,"
-        " ms INTEGER NOT NULL,"
-        " box INTEGER NOT NULL,"
-        " left_digit INTEGER NOT NULL,"
-        " right_digit INTEGER NOT NULL,"
-        " typed TEXT NOT NULL,"
-        " expected INTEGER NOT NULL,"
-        " correct INTEGER NOT NULL,"
-        " cleared INTEGER NOT NULL,"
-        " PRIMARY KEY (round_id, seq)) WITHOUT ROWID",
-        "CREATE TABLE IF NOT EXISTS saves ("
-        " id INTEGER PRIMARY KEY,"
-        " round_id INTEGER NOT NULL REFERENCES rounds(id) ON DELETE CASCADE,"
-        " date_text TEXT NOT NULL,"
-        " time_text TEXT NOT NULL)",
-        "CREATE INDEX IF NOT EXISTS saves_by_stamp ON saves (date_text, time_text)",
-    },
-};
-static_assert(std::size(kMigrations) == AnswerLog::kSchemaVersion);
 
 QString Utf8(const std::string& s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
@@ -111,6 +80,41 @@ AnswerLog::OpenResult AnswerLog::OpenConnection() {
         lastError_ = QStringLiteral("%1 がありません。").arg(path_);
         return OpenResult::Failed;
     }
+    // A look through a read-only connection first: a database that is not one of this
+    // program's logs is never written to, not even its journal mode.
+    const LogInspection seen = InspectLog(path_, busyTimeoutMs_);
+    switch (seen.kind) {
+        case LogInspection::Kind::Busy:
+            lastError_ = seen.detail;
+            return OpenResult::Busy;
+        case LogInspection::Kind::Corrupt:
+            lastError_ = QStringLiteral("%1 を使えません: %2").arg(info.fileName(), seen.detail);
+            return OpenResult::Corrupt;
+        case LogInspection::Kind::Failed:
+            lastError_ = QStringLiteral("%1 を開けません: %2").arg(info.fileName(), seen.detail);
+            return OpenResult::Failed;
+        case LogInspection::Kind::Newer:
+            lastError_ = QStringLiteral(
+                             "%1 はこのプログラムより新しい版で作られています。"
+                             "ファイルには手を付けません。")
+                             .arg(info.fileName());
+            return OpenResult::Failed;
+        case LogInspection::Kind::Foreign:
+            lastError_ = QStringLiteral(
+                             "%1 は、このプログラムが知っている解答ログではありません（ほかの"
+                             "プログラムのデータベースか、手で変えられたものです）。"
+                             "ファイルには手を付けません。")
+                             .arg(QDir::toNativeSeparators(info.absoluteFilePath()));
+            return OpenResult::Failed;
+        case LogInspection::Kind::Missing:
+        case LogInspection::Kind::Empty:
+        case LogInspection::Kind::Ours:
+            break;
+    }
+    if (access_ == Access::ReadOnly && seen.kind != LogInspection::Kind::Ours) {
+        lastError_ = QStringLiteral("%1 にはまだ記録がありません。").arg(info.fileName());
+        return OpenResult::Failed;
+    }
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
     if (!db.isValid()) {
         lastError_ = QStringLiteral("SQLite のドライバーがありません（libqt6sql6-sqlite）。");
@@ -129,21 +133,19 @@ AnswerLog::OpenResult AnswerLog::OpenConnection() {
     QSqlQuery q(db);
     const auto run = [&](const QString& sql) { return q.exec(sql); };
     const auto failure = [&](const QSqlError& e) {
-        lastError_ = QStringLiteral("%1 を使えません: %2").arg(info.fileName(), e.text());
-        return IsCorrupt(e) ? OpenResult::Corrupt : OpenResult::Failed;
+        lastError_ = IsBusy(e)
+                         ? e.text()
+                         : QStringLiteral("%1 を使えません: %2").arg(info.fileName(), e.text());
+        return IsBusy(e)      ? OpenResult::Busy
+               : IsCorrupt(e) ? OpenResult::Corrupt
+                              : OpenResult::Failed;
+    };
+    const auto rollBack = [&] {
+        const QSqlError e = q.lastError();
+        run(QStringLiteral("ROLLBACK"));
+        return failure(e);
     };
 
-    // Reading the version is the first read of the file: garbage shows here.
-    if (!run(QStringLiteral("PRAGMA user_version")) || !q.next()) return failure(q.lastError());
-    const int version = q.value(0).toInt();
-    q.finish();
-    if (version > kSchemaVersion) {
-        lastError_ = QStringLiteral(
-                         "%1 はこのプログラムより新しい版で作られています。"
-                         "ファイルには手を付けません。")
-                         .arg(info.fileName());
-        return OpenResult::Failed;
-    }
     if (!run(QStringLiteral("PRAGMA foreign_keys = ON"))) return failure(q.lastError());
     if (access_ == Access::ReadWrite) {
         // Writers never block the readers of a second instance, and a commit costs no sync
@@ -151,21 +153,28 @@ AnswerLog::OpenResult AnswerLog::OpenConnection() {
         if (!run(QStringLiteral("PRAGMA journal_mode = WAL"))) return failure(q.lastError());
         q.finish();
         if (!run(QStringLiteral("PRAGMA synchronous = NORMAL"))) return failure(q.lastError());
-        for (int v = version; v < kSchemaVersion; ++v) {
+        if (seen.kind != LogInspection::Kind::Ours || !seen.marked ||
+            seen.version < kSchemaVersion) {
             if (!run(QStringLiteral("BEGIN IMMEDIATE"))) return failure(q.lastError());
-            for (const char* step : kMigrations[v]) {
-                if (!run(QString::fromLatin1(step))) {
-                    const QSqlError e = q.lastError();
-                    run(QStringLiteral("ROLLBACK"));
-                    return failure(e);
+            // Read again under the write lock: another instance may have made it meanwhile.
+            if (!run(QStringLiteral("PRAGMA user_version")) || !q.next()) return rollBack();
+            const int version = q.value(0).toInt();
+            q.finish();
+            if (version > kSchemaVersion) {
+                run(QStringLiteral("ROLLBACK"));
+                lastError_ = QStringLiteral("%1 はこのプログラムより新しい版で作られています。")
+                                 .arg(info.fileName());
+                return OpenResult::Failed;
+            }
+            for (int v = std::max(version, 0); v < kSchemaVersion; ++v) {
+                for (const char* step : MigrationSteps(v)) {
+                    if (!run(QString::fromLatin1(step))) return rollBack();
                 }
             }
-            if (!run(QStringLiteral("PRAGMA user_version = %1").arg(v + 1)) ||
-                !run(QStringLiteral("COMMIT"))) {
-                const QSqlError e = q.lastError();
-                run(QStringLiteral("ROLLBACK"));
-                return failure(e);
-            }
+            if (!run(QStringLiteral("PRAGMA application_id = %1").arg(kLogApplicationId)) ||
+                !run(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion)) ||
+                !run(QStringLiteral("COMMIT")))
+                return rollBack();
         }
     }
     // A file cut short keeps a readable first page; the check finds the missing rest.
@@ -211,19 +220,33 @@ bool AnswerLog::Open() {
             lastError_ = why + QStringLiteral("（名前を変えて残すこともできませんでした）");
         }
     }
+    lockedAtOpen_ = result == OpenResult::Busy;
     if (result == OpenResult::Ok) return true;
     CloseConnection();
+    // A lock is another program's for a while, not the file's state: tried again next time.
+    if (lockedAtOpen_) return false;
     available_ = false;
     Fail(lastError_ + QStringLiteral("\n解答ログは記録しませんが、練習と履歴.txt への保存は"
                                      "これまでどおり続けられます。"));
     return false;
 }
 
+void AnswerLog::ReportBusy(const QString& what) {
+    Fail(QStringLiteral("%1 をほかのプログラム（ほかのケタトビなど）が使っているため、%2をまだ"
+                        "書き込めていません。次の回の終わりにもう一度書き込みます。")
+             .arg(QFileInfo(path_).fileName(), what));
+}
+
 bool AnswerLog::Usable() { return Open(); }
 
 AnswerLog::WriteResult AnswerLog::WriteRound(analysis::RoundRecord& round,
                                              const std::vector<SaveStamp>& saves) {
-    if (access_ != Access::ReadWrite || !Usable()) return WriteResult::Failed;
+    if (access_ != Access::ReadWrite) return WriteResult::Failed;
+    if (!Usable()) {
+        if (!lockedAtOpen_) return WriteResult::Failed;
+        ReportBusy(QStringLiteral("この回の解答"));
+        return WriteResult::Busy;
+    }
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     QSqlQuery q(db);
     QSqlError error;
@@ -294,9 +317,7 @@ AnswerLog::WriteResult AnswerLog::WriteRound(analysis::RoundRecord& round,
         q = QSqlQuery(db);
     }
     if (IsBusy(error)) {
-        Fail(QStringLiteral("%1 をほかのケタトビが使っているため、この回の解答をまだ書き込めて"
-                            "いません。次の回の終わりにもう一度書き込みます。")
-                 .arg(QFileInfo(path_).fileName()));
+        ReportBusy(QStringLiteral("この回の解答"));
         return WriteResult::Busy;
     }
     Fail(QStringLiteral("%1 に書き込めませんでした（%2）。ディスクの空きや書き込み権限を確かめて"
@@ -306,7 +327,12 @@ AnswerLog::WriteResult AnswerLog::WriteRound(analysis::RoundRecord& round,
 }
 
 AnswerLog::WriteResult AnswerLog::AddSave(std::int64_t roundId, const SaveStamp& save) {
-    if (access_ != Access::ReadWrite || !Usable()) return WriteResult::Failed;
+    if (access_ != Access::ReadWrite) return WriteResult::Failed;
+    if (!Usable()) {
+        if (!lockedAtOpen_) return WriteResult::Failed;
+        ReportBusy(QStringLiteral("保存の記録"));
+        return WriteResult::Busy;
+    }
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     q.prepare(
         QStringLiteral("INSERT INTO saves (round_id, date_text, time_text) VALUES (?, ?, ?)"));
@@ -316,9 +342,7 @@ AnswerLog::WriteResult AnswerLog::AddSave(std::int64_t roundId, const SaveStamp&
     if (q.exec()) return WriteResult::Written;
     const QSqlError error = q.lastError();
     if (IsBusy(error)) {
-        Fail(QStringLiteral("%1 をほかのケタトビが使っているため、保存の記録をまだ書き込めて"
-                            "いません。次の回の終わりにもう一度書き込みます。")
-                 .arg(QFileInfo(path_).fileName()));
+        ReportBusy(QStringLiteral("保存の記録"));
         return WriteResult::Busy;
     }
     Fail(QStringLiteral("%1 に保存の記録を書き込めませんでした（%2）。")

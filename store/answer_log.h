@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "log_schema.h"
 #include "message_boxes.h"
 #include "round_record.h"
 
@@ -41,9 +42,11 @@ public:
 
     // Opens the database when it is not open yet: WAL journal, foreign keys, the schema made
     // or migrated. A corrupt file is renamed to "<name>.corrupt-<stamp>" (with its -wal and
-    // -shm) and a fresh log started. False when the log cannot be used.
+    // -shm) and a fresh log started; a database that is not this program's log is left as it
+    // is and the log is off. False when the log cannot be used now.
     bool Open();
-    // False once opening failed for good; true before the first use.
+    // False once opening failed for good; true before the first use and while a lock held by
+    // another program keeps it from opening (tried again at the next use).
     bool IsAvailable() const { return available_; }
     // The last failure in words (Japanese), empty when there was none.
     QString LastError() const { return lastError_; }
@@ -79,16 +82,17 @@ public:
     std::vector<SaveStamp> SavesOf(std::int64_t roundId);
 
     // The schema version this program writes into PRAGMA user_version.
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = kLogSchemaVersion;
 
 private:
-    enum class OpenResult { Ok, Corrupt, Failed };
+    enum class OpenResult { Ok, Corrupt, Busy, Failed };
     OpenResult OpenConnection();
     void CloseConnection();
     bool SetAsideCorruptFile();
     bool Usable();
     void Fail(const QString& text);
     void ReportOnce(const QString& text);
+    void ReportBusy(const QString& what);
 
     QString path_;
     QString connection_;
@@ -98,6 +102,7 @@ private:
     bool opened_ = false;
     bool available_ = true;
     bool reported_ = false;
+    bool lockedAtOpen_ = false;  // the last open met another program's lock
     QString lastError_;
 };
 

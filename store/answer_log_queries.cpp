@@ -9,49 +9,101 @@
 #include <QSqlQuery>
 #include <QVariant>
 #include <map>
+#include <optional>
+#include <string>
 #include <unordered_map>
 #include <utility>
 
 #include "answer_log.h"
+#include "log_bounds.h"
 
 namespace keta {
 namespace {
 
+// Integers through CAST, so that a text or a huge real in a column arrives as a bounded
+// 64-bit value, and texts as a prefix with their full length beside it.
+constexpr const char* kRoundColumns =
+    "SELECT id, substr(started_at, 1, 4097), CAST(time_limit AS INTEGER),"
+    " substr(mode_text, 1, 4097), CAST(answers AS INTEGER), CAST(correct AS INTEGER),"
+    " CAST(wrong AS INTEGER), length(started_at), length(mode_text) FROM rounds";
+constexpr const char* kAnswerColumns =
+    "SELECT round_id, CAST(ms AS INTEGER), CAST(box AS INTEGER), CAST(left_digit AS INTEGER),"
+    " CAST(right_digit AS INTEGER), substr(typed, 1, 4097), CAST(expected AS INTEGER),"
+    " CAST(correct AS INTEGER), CAST(cleared AS INTEGER), length(typed) FROM answers";
+
+// A round row; flagged damaged when a value lies outside what the drill can produce.
 analysis::RoundRecord RoundFrom(const QSqlQuery& q) {
     analysis::RoundRecord r;
+    log_bounds::RoundRow row;
     r.id = q.value(0).toLongLong();
+    row.timeLimit = q.value(2).toLongLong();
+    row.answers = q.value(4).toLongLong();
+    row.correct = q.value(5).toLongLong();
+    row.wrong = q.value(6).toLongLong();
+    row.startedChars = q.value(7).toLongLong();
+    row.modeChars = q.value(8).toLongLong();
+    if (!log_bounds::RoundRowInBounds(row)) {
+        r.damaged = true;
+        return r;
+    }
     r.startedAt = q.value(1).toString().toStdString();
-    r.timeLimit = q.value(2).toInt();
+    r.timeLimit = static_cast<int>(row.timeLimit);
     r.modeText = q.value(3).toString().toStdString();
-    r.answers = q.value(4).toInt();
-    r.correct = q.value(5).toInt();
-    r.wrong = q.value(6).toInt();
+    r.answers = static_cast<int>(row.answers);
+    r.correct = static_cast<int>(row.correct);
+    r.wrong = static_cast<int>(row.wrong);
     return r;
 }
 
-// Columns 1..8 of the answers query below.
-analysis::AnswerRecord AnswerFrom(const QSqlQuery& q) {
-    analysis::AnswerRecord a;
+// Columns 1..9 of the answers query above.
+log_bounds::AnswerRow AnswerRowFrom(const QSqlQuery& q) {
+    log_bounds::AnswerRow a;
     a.ms = q.value(1).toLongLong();
-    a.box = q.value(2).toInt();
-    a.left = q.value(3).toInt();
-    a.right = q.value(4).toInt();
-    a.typed = q.value(5).toString().toStdString();
-    a.expected = q.value(6).toInt();
-    a.correct = q.value(7).toInt() != 0;
-    a.cleared = q.value(8).toInt() != 0;
+    a.box = q.value(2).toLongLong();
+    a.left = q.value(3).toLongLong();
+    a.right = q.value(4).toLongLong();
+    a.expected = q.value(6).toLongLong();
+    a.correct = q.value(7).toLongLong();
+    a.cleared = q.value(8).toLongLong();
+    a.typedBytes = q.value(9).toLongLong();
     return a;
 }
 
-constexpr const char* kRoundColumns =
-    "SELECT id, started_at, time_limit, mode_text, answers, correct, wrong FROM rounds";
-constexpr const char* kAnswerColumns =
-    "SELECT round_id, ms, box, left_digit, right_digit, typed, expected, correct, cleared "
-    "FROM answers";
+// An answer row already within its bounds, as a record.
+analysis::AnswerRecord AnswerFrom(const log_bounds::AnswerRow& row, std::string typed) {
+    analysis::AnswerRecord a;
+    a.ms = row.ms;
+    a.box = static_cast<int>(row.box);
+    a.left = static_cast<int>(row.left);
+    a.right = static_cast<int>(row.right);
+    a.typed = std::move(typed);
+    a.expected = static_cast<int>(row.expected);
+    a.correct = row.correct != 0;
+    a.cleared = row.cleared != 0;
+    return a;
+}
 
-// Calls `each(roundId, answer)` for every answer, in key order. Hundreds of thousands of rows
-// are read for the figures, so the rows come straight from SQLite rather than through a
-// QVariant per column; the Qt path stays as the fallback for a driver without its handle.
+// A round's events as they are read: each checked, and none kept once one is out of bounds.
+struct RoundReader {
+    analysis::RoundRecord* round;
+    log_bounds::EventChecker checker;
+    explicit RoundReader(analysis::RoundRecord& r) : round(&r), checker(r) {}
+    // `typed` is called only for an event that is kept.
+    template <class Typed>
+    void Add(const log_bounds::AnswerRow& row, Typed&& typed) {
+        if (round->damaged) return;
+        if (!checker.Accept(row)) {
+            log_bounds::MarkDamaged(*round);
+            return;
+        }
+        round->events.push_back(AnswerFrom(row, typed()));
+    }
+};
+
+// Calls `each(roundId, row, typed)` for every answer, in key order; `typed()` gives the
+// text. Hundreds of thousands of rows are read for the figures, so the rows come straight
+// from SQLite rather than through a QVariant per column; the Qt path stays as the fallback
+// for a driver without its handle.
 template <class Each>
 bool ScanAnswers(const QSqlDatabase& db, Each&& each) {
     const QString sql =
@@ -66,18 +118,22 @@ bool ScanAnswers(const QSqlDatabase& db, Each&& each) {
             return false;
         int rc = SQLITE_ROW;
         while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-            analysis::AnswerRecord a;
+            log_bounds::AnswerRow a;
             a.ms = sqlite3_column_int64(stmt, 1);
-            a.box = sqlite3_column_int(stmt, 2);
-            a.left = sqlite3_column_int(stmt, 3);
-            a.right = sqlite3_column_int(stmt, 4);
-            const auto* typed = sqlite3_column_text(stmt, 5);
-            a.typed.assign(typed == nullptr ? "" : reinterpret_cast<const char*>(typed),
-                           static_cast<std::size_t>(sqlite3_column_bytes(stmt, 5)));
-            a.expected = sqlite3_column_int(stmt, 6);
-            a.correct = sqlite3_column_int(stmt, 7) != 0;
-            a.cleared = sqlite3_column_int(stmt, 8) != 0;
-            each(static_cast<qlonglong>(sqlite3_column_int64(stmt, 0)), std::move(a));
+            a.box = sqlite3_column_int64(stmt, 2);
+            a.left = sqlite3_column_int64(stmt, 3);
+            a.right = sqlite3_column_int64(stmt, 4);
+            a.expected = sqlite3_column_int64(stmt, 6);
+            a.correct = sqlite3_column_int64(stmt, 7);
+            a.cleared = sqlite3_column_int64(stmt, 8);
+            a.typedBytes = sqlite3_column_int64(stmt, 9);
+            each(static_cast<qlonglong>(sqlite3_column_int64(stmt, 0)), a, [stmt] {
+                const auto* text = sqlite3_column_text(stmt, 5);
+                return text == nullptr
+                           ? std::string()
+                           : std::string(reinterpret_cast<const char*>(text),
+                                         static_cast<std::size_t>(sqlite3_column_bytes(stmt, 5)));
+            });
         }
         sqlite3_finalize(stmt);
         return rc == SQLITE_DONE;
@@ -85,7 +141,10 @@ bool ScanAnswers(const QSqlDatabase& db, Each&& each) {
     QSqlQuery q(db);
     q.setForwardOnly(true);
     if (!q.exec(sql)) return false;
-    while (q.next()) each(q.value(0).toLongLong(), AnswerFrom(q));
+    while (q.next()) {
+        each(q.value(0).toLongLong(), AnswerRowFrom(q),
+             [&q] { return q.value(5).toString().toStdString(); });
+    }
     return !q.lastError().isValid();
 }
 
@@ -114,11 +173,14 @@ std::optional<analysis::RoundRecord> AnswerLog::LoadRound(std::int64_t id) {
     if (!q.exec() || !q.next()) return std::nullopt;
     analysis::RoundRecord round = RoundFrom(q);
     q.finish();
+    if (round.damaged) return round;
     q.prepare(QString::fromLatin1(kAnswerColumns) +
               QStringLiteral(" WHERE round_id = ? ORDER BY seq"));
     q.addBindValue(static_cast<qlonglong>(id));
     if (!q.exec()) return std::nullopt;
-    while (q.next()) round.events.push_back(AnswerFrom(q));
+    RoundReader reader(round);
+    while (q.next() && !round.damaged)
+        reader.Add(AnswerRowFrom(q), [&q] { return q.value(5).toString().toStdString(); });
     return round;
 }
 
@@ -161,19 +223,20 @@ std::vector<analysis::RoundRecord> AnswerLog::LoadAllRounds() {
     while (q.next()) {
         index.emplace(q.value(0).toLongLong(), rounds.size());
         rounds.push_back(RoundFrom(q));
-        rounds.back().events.reserve(static_cast<std::size_t>(rounds.back().answers) + 16);
     }
     q.finish();
     qlonglong current = -1;
-    analysis::RoundRecord* round = nullptr;
-    const bool read = ScanAnswers(db, [&](qlonglong id, analysis::AnswerRecord&& a) {
-        if (id != current) {
-            const auto it = index.find(id);
-            round = it == index.end() ? nullptr : &rounds[it->second];
-            current = id;
-        }
-        if (round != nullptr) round->events.push_back(std::move(a));
-    });
+    std::optional<RoundReader> reader;
+    const bool read =
+        ScanAnswers(db, [&](qlonglong id, const log_bounds::AnswerRow& a, const auto& typed) {
+            if (id != current) {
+                const auto it = index.find(id);
+                reader.reset();
+                if (it != index.end()) reader.emplace(rounds[it->second]);
+                current = id;
+            }
+            if (reader) reader->Add(a, typed);
+        });
     if (!read) return {};
     return rounds;
 }
@@ -199,10 +262,28 @@ bool AnswerLog::ForEachAnswer(
             it->second.second.push_back({q.value(1).toString(), q.value(2).toString()});
     }
     q.finish();
-    ok = ok && ScanAnswers(db, [&](qlonglong id, analysis::AnswerRecord&& a) {
-             const auto it = rounds.find(id);
-             if (it != rounds.end()) visit(it->second.first, it->second.second, a);
-         });
+    // A round's answers are held until its last one is read: a damaged round gives none.
+    decltype(rounds)::iterator current = rounds.end();
+    std::optional<RoundReader> reader;
+    const auto visitCurrent = [&] {
+        if (current == rounds.end()) return;
+        analysis::RoundRecord& round = current->second.first;
+        for (const analysis::AnswerRecord& a : round.events)
+            visit(round, current->second.second, a);
+        round.events.clear();
+        round.events.shrink_to_fit();
+    };
+    ok =
+        ok && ScanAnswers(db, [&](qlonglong id, const log_bounds::AnswerRow& a, const auto& typed) {
+            if (current == rounds.end() || current->first != id) {
+                visitCurrent();
+                current = rounds.find(id);
+                reader.reset();
+                if (current != rounds.end()) reader.emplace(current->second.first);
+            }
+            if (reader) reader->Add(a, typed);
+        });
+    if (ok) visitCurrent();
     if (!ok) lastError_ = QStringLiteral("解答ログを読み切れませんでした。");
     q.finish();
     QSqlQuery(db).exec(QStringLiteral("COMMIT"));

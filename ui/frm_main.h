@@ -28,7 +28,7 @@ class HistoryModel;
 class HistoryFile;
 class SettingsFile;
 class ResultSaver;
-class AnswerLog;
+class LogWriter;
 class RoundRecorder;
 
 class FrmMain : public QWidget, public DrillView, public SettingsControls, public MessageBoxes {
@@ -108,6 +108,7 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void BuildTopStrip();
@@ -130,8 +131,8 @@ private:
     std::unique_ptr<HistoryFile> historyFile_;
     std::unique_ptr<SettingsFile> settingsFile_;
     std::unique_ptr<ResultSaver> saver_;
-    std::unique_ptr<AnswerLog> answerLog_;
-    std::unique_ptr<RoundRecorder> recorder_;  // listens to drill_ and saver_, writes answerLog_
+    std::unique_ptr<LogWriter> logWriter_;     // the answer log, on a thread of its own
+    std::unique_ptr<RoundRecorder> recorder_;  // listens to drill_ and saver_, feeds logWriter_
     double barWidthTwips_ = 0;
     std::int16_t autoSaveState_ = 1;  // on at creation
     int pressedBox_ = 0;              // the box the left button went down in, until it comes up

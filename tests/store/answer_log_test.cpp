@@ -4,13 +4,17 @@
 #include "answer_log.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
 
+#include "log_writer.h"
 #include "round_recorder.h"
 #include "test_support.h"
 
@@ -319,6 +323,228 @@ TEST_F(RecorderTest, ARoundClosedUnderALockIsWrittenAtTheNextClose) {
     EXPECT_EQ(log.SavesOf(all[1].id).size(), 1u);  // the save went with its round
     EXPECT_EQ(all[2].answers, 2);
     EXPECT_EQ(boxes.Count(RecordingBoxes::Kind::Error), 1);
+}
+
+// Rows changed by hand or by a hostile program: each round with a value the drill cannot
+// produce comes back flagged, without events, from every way of reading it.
+TEST_F(LogTest, ARoundWithAValueOutOfBoundsComesBackDamagedAndWithoutEvents) {
+    struct Case {
+        const char* sql;  // applied to a log of one round of 20 answers, limit 60
+        bool damaged;
+    };
+    const Case cases[] = {
+        {"", false},
+        {"UPDATE rounds SET time_limit = 25", false},  // a limit from a hand-edited settings file
+        {"UPDATE answers SET ms = 3600000 WHERE seq = 19", false},  // a late closing answer
+        {"UPDATE rounds SET time_limit = 2147483647", true},
+        {"UPDATE rounds SET time_limit = 4294967356", true},  // 60 in its low 32 bits
+        {"UPDATE rounds SET time_limit = 0", true},
+        {"UPDATE rounds SET time_limit = 32768", true},
+        {"UPDATE rounds SET time_limit = 'sixty'", true},
+        {"UPDATE rounds SET time_limit = 1e300", true},
+        {"UPDATE rounds SET answers = 2147483647", true},
+        {"UPDATE rounds SET answers = -1", true},
+        {"UPDATE rounds SET correct = correct + 1", true},
+        {"UPDATE rounds SET answers = 3, correct = 2, wrong = 1", true},  // fewer than scored
+        {"UPDATE rounds SET mode_text = printf('%.5000c', 'x')", true},
+        {"UPDATE answers SET ms = -5 WHERE seq = 0", true},
+        {"UPDATE answers SET ms = 60000 + 86400000 + 1 WHERE seq = 19", true},
+        {"UPDATE answers SET ms = 0 WHERE seq = 5", true},  // time going back
+        {"UPDATE answers SET box = 0 WHERE seq = 3", true},
+        {"UPDATE answers SET box = 15 WHERE seq = 3", true},
+        {"UPDATE answers SET left_digit = 10 WHERE seq = 3", true},
+        {"UPDATE answers SET right_digit = -1 WHERE seq = 3", true},
+        {"UPDATE answers SET expected = 4294967298 WHERE seq = 3", true},  // 2 in 32 bits
+        {"UPDATE answers SET correct = 2 WHERE seq = 3", true},
+        {"UPDATE answers SET typed = printf('%.5000c', '7') WHERE seq = 3", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sql);
+        QFile::remove(path);
+        Seed(1);
+        if (*c.sql != '\0') {
+            ASSERT_TRUE(Peek(path).Exec(QString::fromUtf8(c.sql)));
+        }
+        AnswerLog log(path, nullptr, 2000, AnswerLog::Access::ReadOnly);
+        const std::vector<RoundRecord> all = log.LoadAllRounds();
+        ASSERT_EQ(all.size(), 1u);
+        const auto one = log.LoadRound(all[0].id);
+        ASSERT_TRUE(one);
+        int visited = 0;
+        ASSERT_TRUE(log.ForEachAnswer([&](const RoundRecord&, const std::vector<SaveStamp>&,
+                                          const AnswerRecord&) { ++visited; }));
+        for (const RoundRecord* r : {&all[0], &*one}) {
+            EXPECT_EQ(r->damaged, c.damaged);
+            EXPECT_EQ(r->events.size(), c.damaged ? 0u : 20u);
+        }
+        EXPECT_EQ(visited, c.damaged ? 0 : 20);
+    }
+}
+
+TEST_F(LogTest, AHugeTimeLimitLoadsAtOnceInLittleMemory) {
+    Seed(200);
+    ASSERT_TRUE(
+        Peek(path).Exec(QStringLiteral("UPDATE rounds SET time_limit = 2147483647,"
+                                       " answers = 2147483647, correct = 2147483647")));
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    QElapsedTimer t;
+    t.start();
+    AnswerLog log(path, nullptr, 2000, AnswerLog::Access::ReadOnly);
+    const std::vector<RoundRecord> all = log.LoadAllRounds();
+    const qint64 ms = t.elapsed();
+    getrusage(RUSAGE_SELF, &after);
+    ASSERT_EQ(all.size(), 200u);
+    for (const RoundRecord& r : all) EXPECT_TRUE(r.damaged && r.events.empty());
+    EXPECT_LT(ms, 1000);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024);  // KiB
+}
+
+// Databases that are not this program's log: never changed, and named as unknown.
+TEST_F(LogTest, ADatabaseOfAnotherProgramIsLeftByteForByteAndReportedAsUnknown) {
+    const char* const cases[] = {
+        // user_version 0 with a table of our name
+        "CREATE TABLE rounds (id INTEGER PRIMARY KEY, started_at TEXT NOT NULL,"
+        " time_limit INTEGER NOT NULL, mode_text TEXT NOT NULL, answers INTEGER NOT NULL,"
+        " correct INTEGER NOT NULL, wrong INTEGER NOT NULL)",
+        // our schema under another program's mark
+        "PRAGMA application_id = 305419896",
+        // our mark, a table with other columns
+        "ALTER TABLE rounds ADD COLUMN note TEXT",
+        // unmarked, at our version, with a table we never made
+        "PRAGMA application_id = 0; CREATE TABLE notes (x)",
+        // unmarked at a version past the one that had no mark
+        "PRAGMA application_id = 0; PRAGMA user_version = 2",
+    };
+    for (std::size_t k = 0; k < std::size(cases); ++k) {
+        SCOPED_TRACE(cases[k]);
+        QFile::remove(path);
+        boxes.shown.clear();
+        if (k > 0) Seed(1);
+        {
+            Peek p(path);
+            for (const QString& sql : QString::fromUtf8(cases[k]).split(QLatin1Char(';')))
+                ASSERT_TRUE(p.Exec(sql));
+            if (k > 0) {
+                ASSERT_TRUE(p.Exec(QStringLiteral("PRAGMA journal_mode = DELETE")));
+            }
+        }
+        const QByteArray before = ReadBytes(path);
+        {
+            AnswerLog log(path, &boxes);
+            RoundRecord r = MakeRound(3);
+            EXPECT_EQ(log.WriteRound(r), AnswerLog::WriteResult::Failed);
+            EXPECT_FALSE(log.IsAvailable());
+            AnswerLog reader(path, nullptr, 2000, AnswerLog::Access::ReadOnly);
+            EXPECT_TRUE(reader.LoadAllRounds().empty());
+            EXPECT_TRUE(
+                reader.LastError().contains(QStringLiteral("知っている解答ログではありません")));
+        }
+        EXPECT_EQ(ReadBytes(path), before);
+        EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral("-wal")));
+        ASSERT_EQ(boxes.Count(RecordingBoxes::Kind::Error), 1);
+        EXPECT_TRUE(
+            boxes.shown[0].text.contains(QStringLiteral("知っている解答ログではありません")));
+        EXPECT_TRUE(boxes.shown[0].text.contains(QStringLiteral("解答ログ.db")));
+    }
+}
+
+// A log of ours from before the mark, and an empty database, are taken on and marked.
+TEST_F(LogTest, AnUnmarkedLogOfOursAndAnEmptyDatabaseAreTakenOn) {
+    for (const bool empty : {false, true}) {
+        QFile::remove(path);
+        if (empty) {
+            WriteBytes(path, {});
+        } else {
+            Seed(2);
+            ASSERT_TRUE(Peek(path).Exec(QStringLiteral("PRAGMA application_id = 0")));
+        }
+        AnswerLog log(path, &boxes);
+        RoundRecord r = MakeRound(3);
+        EXPECT_EQ(log.WriteRound(r), AnswerLog::WriteResult::Written);
+        EXPECT_EQ(log.LoadAllRounds().size(), empty ? 1u : 3u);
+        Peek p(path);
+        EXPECT_EQ(p.One(QStringLiteral("PRAGMA application_id")).toLongLong(), 0x4B545442);
+        EXPECT_EQ(p.One(QStringLiteral("PRAGMA user_version")).toInt(), AnswerLog::kSchemaVersion);
+    }
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+// Another program's exclusive transaction on a log in rollback-journal mode: the first open
+// cannot even read it. The rounds wait, and all of them land once the lock is gone.
+TEST_F(RecorderTest, ALockAtTheFirstOpenKeepsTheRoundsUntilItIsReleased) {
+    Seed(1);
+    {
+        Peek other(path);
+        ASSERT_TRUE(other.Exec(QStringLiteral("PRAGMA journal_mode = DELETE")));
+        ASSERT_TRUE(other.Exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        ASSERT_TRUE(other.Exec(QStringLiteral("DELETE FROM saves")));
+        Play(4, 0);
+        Play(3, 1);
+        EXPECT_EQ(recorder.PendingRounds(), 2u);
+        EXPECT_TRUE(log.IsAvailable());
+        ASSERT_TRUE(other.Exec(QStringLiteral("ROLLBACK")));
+    }
+    Play(2, 0);
+    EXPECT_EQ(recorder.PendingRounds(), 0u);
+    EXPECT_EQ(RoundsIn(path), 4);
+    ASSERT_EQ(boxes.Count(RecordingBoxes::Kind::Error), 1);
+    EXPECT_TRUE(boxes.shown[0].text.contains(QStringLiteral("次の回の終わり")));
+}
+
+// The numbers of rounds the messages say were lost.
+int RoundsTold(const RecordingBoxes& boxes) {
+    int told = 0;
+    static const QRegularExpression count(QStringLiteral("(\\d+) 回分"));
+    for (const auto& shown : boxes.shown) {
+        const auto m = count.match(shown.text);
+        if (m.hasMatch()) told += m.captured(1).toInt();
+    }
+    return told;
+}
+
+// A lock held while more rounds close than the queue keeps: every round is either written or
+// counted in a message, at the close that gives it up or at the end of the run.
+TEST_F(LogTest, EveryRoundIsWrittenOrToldAsLost) {
+    Seed(1);
+    CoreApp();
+    struct Case {
+        int lockedCloses;
+        bool releasedBeforeExit;
+    };
+    for (const Case c : {Case{34, true}, Case{5, false}, Case{40, false}}) {
+        SCOPED_TRACE(c.lockedCloses);
+        boxes.shown.clear();
+        const int before = RoundsIn(path);
+        Peek other(path);
+        ASSERT_TRUE(other.Exec(QStringLiteral("BEGIN IMMEDIATE")));
+        int closed = 0;
+        {
+            LogWriter writer(path, boxes, 5);
+            RoundRecorder recorder(writer);
+            const auto play = [&] {
+                recorder.PlayStarted();
+                recorder.AnswerScored(1, 3, 4, "7", 7, true);
+                recorder.RoundClosed({1, 1, 0, 60, "＋"});
+                ++closed;
+                ASSERT_TRUE(writer.WaitUntilIdle(5000));
+            };
+            for (int k = 0; k < c.lockedCloses; ++k) play();
+            if (c.releasedBeforeExit) {
+                ASSERT_TRUE(other.Exec(QStringLiteral("ROLLBACK")));
+                play();
+            }
+            const std::size_t unwritten = writer.Finish();
+            EXPECT_EQ(unwritten, c.releasedBeforeExit ? 0u
+                                                      : std::min<std::size_t>(
+                                                            c.lockedCloses, LogQueue::kMaxPending));
+        }
+        if (!c.releasedBeforeExit) {
+            ASSERT_TRUE(other.Exec(QStringLiteral("ROLLBACK")));
+        }
+        EXPECT_EQ(RoundsIn(path) - before + RoundsTold(boxes), closed);
+        EXPECT_GE(boxes.Count(RecordingBoxes::Kind::Error), 1);
+    }
 }
 
 }  // namespace

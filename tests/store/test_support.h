@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -119,5 +120,15 @@ struct TestDir {
     QString File(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
     QTemporaryDir dir;
 };
+
+// The application object, for code that posts events from one thread to another. Made once
+// and kept for the life of the process.
+inline QCoreApplication& CoreApp() {
+    static int argc = 1;
+    static char name[] = "store_tests";
+    static char* argv[] = {name, nullptr};
+    static auto* app = new QCoreApplication(argc, argv);
+    return *app;
+}
 
 }  // namespace keta::test

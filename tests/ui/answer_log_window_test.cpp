@@ -4,7 +4,10 @@
 
 #include <QDir>
 #include <QLineEdit>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
+#include <functional>
 
 #include "answer_log.h"
 #include "cp932.h"
@@ -12,14 +15,17 @@
 
 namespace keta::test {
 
-// Answers every message box that opens while alive, noting its text and icon.
+// Answers every message box that opens while alive, noting its text and icon; `seen` runs
+// first, while the box is open.
 struct BoxWatcher {
     QStringList texts;
     QList<QMessageBox::Icon> icons;
+    std::function<void()> seen;
     QTimer timer;
     BoxWatcher() {
         QObject::connect(&timer, &QTimer::timeout, [this] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                if (seen) seen();
                 texts << box->text();
                 icons << box->icon();
                 box->accept();
@@ -27,6 +33,27 @@ struct BoxWatcher {
         });
         timer.start(5);
     }
+};
+
+// Another program's connection to the log, holding its write lock while alive.
+struct OtherProgramLock {
+    QString name = QStringLiteral("other-program");
+    explicit OtherProgramLock(const QString& path) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QVERIFY(QSqlQuery(db).exec(QStringLiteral("BEGIN IMMEDIATE")));
+    }
+    void Release() {
+        if (!QSqlDatabase::contains(name)) return;
+        {
+            QSqlDatabase db = QSqlDatabase::database(name);
+            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+    ~OtherProgramLock() { Release(); }
 };
 
 class AnswerLogWindowTest : public QObject {
@@ -74,9 +101,16 @@ private slots:
         PlayRound(p, w, {false, true});              // not saved
         QCOMPARE(w.state().intMonsu, 3);
 
+        // Written on the log's own thread, a moment after each close.
+        const auto logged = [&p] {
+            return AnswerLog(p.Path(AnswerLog::FileName()), nullptr, 2000,
+                             AnswerLog::Access::ReadOnly)
+                .LoadAllRounds()
+                .size();
+        };
+        QTRY_COMPARE(logged(), std::size_t{2});
         AnswerLog log(p.Path(AnswerLog::FileName()));
         const std::vector<analysis::RoundRecord> rounds = log.LoadAllRounds();
-        QCOMPARE(rounds.size(), std::size_t{2});
         const analysis::RoundRecord& first = rounds[0];
         QCOMPARE(std::tie(first.answers, first.correct, first.wrong, first.timeLimit),
                  std::make_tuple(4, 3, 1, 10));
@@ -140,6 +174,57 @@ private slots:
         QVERIFY(w.cmdStart->isEnabled());
         QCOMPARE(w.state().blnOwari, True);
         QVERIFY(QFileInfo(p.Path(AnswerLog::FileName())).isDir());
+    }
+
+    // The close's own steps come first: the warning about the lock opens after the start
+    // button is back, the rate is shown and the result is in the history; the round is kept
+    // and written once the lock is gone.
+    void aLockedLogWarnsAfterTheCloseAndKeepsTheRound() {
+        Program p;
+        WriteBytes(p.Path(QStringLiteral("設定.txt")), "10,1\r\n");
+        WriteBytes(p.Path(QStringLiteral("履歴.txt")), "");
+        const QString logPath = p.Path(AnswerLog::FileName());
+        {
+            AnswerLog seed(logPath);
+            analysis::RoundRecord r;
+            r.startedAt = "2026-01-02T10:00:00";
+            r.timeLimit = 10;
+            r.modeText = "＋";
+            QCOMPARE(seed.WriteRound(r), AnswerLog::WriteResult::Written);
+        }
+        OtherProgramLock lock(logPath);
+        FrmMain& w = p.Start();
+        BoxWatcher boxes;
+        struct Seen {
+            bool startEnabled;
+            QString rate;
+            int historyLines;
+        };
+        QList<Seen> seen;
+        boxes.seen = [&] {
+            seen.push_back(
+                {w.cmdStart->isEnabled(), w.lblByou->text(),
+                 static_cast<int>(ReadBytes(p.Path(QStringLiteral("履歴.txt"))).count("\r\n"))});
+        };
+
+        PlayRound(p, w, {true, true});
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.texts.size(), 1, 10000);
+        QVERIFY(seen[0].startEnabled);
+        QCOMPARE(seen[0].rate, QStringLiteral("0.30/秒"));
+        QCOMPARE(seen[0].historyLines, 1);
+        QCOMPARE(boxes.icons[0], QMessageBox::Warning);
+        QVERIFY2(boxes.texts[0].contains(QStringLiteral("次の回の終わり")),
+                 qPrintable(boxes.texts[0]));
+
+        lock.Release();
+        PlayRound(p, w, {true});
+        const auto rounds = [&] {
+            return AnswerLog(logPath, nullptr, 2000, AnswerLog::Access::ReadOnly)
+                .LoadAllRounds()
+                .size();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(rounds(), std::size_t{3}, 10000);
+        QCOMPARE(boxes.texts.size(), 1);
     }
 };
 

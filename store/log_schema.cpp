@@ -1,0 +1,199 @@
+#include "log_schema.h"
+
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QStringList>
+#include <QVariant>
+#include <atomic>
+#include <iterator>
+#include <vector>
+
+namespace keta {
+namespace {
+
+// Each schema version's steps; step k brings user_version k to k + 1. Later versions append
+// their ALTERs here, so that an old log is carried forward and never rebuilt.
+const std::vector<std::vector<const char*>> kMigrations = {
+    {
+        "CREATE TABLE IF NOT EXISTS rounds ("
+        " id INTEGER PRIMARY KEY,"
+        " started_at TEXT NOT NULL,"
+        " time_limit INTEGER NOT NULL,"
+        " mode_text TEXT NOT NULL,"
+        " answers INTEGER NOT NULL,"
+        " correct INTEGER NOT NULL,"
+        " wrong INTEGER NOT NULL)",
+        // Kept in the order of the key, so reading every answer of every round needs no sort.
+        "CREATE TABLE IF NOT EXISTS answers ("
+        " round_id INTEGER NOT NULL REFERENCES rounds(id) ON DELETE CASCADE,"
+        " seq INTEGER NOT NULL,"
+        " ms INTEGER NOT NULL,"
+        " box INTEGER NOT NULL,"
+        " left_digit INTEGER NOT NULL,"
+        " right_digit INTEGER NOT NULL,"
+        " typed TEXT NOT NULL,"
+        " expected INTEGER NOT NULL,"
+        " correct INTEGER NOT NULL,"
+        " cleared INTEGER NOT NULL,"
+        " PRIMARY KEY (round_id, seq)) WITHOUT ROWID",
+        "CREATE TABLE IF NOT EXISTS saves ("
+        " id INTEGER PRIMARY KEY,"
+        " round_id INTEGER NOT NULL REFERENCES rounds(id) ON DELETE CASCADE,"
+        " date_text TEXT NOT NULL,"
+        " time_text TEXT NOT NULL)",
+        "CREATE INDEX IF NOT EXISTS saves_by_stamp ON saves (date_text, time_text)",
+    },
+};
+
+enum SqliteCode { kBusy = 5, kLocked = 6, kCorrupt = 11, kNotADatabase = 26 };
+
+int CodeOf(const QSqlError& error) {
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok);
+    return ok ? (code & 0xFF) : -1;
+}
+
+QString NextConnectionName(const char* what) {
+    static std::atomic<unsigned> serial{0};
+    return QStringLiteral("ketatobi-log-%1-%2").arg(QLatin1String(what)).arg(++serial);
+}
+
+// Every object of the schema with its columns, keys and indexed columns, as one text: two
+// databases have the same text exactly when a log's statements work alike on both.
+bool Signature(const QSqlDatabase& db, QString* out, QSqlError* error) {
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    QStringList objects;
+    if (!q.exec(QStringLiteral("SELECT type, name, tbl_name FROM sqlite_master"
+                               " WHERE name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name"))) {
+        *error = q.lastError();
+        return false;
+    }
+    struct Object {
+        QString type, name;
+    };
+    std::vector<Object> list;
+    while (q.next()) {
+        list.push_back({q.value(0).toString(), q.value(1).toString()});
+        objects << QStringList{q.value(0).toString(), q.value(1).toString(), q.value(2).toString()}
+                       .join(QLatin1Char(' '));
+    }
+    for (const Object& o : list) {
+        QStringList pragmas;
+        if (o.type == QStringLiteral("table")) {
+            pragmas << QStringLiteral("table_xinfo") << QStringLiteral("foreign_key_list");
+        } else if (o.type == QStringLiteral("index")) {
+            pragmas << QStringLiteral("index_xinfo");
+        }
+        for (const QString& pragma : pragmas) {
+            q.prepare(QStringLiteral("SELECT * FROM pragma_%1(?)").arg(pragma));
+            q.addBindValue(o.name);
+            if (!q.exec()) {
+                *error = q.lastError();
+                return false;
+            }
+            while (q.next()) {
+                QStringList row;
+                for (int c = 0; c < q.record().count(); ++c) row << q.value(c).toString();
+                objects << o.name + QLatin1Char(':') + pragma + QLatin1Char(':') +
+                               row.join(QLatin1Char('|'));
+            }
+        }
+    }
+    *out = objects.join(QLatin1Char('\n'));
+    return true;
+}
+
+// The signature of a log made by this program's migrations up to `version`.
+QString ExpectedSignature(int version) {
+    const QString name = NextConnectionName("schema");
+    QString signature;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(QStringLiteral(":memory:"));
+        if (db.open()) {
+            QSqlQuery q(db);
+            bool made = true;
+            for (int v = 0; v < version && made; ++v) {
+                for (const char* step : MigrationSteps(v))
+                    made = made && q.exec(QLatin1String(step));
+            }
+            QSqlError ignored;
+            if (!made || !Signature(db, &signature, &ignored)) signature.clear();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return signature;
+}
+
+}  // namespace
+
+std::span<const char* const> MigrationSteps(int version) {
+    if (version < 0 || version >= static_cast<int>(kMigrations.size())) return {};
+    const auto& steps = kMigrations[static_cast<std::size_t>(version)];
+    return {steps.data(), steps.size()};
+}
+
+LogInspection InspectLog(const QString& path, int busyTimeoutMs) {
+    LogInspection result;
+    if (!QFileInfo::exists(path)) {
+        result.kind = LogInspection::Kind::Missing;
+        return result;
+    }
+    const QString name = NextConnectionName("inspect");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        db.setConnectOptions(
+            QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1;QSQLITE_OPEN_READONLY").arg(busyTimeoutMs));
+        const auto failed = [&result](const QSqlError& e) {
+            const int code = CodeOf(e);
+            result.kind = code == kBusy || code == kLocked            ? LogInspection::Kind::Busy
+                          : code == kCorrupt || code == kNotADatabase ? LogInspection::Kind::Corrupt
+                                                                      : LogInspection::Kind::Failed;
+            result.detail = e.text();
+        };
+        if (!db.open()) {
+            failed(db.lastError());
+        } else {
+            QSqlQuery q(db);
+            qint64 id = 0;
+            QString signature;
+            QSqlError error;
+            // The first read of the file: garbage and locks show here.
+            if (!q.exec(QStringLiteral("PRAGMA application_id")) || !q.next()) {
+                failed(q.lastError());
+            } else if ((id = q.value(0).toLongLong()),
+                       !q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
+                failed(q.lastError());
+            } else if ((result.version = q.value(0).toInt()), q.finish(),
+                       !Signature(db, &signature, &error)) {
+                failed(error);
+            } else {
+                result.marked = id == kLogApplicationId;
+                const int v = result.version;
+                const bool known = v >= 1 && v <= kLogSchemaVersion;
+                if (signature.isEmpty() && v == 0 && (id == 0 || result.marked)) {
+                    result.kind = LogInspection::Kind::Empty;
+                } else if (result.marked && v > kLogSchemaVersion) {
+                    result.kind = LogInspection::Kind::Newer;
+                } else if (known && (result.marked || (id == 0 && v == 1)) &&
+                           signature == ExpectedSignature(v)) {
+                    // A log from before the mark is adopted only at the version that had none.
+                    result.kind = LogInspection::Kind::Ours;
+                } else {
+                    result.kind = LogInspection::Kind::Foreign;
+                }
+            }
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return result;
+}
+
+}  // namespace keta
