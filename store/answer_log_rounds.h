@@ -1,0 +1,28 @@
+#pragma once
+// A light list of the answer log's rounds, for stepping from one round to the next: keys and
+// stamps only, no answers. Reads through a read-only connection of its own, so it never takes
+// a lock the drill's writes wait for and never changes the file.
+
+#include <QString>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "answer_log.h"
+
+namespace keta {
+
+struct LoggedRound {
+    std::int64_t id = 0;
+    QString startedAt;  // "yyyy-MM-ddTHH:mm:ss", the start of play
+    // The first save of the round; saved is false for a round that was never saved.
+    SaveStamp firstSave;
+    bool saved = false;
+};
+
+// Every round of the log at `logPath`, oldest first (by key). nullopt, with the reason in
+// words in `error`, when the file is missing or cannot be read.
+std::optional<std::vector<LoggedRound>> ListLoggedRounds(const QString& logPath,
+                                                         QString* error = nullptr);
+
+}  // namespace keta
