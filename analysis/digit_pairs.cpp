@@ -36,9 +36,14 @@ PairFigures ComputePairs(std::span<const RoundRecord> rounds) {
     Collector difference;
     for (const RoundRecord& round : rounds) {
         ++out.rounds;
+        if (round.damaged) {
+            ++out.damaged;
+            continue;
+        }
         const bool isDifference = ModeOf(round.modeText) == Mode::Difference;
         PairTable& table = isDifference ? out.difference : out.sum;
         Collector& collector = isDifference ? difference : sum;
+        ++table.rounds;
         std::int64_t previousMs = 0;
         for (const AnswerRecord& event : round.events) {
             if (event.cleared) continue;

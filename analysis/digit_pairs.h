@@ -12,6 +12,10 @@
 
 namespace keta::analysis {
 
+// A pair answered fewer times than this has no rate worth showing or ranking: one slip in
+// two answers is not a weakness.
+inline constexpr int kFewestAnswersRated = 5;
+
 struct PairCell {
     int answers = 0;
     int errors = 0;
@@ -21,6 +25,7 @@ struct PairCell {
 
 struct PairTable {
     std::array<std::array<PairCell, 10>, 10> cells{};  // cells[a][b]: left digit a, right b
+    int rounds = 0;  // rounds of this mode (with or without answers)
     int answers = 0;
     int errors = 0;
     std::optional<double> errorRate;  // over the whole mode
@@ -33,13 +38,15 @@ struct PairTable {
 struct PairFigures {
     PairTable sum;         // rounds whose mode text is the sum (ModeOf)
     PairTable difference;  // rounds in the difference mode
-    int rounds = 0;
-    int skipped = 0;  // answers whose digits were outside 0..9 (a damaged log): left out
+    int rounds = 0;        // every round read, of both modes and damaged ones included
+    int damaged = 0;       // rounds the log marks as damaged: never counted in the tables
+    int skipped = 0;       // answers whose digits were outside 0..9 (a damaged log): left out
     const PairTable& of(Mode mode) const { return mode == Mode::Difference ? difference : sum; }
 };
 
-// Clearing clicks are not answers. The time of an answer is its gap to the previous answer of
-// the same round (AnswerTimesMs), so the first answer of a row includes reading the new row.
+// Clearing clicks are not answers. A damaged round counts in `damaged` and nowhere else. The time
+// of an answer is its gap to the previous answer of the same round (AnswerTimesMs), so the first
+// answer of a row includes reading the new row.
 PairFigures ComputePairs(std::span<const RoundRecord> rounds);
 
 struct WeakPair {
@@ -53,9 +60,9 @@ struct WeakPair {
 };
 
 struct WeakPairOptions {
-    int minAnswers = 5;          // pairs answered fewer times are not ranked at all
-    double priorAnswers = 10.0;  // K below
-    double timeWeight = 0.25;    // T below
+    int minAnswers = kFewestAnswersRated;  // pairs answered fewer times are not ranked at all
+    double priorAnswers = 10.0;            // K below
+    double timeWeight = 0.25;              // T below
     std::size_t count = 10;
 };
 

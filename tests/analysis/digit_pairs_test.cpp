@@ -128,5 +128,46 @@ TEST(DigitPairs, WeakestPairsFollowTheStatedScore) {
     EXPECT_NEAR(all[5].smoothedErrorRate, 2.0 / 11, 1e-12);
 }
 
+TEST(DigitPairs, EachModeCountsItsOwnRoundsAndDamagedRoundsNowhere) {
+    RoundRecord damaged = MakeRound(60, {{900, 'x', 3, 4}});
+    damaged.damaged = true;
+    const struct {
+        const char* name;
+        std::vector<RoundRecord> rounds;
+        int sumRounds, differenceRounds, damagedRounds, sumAnswers;
+    } cases[] = {
+        {"four sums and two differences",
+         {MakeRound(60, {{900, 'o'}}), MakeRound(60, {{900, 'o'}}),
+          MakeRound(60, {{900, 'o'}}, test::kDifference), MakeRound(60, {{900, 'o'}}),
+          MakeRound(60, {}, test::kDifference), MakeRound(60, {{900, 'x'}})},
+         4,
+         2,
+         0,
+         4},
+        {"a round without answers still counts for its mode",
+         {MakeRound(60, {}), MakeRound(60, {{1, 'c'}})},
+         2,
+         0,
+         0,
+         0},
+        {"damaged rounds stay out of both modes",
+         {damaged, MakeRound(60, {{900, 'o', 3, 4}}), damaged},
+         1,
+         0,
+         2,
+         1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const PairFigures f = ComputePairs(c.rounds);
+        EXPECT_EQ(f.rounds, static_cast<int>(c.rounds.size()));
+        EXPECT_EQ(f.sum.rounds, c.sumRounds);
+        EXPECT_EQ(f.difference.rounds, c.differenceRounds);
+        EXPECT_EQ(f.damaged, c.damagedRounds);
+        EXPECT_EQ(f.sum.answers, c.sumAnswers);
+        EXPECT_EQ(f.sum.at(3, 4).errors, 0);  // the damaged round's wrong answer is not counted
+    }
+}
+
 }  // namespace
 }  // namespace keta::analysis
