@@ -8,6 +8,7 @@
 #include <QStandardPaths>
 
 #include "answer_log.h"
+#include "answer_log_rounds.h"
 #include "csv_export.h"
 #include "fonts.h"
 #include "history_grid.h"
@@ -104,11 +105,12 @@ void AnalysisWindows::Present(QWidget& window) {
 void AnalysisWindows::OpenWorkCurve(int gridRow) {
     if (gridRow < 1 || gridRow >= model_.Rows()) return;
     const RowCounts counts = CountsOf(model_, gridRow);
+    const QString date = model_.TextMatrix(gridRow, 1);
+    const QString time = model_.TextMatrix(gridRow, 2);
     QString why;
     std::optional<analysis::RoundRecord> round;
     if (AnswerLog* log = Log(&why)) {
-        round = log->FindRoundBySave(model_.TextMatrix(gridRow, 1), model_.TextMatrix(gridRow, 2),
-                                     counts.answers, counts.correct, counts.wrong);
+        round = log->FindRoundBySave(date, time, counts.answers, counts.correct, counts.wrong);
     }
     if (!round) {
         Tell(QStringLiteral("この回（%1）の解答は解答ログにありません。解答ログができる前の回か、"
@@ -117,8 +119,18 @@ void AnalysisWindows::OpenWorkCurve(int gridRow) {
              false);
         return;
     }
-    if (workCurve_ == nullptr) workCurve_ = new WorkCurveWindow(&owner_);
-    workCurve_->ShowRound(RowLine(model_, gridRow), *round);
+    const bool first = workCurve_ == nullptr;
+    if (first) workCurve_ = new WorkCurveWindow(&owner_);
+    // Every logged round, so that the window can step to rounds the grid has no row for.
+    const auto load = [this](std::int64_t id) {
+        QString unused;
+        AnswerLog* log = Log(&unused);
+        return log != nullptr ? log->LoadRound(id) : std::nullopt;
+    };
+    workCurve_->SetLoggedRounds(ListLoggedRounds(logPath_).value_or(std::vector<LoggedRound>{}),
+                                load);
+    workCurve_->ShowRound(*round, {date.toStdString(), time.toStdString(), true});
+    if (first) FitToScreen(*workCurve_);
     Present(*workCurve_);
 }
 
@@ -135,14 +147,15 @@ void AnalysisWindows::OpenProgress() {
 }
 
 void AnalysisWindows::OpenPairs() {
-    if (pairs_ == nullptr) pairs_ = new PairsWindow(&owner_);
-    QString why;
-    if (AnswerLog* log = Log(&why)) {
-        const std::vector<analysis::RoundRecord> rounds = log->LoadAllRounds();
-        pairs_->ShowRounds(rounds);
+    const bool first = pairs_ == nullptr;
+    if (first) pairs_ = new PairsWindow(&owner_);
+    if (QFileInfo::exists(logPath_)) {
+        // Read and counted off the drill's thread: a long log never freezes the main window.
+        pairs_->Load(logPath_);
     } else {
-        pairs_->ShowUnavailable(why);
+        pairs_->ShowUnavailable(QStringLiteral("解答ログがまだありません。1回遊ぶとできます。"));
     }
+    if (first) FitToScreen(*pairs_);
     Present(*pairs_);
 }
 
