@@ -15,12 +15,15 @@
 #include <map>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "analysis/analysis_menu.h"
 #include "analysis/pairs_window.h"
 #include "analysis/progress_window.h"
+#include "analysis/work_curve_window.h"
 #include "answer_log.h"
+#include "answer_log_rounds.h"
 #include "cp932.h"
 #include "record_line.h"
 #include "shell.h"
@@ -156,12 +159,119 @@ void BM_OpenProgress(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenProgress)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(15);
 
+// Resident memory of this process now and at its peak, in MB (Linux).
+std::pair<double, double> ResidentMb() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    double now = 0.0, peak = 0.0;
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            const QList<QByteArray> parts = line.simplified().split(' ');
+            if (parts.size() < 2) continue;
+            if (parts[0] == "VmRSS:") now = parts[1].toDouble() / 1024.0;
+            if (parts[0] == "VmHWM:") peak = parts[1].toDouble() / 1024.0;
+        }
+    }
+    return {now, peak};
+}
+
+struct PairsFigures {
+    std::vector<double> mapped;   // open() until the window is painted, saying "集計中…"
+    std::vector<double> counted;  // open() until the figures are painted
+    double longestStallMs = 0.0;  // the longest stretch the GUI thread spent without returning
+    double addedMb = 0.0;         // resident memory added by the open window, after the count
+} pairsFigures;
+
+// The weak-pairs window counts on a thread of its own; the GUI thread only opens the window,
+// shows "集計中…" and later the figures. Each stretch of GUI work is timed on its own: the
+// longest is how long the main window could not answer a key or a repaint.
 void BM_OpenPairs(benchmark::State& state) {
-    RunOpen(
-        state, "pairs", [](keta::AnalysisWindows& a) { a.OpenPairs(); },
-        [](keta::AnalysisWindows& a) -> QWidget* { return a.Pairs(); });
+    Data& data = TheData();
+    const QString old = QDir::currentPath();
+    QDir::setCurrent(data.dir.path());
+    FixedClock clock;
+    keta::Shell shell(&clock, [] {});
+    shell.Form_Load();
+    QCoreApplication::processEvents();
+    keta::AnalysisWindows& analysis = shell.analysis();
+    const double before = ResidentMb().first;
+    for (auto _ : state) {
+        QElapsedTimer total;
+        total.start();
+        QElapsedTimer stretch;
+        stretch.start();
+        analysis.OpenPairs();
+        keta::PairsWindow* window = analysis.Pairs();
+        window->repaint();
+        double longest = static_cast<double>(stretch.nsecsElapsed()) * 1e-6;
+        pairsFigures.mapped.push_back(longest);
+        while (window->IsBusy()) {
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+            stretch.restart();
+            QCoreApplication::processEvents();
+            if (!window->IsBusy()) window->repaint();
+            longest = std::max(longest, static_cast<double>(stretch.nsecsElapsed()) * 1e-6);
+        }
+        const double seconds = static_cast<double>(total.nsecsElapsed()) * 1e-9;
+        state.SetIterationTime(seconds);
+        pairsFigures.counted.push_back(seconds * 1e3);
+        pairsFigures.longestStallMs = std::max(pairsFigures.longestStallMs, longest);
+        state.PauseTiming();
+        pairsFigures.addedMb = ResidentMb().first - before;
+        delete window;  // the next open makes the window anew, as the first open of a run does
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+    QDir::setCurrent(old);
 }
 BENCHMARK(BM_OpenPairs)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(15);
+
+std::vector<double> curveOpen, curveStep;
+
+// The work curve of one logged round: the list of every round, the round read and computed,
+// the window laid out and painted; then a step to the next round with 次の回.
+void BM_WorkCurve(benchmark::State& state) {
+    Data& data = TheData();
+    const QString path = data.dir.filePath(keta::AnswerLog::FileName());
+    keta::AnswerLog log(path, nullptr, 2000, keta::AnswerLog::Access::ReadOnly);
+    const auto load = [&log](std::int64_t id) { return log.LoadRound(id); };
+    std::int64_t id = 1;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        auto* window = new keta::WorkCurveWindow;
+        window->SetLoggedRounds(
+            keta::ListLoggedRounds(path).value_or(std::vector<keta::LoggedRound>{}), load);
+        const std::optional<keta::analysis::RoundRecord> round = log.LoadRound(id);
+        if (!round) {
+            state.SkipWithError("no round");
+            break;
+        }
+        window->ShowRound(*round, keta::analysis::StartStamp(*round));
+        window->show();
+        QCoreApplication::processEvents();
+        window->repaint();
+        curveOpen.push_back(static_cast<double>(timer.nsecsElapsed()) * 1e-6);
+        timer.restart();
+        window->StepBy(1);
+        QCoreApplication::processEvents();
+        window->repaint();
+        const double step = static_cast<double>(timer.nsecsElapsed()) * 1e-6;
+        curveStep.push_back(step);
+        state.SetIterationTime(curveOpen.back() * 1e-3);
+        state.PauseTiming();
+        delete window;
+        QCoreApplication::processEvents();
+        id += 37;
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_WorkCurve)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(15);
+
+double Median(std::vector<double> samples) {
+    if (samples.empty()) return 0.0;
+    std::sort(samples.begin(), samples.end());
+    return samples[samples.size() / 2];
+}
 
 }  // namespace
 
@@ -176,11 +286,20 @@ int main(int argc, char** argv) {
         std::printf("progress window over %d history records, median open: %.1f ms (<= 200 ms)\n",
                     kHistoryRecords, medians["progress"]);
     }
-    if (medians.count("pairs")) {
+    if (!pairsFigures.counted.empty()) {
         std::printf(
-            "pairs window over %d logged rounds of %d answers, median open: %.1f ms "
-            "(<= 200 ms)\n",
-            kLoggedRounds, kAnswersPerRound, medians["pairs"]);
+            "pairs window over %d logged rounds of %d answers: median map %.1f ms (<= 200 ms), "
+            "median figures shown %.1f ms, longest main-window stall %.1f ms (<= 50 ms), "
+            "%.1f MB resident added with the window open\n",
+            kLoggedRounds, kAnswersPerRound, Median(pairsFigures.mapped),
+            Median(pairsFigures.counted), pairsFigures.longestStallMs, pairsFigures.addedMb);
+    }
+    if (!curveOpen.empty()) {
+        std::printf(
+            "work curve over %d logged rounds: median open %.1f ms (<= 200 ms), longest %.1f ms "
+            "(<= 50 ms stall), median step to the next round %.1f ms\n",
+            kLoggedRounds, Median(curveOpen), *std::max_element(curveOpen.begin(), curveOpen.end()),
+            Median(curveStep));
     }
     return 0;
 }
