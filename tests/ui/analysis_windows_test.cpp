@@ -242,7 +242,7 @@ private slots:
 
         a.ExportHistory();
         QByteArray csv = ReadBytes(answer);
-        QVERIFY(csv.startsWith(QStringLiteral("日付,時間,問数").toUtf8()));
+        QVERIFY(csv.startsWith("\xEF\xBB\xBF" + QStringLiteral("日付,時間,問数").toUtf8()));
         QCOMPARE(csv.count("\r\n"), 2);
         QCOMPARE(problems, QList<bool>{false});
 
@@ -266,6 +266,58 @@ private slots:
         const qsizetype before = told.size();
         a.ExportAnswers();
         QCOMPARE(told.size(), before);
+    }
+
+    // Through the menu: a data file is refused before any question, an existing file is
+    // replaced only when the person says yes, a new one is written without a question.
+    void theMenuRefusesADataFileBeforeAnyReplaceQuestion() {
+        Program p;
+        WriteBytes(p.Path(QStringLiteral("設定.txt")), "10,1\r\n");
+        WriteBytes(p.Path(QStringLiteral("履歴.txt")), "");
+        FrmMain& w = p.Start();
+        PlayRound(p, w, {true});
+        AnalysisWindows& a = p.shell->analysis();
+        QList<bool> problems;
+        a.SetTeller([&](const QString&, bool problem) { problems << problem; });
+        QString answer;
+        a.SetPathAsker([&](const QString&, const QString&) { return answer; });
+        int questions = 0;
+        bool yes = false;
+        a.SetReplaceAsker([&](const QString&) {
+            ++questions;
+            return yes;
+        });
+        QVERIFY(QFile::link(p.Path(QStringLiteral("設定.txt")), p.Path(QStringLiteral("own.csv"))));
+        WriteBytes(p.Path(QStringLiteral("out.csv")), "old");
+        const QByteArray history = ReadBytes(p.Path(QStringLiteral("履歴.txt")));
+        const QByteArray header = "\xEF\xBB\xBF" + QStringLiteral("日付,").toUtf8();
+        struct Step {
+            const char* target;
+            bool yes;
+            int questions;       // asked so far
+            QList<bool> told;    // problems told so far
+            const char* output;  // what `target` starts with after the step
+        };
+        const Step steps[] = {
+            {"履歴.txt", true, 0, {true}, ""},
+            {"own.csv", true, 0, {true, true}, "10,1"},
+            {"out.csv", false, 1, {true, true}, "old"},
+            {"out.csv", true, 2, {true, true, false}, header.constData()},
+            {"new.csv", false, 2, {true, true, false, false}, header.constData()},
+        };
+        for (const Step& step : steps) {
+            answer = p.Path(QString::fromUtf8(step.target));
+            yes = step.yes;
+            RightClick(w.msgRireki, RowCentre(w.msgRireki, 1));
+            QMenu* menu = OpenMenu();
+            QVERIFY(menu != nullptr);
+            PickWithKeys(menu, 4);  // 履歴をCSVに書き出す
+            QTRY_COMPARE(problems, step.told);
+            QTRY_COMPARE(questions, step.questions);
+            QVERIFY2(ReadBytes(answer).startsWith(step.output), step.target);
+        }
+        QCOMPARE(ReadBytes(p.Path(QStringLiteral("履歴.txt"))), history);
+        QVERIFY(QFileInfo(p.Path(QStringLiteral("own.csv"))).isSymLink());
     }
 
     void theMenuOverNoRowOffersNoCurve() {

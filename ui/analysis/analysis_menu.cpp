@@ -10,6 +10,7 @@
 #include "answer_log.h"
 #include "answer_log_rounds.h"
 #include "csv_export.h"
+#include "export_target.h"
 #include "fonts.h"
 #include "history_grid.h"
 #include "history_model.h"
@@ -187,25 +188,33 @@ void AnalysisWindows::Export(bool answers) {
     if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
     const QString suggested = QDir(folder).filePath(answers ? QStringLiteral("解答ログ.csv")
                                                             : QStringLiteral("履歴.csv"));
-    const QString path = askPath_
-                             ? askPath_(title, suggested)
-                             : QFileDialog::getSaveFileName(&owner_, title, suggested,
-                                                            QStringLiteral("CSV ファイル (*.csv)"));
+    // The dialog asks no replace question of its own: a data file is refused before any.
+    const QString path =
+        askPath_ ? askPath_(title, suggested)
+                 : QFileDialog::getSaveFileName(&owner_, title, suggested,
+                                                QStringLiteral("CSV ファイル (*.csv)"), nullptr,
+                                                QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) return;
-    // Never over the program's own files: the CSV would replace them.
-    const QString target = QFileInfo(path).absoluteFilePath();
-    const QDir data = QFileInfo(historyPath_).absoluteDir();
-    if (target == QFileInfo(historyPath_).absoluteFilePath() ||
-        target == data.absoluteFilePath(QStringLiteral("設定.txt")) ||
-        target.startsWith(QFileInfo(logPath_).absoluteFilePath())) {
-        Tell(QStringLiteral("%1 はケタトビのデータファイルです。別の名前を選んでください。")
-                 .arg(path),
-             true);
+    const QString source = answers ? logPath_ : historyPath_;
+    const ExportTarget target = ResolveExportTarget(QFileInfo(source).absolutePath(), path);
+    if (target.kind == ExportTarget::Kind::Refused) {
+        Tell(target.reason, true);
         return;
     }
+    if (target.exists) {
+        const QString shown = QDir::toNativeSeparators(path);
+        const bool replace =
+            askReplace_
+                ? askReplace_(path)
+                : QMessageBox::question(
+                      &owner_, title,
+                      QStringLiteral("%1 は既にあります。置き換えますか？").arg(shown),
+                      QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+        if (!replace) return;
+    }
     QString error;
-    const bool done = answers ? ExportAnswersCsv(logPath_, path, &error)
-                              : ExportHistoryCsv(historyPath_, path, &error);
+    const bool done =
+        answers ? ExportAnswersCsv(source, path, &error) : ExportHistoryCsv(source, path, &error);
     if (done) {
         Tell(QStringLiteral("%1 に書き出しました。").arg(QDir::toNativeSeparators(path)), false);
     } else {

@@ -50,6 +50,10 @@ public:
     // (empty: cancelled).
     using PathAsker = std::function<QString(const QString& title, const QString& suggested)>;
     void SetPathAsker(PathAsker asker) { askPath_ = std::move(asker); }
+    // Whether an existing file may be replaced: a question with No as its default unless a
+    // test answers it.
+    using ReplaceAsker = std::function<bool(const QString& path)>;
+    void SetReplaceAsker(ReplaceAsker asker) { askReplace_ = std::move(asker); }
     // How the user is told something: a message box unless a test listens instead.
     using Teller = std::function<void(const QString& text, bool problem)>;
     void SetTeller(Teller teller) { tell_ = std::move(teller); }
@@ -77,6 +81,7 @@ private:
     QPointer<ProgressWindow> progress_;
     QPointer<PairsWindow> pairs_;
     PathAsker askPath_;
+    ReplaceAsker askReplace_;
     Teller tell_;
 };
 
