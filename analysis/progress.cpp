@@ -1,6 +1,8 @@
 #include "progress.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <map>
 #include <utility>
 
@@ -89,6 +91,7 @@ void FillDays(ProgressSeries& series) {
     while (i < series.points.size()) {
         DayFigures day;
         day.date = series.points[i].date;
+        day.first = i;
         rates.clear();
         accuracies.clear();
         for (; i < series.points.size() && series.points[i].date == day.date; ++i) {
@@ -97,26 +100,56 @@ void FillDays(ProgressSeries& series) {
         }
         day.results = static_cast<int>(rates.size());
         day.medianRate = Median(rates).value_or(0.0);
+        const auto [lowest, highest] = std::minmax_element(rates.begin(), rates.end());
+        day.lowestRate = *lowest;
+        day.highestRate = *highest;
         day.medianAccuracy = Median(accuracies);
         series.days.push_back(std::move(day));
     }
 }
 
-void FillBests(ProgressSeries& series) {
-    for (std::size_t i = 0; i < series.points.size(); ++i) {
-        const ProgressPoint& p = series.points[i];
-        if (!series.bestRate || p.rate > series.points[*series.bestRate].rate) series.bestRate = i;
+// Bests among points [begin, end): the highest rate, the earliest on a tie; the highest
+// accuracy, then more correct answers, then the earliest.
+void FindBests(const std::vector<ProgressPoint>& points, std::size_t begin, std::size_t end,
+               std::optional<std::size_t>& bestRate, std::optional<std::size_t>& bestAccuracy) {
+    bestRate.reset();
+    bestAccuracy.reset();
+    for (std::size_t i = begin; i < end; ++i) {
+        const ProgressPoint& p = points[i];
+        if (!bestRate || p.rate > points[*bestRate].rate) bestRate = i;
         if (!p.accuracy) continue;
-        if (!series.bestAccuracy) {
-            series.bestAccuracy = i;
+        if (!bestAccuracy) {
+            bestAccuracy = i;
             continue;
         }
-        const ProgressPoint& best = series.points[*series.bestAccuracy];
+        const ProgressPoint& best = points[*bestAccuracy];
         if (*p.accuracy > *best.accuracy ||
             (*p.accuracy == *best.accuracy && p.correct > best.correct)) {
-            series.bestAccuracy = i;
+            bestAccuracy = i;
         }
     }
+}
+
+// Days since 1970/01/01 of a proleptic Gregorian date, and back (H. Hinnant's civil algorithms).
+long DaysFromCivil(int y, int m, int d) {
+    y -= m <= 2 ? 1 : 0;
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const int yoe = y - era * 400;
+    const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return static_cast<long>(era) * 146097 + doe - 719468;
+}
+
+void CivilFromDays(long z, int& y, int& m, int& d) {
+    z += 719468;
+    const long era = (z >= 0 ? z : z - 146096) / 146097;
+    const long doe = z - era * 146097;
+    const long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const long mp = (5 * doy + 2) / 153;
+    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    y = static_cast<int>(yoe + era * 400 + (m <= 2 ? 1 : 0));
 }
 
 }  // namespace
@@ -126,6 +159,10 @@ ProgressReport ComputeProgress(std::span<const HistoryPoint> history, std::size_
     std::map<std::pair<Mode, int>, ProgressSeries> byKey;
     for (std::size_t index = 0; index < history.size(); ++index) {
         const HistoryPoint& h = history[index];
+        if (h.repeatsPrevious) {
+            ++report.repeated;
+            continue;
+        }
         if (h.timeLimit <= 0) {
             ++report.skippedNoLimit;
             continue;
@@ -163,10 +200,68 @@ ProgressReport ComputeProgress(std::span<const HistoryPoint> history, std::size_
                          });
         FillMovingAverages(series.points, movingWindow);
         FillDays(series);
-        FillBests(series);
+        FindBests(series.points, 0, series.points.size(), series.bestRate, series.bestAccuracy);
         report.series.push_back(std::move(series));
     }
     return report;
+}
+
+std::string DateDaysBefore(const std::string& date, int days) {
+    int y = 0, m = 0, d = 0;
+    Digits(date, 0, 4, y);
+    Digits(date, 5, 2, m);
+    Digits(date, 8, 2, d);
+    CivilFromDays(DaysFromCivil(y, m, d) - days, y, m, d);
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d/%02d/%02d", std::clamp(y, 0, 9999), m, d);
+    return text;
+}
+
+ProgressSpan SpanOf(const ProgressSeries& series, int days) {
+    ProgressSpan span;
+    span.end = series.points.size();
+    span.dayEnd = series.days.size();
+    if (days > 0 && !series.points.empty()) {
+        // Dates are fixed-width, so their text orders them.
+        const std::string from = DateDaysBefore(series.points.back().date, days - 1);
+        span.begin = static_cast<std::size_t>(
+            std::partition_point(series.points.begin(), series.points.end(),
+                                 [&](const ProgressPoint& p) { return p.date < from; }) -
+            series.points.begin());
+        span.dayBegin = static_cast<std::size_t>(
+            std::partition_point(series.days.begin(), series.days.end(),
+                                 [&](const DayFigures& day) { return day.date < from; }) -
+            series.days.begin());
+    }
+    FindBests(series.points, span.begin, span.end, span.bestRate, span.bestAccuracy);
+    return span;
+}
+
+NiceScale NiceTicks(double low, double high, int mostTicks) {
+    NiceScale scale;
+    if (!std::isfinite(low) || !std::isfinite(high)) return scale;
+    if (high < low) std::swap(low, high);
+    mostTicks = std::max(mostTicks, 2);
+    if (high <= low) high = low + std::max(std::abs(low), 1.0) * 0.1;  // a tenth of its size
+    const double span = high - low;
+    // One power of ten below the step that would just fit, so the search starts small enough.
+    int exponent = static_cast<int>(std::floor(std::log10(span / (mostTicks - 1)))) - 1;
+    constexpr double kSlack = 1e-9;  // so that 0.3 / 0.1 counts as 3, not 2.9999999999999996
+    for (;; ++exponent) {
+        for (const int mantissa : {1, 2, 5}) {
+            const double step = mantissa * std::pow(10.0, exponent);
+            const double from = std::floor(low / step + kSlack) * step;
+            double to = std::ceil(high / step - kSlack) * step;
+            if (to <= from) to = from + step;
+            if (std::llround((to - from) / step) + 1 <= mostTicks) {
+                scale.low = from;
+                scale.high = to;
+                scale.step = step;
+                scale.decimals = std::max(0, -exponent);
+                return scale;
+            }
+        }
+    }
 }
 
 }  // namespace keta::analysis

@@ -32,7 +32,10 @@ struct ProgressPoint {
 struct DayFigures {
     std::string date;  // "yyyy/mm/dd" as written
     int results = 0;
-    double medianRate = 0.0;               // median of the day's rates (Quantile 0.5)
+    std::size_t first = 0;    // the day's first point in the series
+    double medianRate = 0.0;  // median of the day's rates (Quantile 0.5)
+    double lowestRate = 0.0;
+    double highestRate = 0.0;
     std::optional<double> medianAccuracy;  // median of the day's defined accuracies
 };
 
@@ -52,16 +55,42 @@ struct ProgressSeries {
 struct ProgressReport {
     std::vector<ProgressSeries> series;  // sum before difference, then by rising time limit
     int used = 0;
+    // Records identical in every item to the record before them: one result saved twice,
+    // counted once.
+    int repeated = 0;
     int skippedNoLimit = 0;    // time limit 0 or negative: no rate can be given
     int skippedBadStamp = 0;   // date not a real "yyyy/mm/dd" or time not "hh:mm:ss" (00..23)
     int skippedBadCounts = 0;  // negative counts, or more correct than answers
     const ProgressSeries* find(Mode mode, int timeLimit) const;
 };
 
-// A point is checked in the order limit, stamp, counts, and counted under the first failure.
+// A point is checked in the order repeat, limit, stamp, counts, and counted under the first
+// failure.
 // Since the stamps are fixed-width, ordering by their text is ordering by time.
 ProgressReport ComputeProgress(std::span<const HistoryPoint> history,
                                std::size_t movingWindow = kMovingAverageWindow);
+
+// The part of a series a period shows: the results of the last `days` calendar days up to the
+// newest result's day (that day included), or all of them for `days` 0. A period ends at the
+// newest result rather than today, so that a pause in practice leaves no empty chart.
+struct ProgressSpan {
+    std::size_t begin = 0, end = 0;        // points [begin, end)
+    std::size_t dayBegin = 0, dayEnd = 0;  // days [dayBegin, dayEnd)
+    std::optional<std::size_t> bestRate;   // as ProgressSeries::bestRate, within the span
+    std::optional<std::size_t> bestAccuracy;
+};
+ProgressSpan SpanOf(const ProgressSeries& series, int days);
+
+// The date `days` calendar days before a valid "yyyy/mm/dd" date, in the same form.
+std::string DateDaysBefore(const std::string& date, int days);
+
+// Axis bounds on a round step (1, 2 or 5 × 10^n) that hold [low, high] with at most
+// `mostTicks` ticks; low == high gets a span of a tenth of its size (at least 0.1).
+struct NiceScale {
+    double low = 0.0, high = 1.0, step = 1.0;
+    int decimals = 0;  // what the step needs to be written exactly
+};
+NiceScale NiceTicks(double low, double high, int mostTicks);
 
 // True for a real calendar date written "yyyy/mm/dd" (leap years included), and for a time
 // written "hh:mm:ss" with hours 00..23, minutes and seconds 00..59.

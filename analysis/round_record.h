@@ -45,6 +45,8 @@ struct HistoryPoint {
     int wrong = 0;
     int timeLimit = 0;     // seconds, from item 8 ("60秒" gives 60); 0 when unreadable
     std::string modeText;  // item 9, UTF-8
+    // Identical in every item to the record just before it: the same result saved twice.
+    bool repeatsPrevious = false;
 };
 
 // The mode a text names, by the drill's own rule: exactly "－" (U+FF0D) is the difference,

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <optional>
 #include <string>
 #include <vector>
@@ -160,6 +161,128 @@ TEST(Progress, StampsMustBeRealDatesAndTimes) {
     } times[] = {{"00:00:00", true},  {"23:59:59", true}, {"24:00:00", false}, {"12:60:00", false},
                  {"12:00:60", false}, {"9:00:00", false}, {"12:00", false},    {"12-00-00", false}};
     for (const auto& c : times) EXPECT_EQ(IsHistoryTime(c.text), c.time) << c.text;
+}
+
+TEST(Progress, AResultSavedTwiceInARowCountsOnce) {
+    // Saved twice: the second record repeats the first in every item.
+    HistoryPoint again = H("2024/01/01", "10:00:00", 30, 30, 60);
+    again.repeatsPrevious = true;
+    const std::vector<HistoryPoint> history{H("2024/01/01", "09:00:00", 30, 15, 60),
+                                            H("2024/01/01", "10:00:00", 30, 30, 60), again,
+                                            H("2024/01/01", "11:00:00", 30, 24, 60)};
+    const ProgressReport r = ComputeProgress(history, 10);
+    EXPECT_EQ(r.used, 3);
+    EXPECT_EQ(r.repeated, 1);
+    const ProgressSeries& s = r.series.at(0);
+    ASSERT_EQ(s.points.size(), 3u);
+    // (0.25 + 0.5 + 0.4) / 3, where counting the repeat would give 1.65 / 4.
+    EXPECT_NEAR(s.points.back().movingRate, 1.15 / 3, 1e-12);
+    EXPECT_EQ(s.days.at(0).results, 3);
+    EXPECT_NEAR(s.days.at(0).medianRate, 0.4, 1e-12);
+    EXPECT_EQ(s.bestRate, 1u);
+}
+
+TEST(Progress, EachDayHasItsMedianAndRange) {
+    const std::vector<HistoryPoint> history{
+        H("2024/03/01", "09:00:00", 30, 12, 60), H("2024/03/01", "10:00:00", 30, 30, 60),
+        H("2024/03/01", "11:00:00", 30, 18, 60), H("2024/03/03", "08:00:00", 10, 6, 60)};
+    const ProgressReport report = ComputeProgress(history);
+    const ProgressSeries& s = report.series.at(0);
+    const struct {
+        const char* date;
+        std::size_t first;
+        int results;
+        double median, lowest, highest;
+    } days[] = {{"2024/03/01", 0, 3, 0.3, 0.2, 0.5}, {"2024/03/03", 3, 1, 0.1, 0.1, 0.1}};
+    ASSERT_EQ(s.days.size(), std::size(days));
+    for (std::size_t i = 0; i < s.days.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(s.days[i].date, days[i].date);
+        EXPECT_EQ(s.days[i].first, days[i].first);
+        EXPECT_EQ(s.days[i].results, days[i].results);
+        EXPECT_NEAR(s.days[i].medianRate, days[i].median, 1e-12);
+        EXPECT_NEAR(s.days[i].lowestRate, days[i].lowest, 1e-12);
+        EXPECT_NEAR(s.days[i].highestRate, days[i].highest, 1e-12);
+    }
+}
+
+TEST(Progress, DaysBeforeADate) {
+    const struct {
+        const char* date;
+        int days;
+        const char* expected;
+    } cases[] = {{"2024/03/01", 1, "2024/02/29"},   {"2023/03/01", 1, "2023/02/28"},
+                 {"2024/01/01", 1, "2023/12/31"},   {"2024/12/31", 365, "2024/01/01"},
+                 {"2025/12/31", 364, "2025/01/01"}, {"2000/03/01", 366, "1999/03/01"},
+                 {"2024/05/10", 0, "2024/05/10"},   {"2024/05/10", 29, "2024/04/11"}};
+    for (const auto& c : cases) EXPECT_EQ(DateDaysBefore(c.date, c.days), c.expected) << c.date;
+}
+
+TEST(Progress, APeriodEndsOnTheNewestDay) {
+    // Newest result on 2024/12/31; one result a day back to 2022/12/31, and a best long ago.
+    std::vector<HistoryPoint> history{H("2022/06/01", "12:00:00", 60, 60, 60)};
+    for (int back = 730; back >= 0; --back) {
+        history.push_back(H(DateDaysBefore("2024/12/31", back), "12:00:00", 30, 20, 60));
+    }
+    history.back().correct = 25;
+    const ProgressReport report = ComputeProgress(history);
+    const ProgressSeries& s = report.series.at(0);
+    const struct {
+        int days;
+        std::size_t results;
+        const char* first;
+        std::size_t best;
+    } cases[] = {{30, 30, "2024/12/02", 731},
+                 {1, 1, "2024/12/31", 731},
+                 {365, 365, "2024/01/02", 731},
+                 {0, 732, "2022/06/01", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.days);
+        const ProgressSpan span = SpanOf(s, c.days);
+        EXPECT_EQ(span.end, s.points.size());
+        EXPECT_EQ(span.end - span.begin, c.results);
+        EXPECT_EQ(s.points[span.begin].date, c.first);
+        EXPECT_EQ(span.dayEnd - span.dayBegin, c.results);  // one a day
+        EXPECT_EQ(s.days[span.dayBegin].date, c.first);
+        EXPECT_EQ(span.bestRate, c.best);
+    }
+}
+
+TEST(Progress, AxisTicksAreRoundAndHoldTheData) {
+    const struct {
+        double low, high;
+        int most;
+        double step, from, to;
+    } cases[] = {{0, 1.26, 6, 0.5, 0, 1.5},    {0, 0.31, 6, 0.1, 0, 0.4},
+                 {62.5, 97.1, 6, 10, 60, 100}, {95, 100, 6, 1, 95, 100},
+                 {0, 3, 6, 1, 0, 3},           {0.5, 0.5, 6, 0.02, 0.5, 0.6}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.high);
+        const NiceScale n = NiceTicks(c.low, c.high, c.most);
+        EXPECT_NEAR(n.step, c.step, 1e-12);
+        EXPECT_NEAR(n.low, c.from, 1e-12);
+        EXPECT_NEAR(n.high, c.to, 1e-12);
+    }
+    // Over many ranges: the step is 1, 2 or 5 times a power of ten, the bounds are on it and
+    // hold the data, and the ticks are no more than asked for.
+    for (int a = 0; a < 300; ++a) {
+        for (int b = a + 1; b < 300; b += 7) {
+            const double low = a * 0.0137, high = b * 0.0291 + low;
+            for (const int most : {3, 5, 8}) {
+                const NiceScale n = NiceTicks(low, high, most);
+                const double mantissa = n.step / std::pow(10.0, std::floor(std::log10(n.step)));
+                ASSERT_TRUE(std::abs(mantissa - 1) < 1e-9 || std::abs(mantissa - 2) < 1e-9 ||
+                            std::abs(mantissa - 5) < 1e-9)
+                    << n.step;
+                ASSERT_LE(n.low, low + 1e-12);
+                ASSERT_GE(n.high, high - 1e-12);
+                ASSERT_LE(std::llround((n.high - n.low) / n.step) + 1, most);
+                ASSERT_NEAR(n.low / n.step, std::round(n.low / n.step), 1e-6);
+                ASSERT_NEAR(n.step * std::pow(10.0, n.decimals),
+                            std::round(n.step * std::pow(10.0, n.decimals)), 1e-6);
+            }
+        }
+    }
 }
 
 }  // namespace

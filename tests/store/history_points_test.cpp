@@ -8,6 +8,7 @@
 
 #include <QTemporaryDir>
 #include <string>
+#include <vector>
 
 #include "test_support.h"
 
@@ -106,6 +107,40 @@ TEST(HistoryPoints, OnlyARegularFileIsRead) {
     const HistoryPointsRead empty = ReadHistoryPoints(dir.filePath(QStringLiteral("empty.txt")));
     EXPECT_EQ(empty.status, HistoryPointsRead::Status::Read);
     EXPECT_TRUE(empty.points.empty());
+}
+
+TEST(HistoryPoints, ARecordRepeatingTheOneBeforeIsMarked) {
+    const char* saved = "\"2004/05/01\",\"13:05:09\",25,22,3,\"88.0%\",\"0.37/秒\",\"60秒\",\"＋\"";
+    const struct {
+        const char* name;
+        std::vector<const char*> lines;
+        std::vector<bool> repeats;
+    } cases[] = {
+        {"saved twice", {saved, saved}, {false, true}},
+        {"saved three times", {saved, saved, saved}, {false, true, true}},
+        {"one item differs (the rate as text)",
+         {saved, "\"2004/05/01\",\"13:05:09\",25,22,3,\"88.0%\",\"0.38/秒\",\"60秒\",\"＋\""},
+         {false, false}},
+        {"one item quoted differently",
+         {saved, "\"2004/05/01\",\"13:05:09\",\"25\",22,3,\"88.0%\",\"0.37/秒\",\"60秒\",\"＋\""},
+         {false, false}},
+        {"another result between",
+         {saved, "\"2004/05/01\",\"13:06:00\",1,1,0,\"100.0%\",\"0.02/秒\",\"60秒\",\"＋\"", saved},
+         {false, false, false}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("履歴.txt"));
+        QByteArray bytes;
+        for (const char* line : c.lines) bytes += Cp932(line) + "\r\n";
+        WriteBytes(path, bytes);
+        const HistoryPointsRead read = ReadHistoryPoints(path);
+        ASSERT_EQ(read.points.size(), c.repeats.size());
+        for (std::size_t i = 0; i < c.repeats.size(); ++i) {
+            EXPECT_EQ(read.points[i].repeatsPrevious, c.repeats[i]) << i;
+        }
+    }
 }
 
 }  // namespace
