@@ -3,28 +3,34 @@
 // the figures read back from the windows by the names a screen reader hears.
 
 #include <QAccessible>
+#include <QCategoryAxis>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTest>
 #include <QTreeWidget>
 #include <QValueAxis>
+#include <cmath>
 #include <tuple>
 
 #include "analysis/analysis_menu.h"
 #include "analysis/chart_support.h"
 #include "analysis/pairs_window.h"
+#include "analysis/progress_chart.h"
 #include "analysis/progress_window.h"
 #include "analysis/work_curve_window.h"
 #include "answer_log.h"
 #include "answer_log_rounds.h"
+#include "cp932.h"
 #include "history_grid.h"
 #include "history_model.h"
 #include "ui_fixture.h"
@@ -654,6 +660,322 @@ private slots:
         QVERIFY(full.green() < half.green() && half.green() < 255);
         QCOMPARE(PairsWindow::HeatColour(0.9, 0.2), full);  // clamped
         QVERIFY(full.red() > 200 && full.green() < 60);
+    }
+
+    // Progress: history lines written as the drill writes them, in code page 932.
+    static QByteArray Record(const char* date, const char* time, int answers, int correct,
+                             int limit, bool difference = false) {
+        const int wrong = answers - correct;
+        const QString line =
+            QStringLiteral("\"%1\",\"%2\",%3,%4,%5,\"x\",\"y\",\"%6秒\",\"%7\"\r\n")
+                .arg(QLatin1String(date), QLatin1String(time))
+                .arg(answers)
+                .arg(correct)
+                .arg(wrong)
+                .arg(limit)
+                .arg(difference ? QStringLiteral("－") : QStringLiteral("＋"));
+        return *EncodeCp932(line);
+    }
+    static ProgressWindow* OpenProgressFromMenu(FrmMain& w, AnalysisWindows& a) {
+        RightClick(w.msgRireki, QPoint(5, 5));
+        QTest::keyClick(OpenMenu(), Qt::Key_P);  // the entry's access key
+        [&] { QTRY_VERIFY(a.Progress() != nullptr && a.Progress()->isVisible()); }();
+        [&] { QTRY_VERIFY(a.Progress() != nullptr && !a.Progress()->IsBusy()); }();
+        return a.Progress();
+    }
+
+private slots:
+    void progressCountsAResultSavedTwiceOnce() {
+        Program p;
+        WriteBytes(p.Path(QStringLiteral("設定.txt")), "10,1\r\n");
+        WriteBytes(p.Path(QStringLiteral("履歴.txt")), "");
+        FrmMain& w = p.Start();
+        PlayRound(p, w, {true, true, false});  // saved on its own
+        // Saved again by hand until two lines in a row are the same (a save can straddle a
+        // change of second).
+        QList<QByteArray> lines;
+        for (int tries = 0; tries < 3; ++tries) {
+            QTest::mouseClick(w.cmdHozon, Qt::LeftButton);
+            lines = ReadBytes(p.Path(QStringLiteral("履歴.txt"))).split('\n');
+            lines.removeAll(QByteArray());
+            if (lines[lines.size() - 1] == lines[lines.size() - 2]) break;
+        }
+        QVERIFY(lines.size() >= 2 && lines[lines.size() - 1] == lines[lines.size() - 2]);
+        int distinct = 0;
+        for (qsizetype i = 0; i < lines.size(); ++i) distinct += i == 0 || lines[i] != lines[i - 1];
+        QCOMPARE(w.historyModel().Rows(), int(lines.size()) + 1);  // the grid keeps every save
+
+        ProgressWindow* progress = OpenProgressFromMenu(w, p.shell->analysis());
+        QVERIFY(progress != nullptr);
+        QCOMPARE(Figure(progress, QStringLiteral("記録の数")), QString::number(distinct));
+        QCOMPARE(Figure(progress, QStringLiteral("重複した記録")),
+                 QString::number(lines.size() - distinct));
+        QCOMPARE(progress->Table()->model()->rowCount(), distinct);
+    }
+
+    void progressSaysWhatIsMissing_data() {
+        QTest::addColumn<QByteArray>("history");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("no history")
+            << QByteArray() << QStringLiteral("保存された記録がありません。");
+        QTest::newRow("only unusable lines") << Record("2024/02/30", "10:00:00", 5, 5, 10) +
+                                                    Record("2024/02/01", "10:00:00", 5, 5, 0)
+                                             << QStringLiteral("使える記録がありません（2 件");
+    }
+    void progressSaysWhatIsMissing() {
+        QFETCH(QByteArray, history);
+        QFETCH(QString, says);
+        Program p;
+        WriteBytes(p.Path(QStringLiteral("設定.txt")), "10,1\r\n");
+        WriteBytes(p.Path(QStringLiteral("履歴.txt")), history);
+        FrmMain& w = p.Start();
+        ProgressWindow* progress = OpenProgressFromMenu(w, p.shell->analysis());
+        QVERIFY(progress != nullptr);
+        QVERIFY2(progress->Message().startsWith(says), qPrintable(progress->Message()));
+        QVERIFY(progress->Message().contains(QStringLiteral("保存すると")));  // how to get one
+        QVERIFY(progress->accessibleName().contains(says));
+        // No empty filters and no chart over nothing.
+        QVERIFY(!progress->ModeBox()->isVisible());
+        QVERIFY(!progress->Chart()->isVisible());
+    }
+
+    void progressFiguresPeriodsAndTableByKeys() {
+        Program p;
+        WriteBytes(p.Path(QStringLiteral("設定.txt")), "10,1\r\n");
+        // 60 s: two results on 2023/01/10, three in the last month up to 2024/03/20.
+        WriteBytes(p.Path(QStringLiteral("履歴.txt")),
+                   Record("2023/01/10", "09:00:00", 40, 30, 60) +
+                       Record("2023/01/10", "21:00:00", 40, 39, 60) +
+                       Record("2024/03/01", "10:00:00", 30, 24, 60) +
+                       Record("2024/03/20", "08:00:00", 30, 27, 60) +
+                       Record("2024/03/20", "08:30:00", 36, 33, 60) +
+                       Record("2024/03/21", "10:00:00", 10, 10, 10, true));
+        FrmMain& w = p.Start();
+        ProgressWindow* progress = OpenProgressFromMenu(w, p.shell->analysis());
+        QVERIFY(progress != nullptr);
+        // The newest result is a difference round: its series shows first.
+        QCOMPARE(progress->ModeBox()->currentText(), QStringLiteral("－"));
+        QVERIFY(progress->accessibleName().contains(QStringLiteral("－ モード・10秒")));
+        progress->ModeBox()->setFocus();
+        QTest::keyClick(progress->ModeBox(), Qt::Key_Up);
+        QCOMPARE(progress->LimitBox()->currentText(), QStringLiteral("60秒"));
+
+        const struct {
+            int period;  // index in the period box
+            QString count, bestRate, bestAccuracy;
+        } periods[] = {
+            {3, QStringLiteral("5"), QStringLiteral("0.65 /秒（2023/01/10 21:00:00）"),
+             QStringLiteral("97.5%（2023/01/10 21:00:00、正解 39）")},
+            {0, QStringLiteral("3"), QStringLiteral("0.55 /秒（2024/03/20 08:30:00）"),
+             QStringLiteral("91.7%（2024/03/20 08:30:00、正解 33）")},
+        };
+        for (const auto& c : periods) {
+            progress->PeriodBox()->setFocus();
+            while (progress->PeriodBox()->currentIndex() > c.period)
+                QTest::keyClick(progress->PeriodBox(), Qt::Key_Up);
+            while (progress->PeriodBox()->currentIndex() < c.period)
+                QTest::keyClick(progress->PeriodBox(), Qt::Key_Down);
+            QCOMPARE(Figure(progress, QStringLiteral("記録の数")), c.count);
+            QCOMPARE(Figure(progress, QStringLiteral("最高の速さ")), c.bestRate);
+            QCOMPARE(Figure(progress, QStringLiteral("最高の正解率")), c.bestAccuracy);
+            QCOMPARE(progress->Table()->model()->rowCount(), c.count.toInt());
+        }
+        // The moving average of the newest ten, whatever the period: (30+39+24+27+33)/5/60.
+        QCOMPARE(Figure(progress, QStringLiteral("最近の速さ")), QStringLiteral("0.51 /秒"));
+
+        // The table tab, reached with the keyboard, holds what the chart shows.
+        progress->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(progress));
+        // Through the window, as the windowing system delivers keys, so that access keys work.
+        QTest::keyClick(progress->windowHandle(), Qt::Key_B, Qt::AltModifier);
+        QCOMPARE(progress->Tabs()->currentWidget(), static_cast<QWidget*>(progress->Table()));
+        const QAbstractItemModel* table = progress->Table()->model();
+        const QStringList row = {QStringLiteral("2024/03/20"), QStringLiteral("08:30:00"),
+                                 QStringLiteral("0.55"), QStringLiteral("91.7%"),
+                                 QStringLiteral("0.51")};
+        for (int column = 0; column < row.size(); ++column)
+            QCOMPARE(table->index(2, column).data().toString(), row[column]);
+
+        // Per day: one row a day with its median and range.
+        progress->ViewBox()->setFocus();
+        QTest::keyClick(progress->ViewBox(), Qt::Key_Down);
+        QCOMPARE(table->rowCount(), 2);
+        const QStringList day = {QStringLiteral("2024/03/20"), QStringLiteral("2"),
+                                 QStringLiteral("0.50"),       QStringLiteral("0.45"),
+                                 QStringLiteral("0.55"),       QStringLiteral("90.8%")};
+        for (int column = 0; column < day.size(); ++column)
+            QCOMPARE(table->index(1, column).data().toString(), day[column]);
+        QVERIFY(progress->accessibleName().contains(QStringLiteral("日ごと")));
+        // Every figure is read with its value.
+        for (FigureLabel* label : progress->findChildren<FigureLabel*>())
+            QCOMPARE(label->accessibleName(), label->Caption() + u' ' + label->text());
+    }
+
+    void progressAxesAreRoundAndFollowTheData() {
+        std::vector<analysis::HistoryPoint> history;
+        for (int n = 0; n < 40; ++n) {
+            analysis::HistoryPoint h;
+            h.date = "2024/05/" + std::to_string(10 + n / 4);
+            h.time = "1" + std::to_string(n % 4) + ":00:00";
+            h.answers = 40;
+            h.correct = 33 + n % 6;  // 82.5 % to 95 %
+            h.wrong = h.answers - h.correct;
+            h.timeLimit = 60;
+            h.modeText = "＋";
+            history.push_back(h);
+        }
+        ProgressWindow window;
+        window.resize(900, 560);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.ShowHistory(history, 0);
+        for (QValueAxis* axis : {window.Chart()->RateAxis(), window.Chart()->AccuracyAxis()}) {
+            const double step = axis->tickInterval();
+            const double mantissa = step / std::pow(10.0, std::floor(std::log10(step)));
+            QVERIFY2(qFuzzyCompare(mantissa, 1.0) || qFuzzyCompare(mantissa, 2.0) ||
+                         qFuzzyCompare(mantissa, 5.0),
+                     qPrintable(QString::number(step)));
+            const double ticks = axis->tickAnchor() / step;
+            QVERIFY(std::abs(ticks - std::round(ticks)) < 1e-6);
+        }
+        // The accuracy axis follows the data rather than 0–100 %; no marker sits on an edge.
+        QValueAxis* accuracy = window.Chart()->AccuracyAxis();
+        QVERIFY(accuracy->min() >= 70.0 && accuracy->min() < 82.5);
+        QVERIFY(accuracy->max() > 95.0 && accuracy->max() <= 101.0);
+        QVERIFY(window.Chart()->RateAxis()->min() < 0.55);
+        QVERIFY(window.Chart()->RateAxis()->max() > 38.0 / 60);
+        // Date labels on whole days, each one different, within the range.
+        const QStringList labels = window.Chart()->TimeAxis()->categoriesLabels();
+        QVERIFY(labels.size() >= 2);
+        QCOMPARE(QSet<QString>(labels.begin(), labels.end()).size(), labels.size());
+        for (const QString& label : labels)
+            QVERIFY2(QRegularExpression(QStringLiteral("^05/\\d\\d$")).match(label).hasMatch(),
+                     qPrintable(label));
+    }
+
+    void progressDateTicksSuitTheSpan_data() {
+        QTest::addColumn<QDateTime>("from");
+        QTest::addColumn<QDateTime>("to");
+        QTest::addColumn<QString>("pattern");
+        const QDate day(2024, 5, 10);
+        QTest::newRow("hours") << QDateTime(day, QTime(9, 10)) << QDateTime(day, QTime(17, 40))
+                               << QStringLiteral("^\\d\\d:00$");
+        QTest::newRow("over midnight")
+            << QDateTime(day, QTime(20, 0)) << QDateTime(day.addDays(1), QTime(6, 0))
+            << QStringLiteral("^\\d\\d:00$");
+        QTest::newRow("two days") << QDateTime(day, QTime(8, 0))
+                                  << QDateTime(day.addDays(2), QTime(8, 0))
+                                  << QStringLiteral("^05/1[12]$");
+        QTest::newRow("months") << QDateTime(day, QTime(8, 0))
+                                << QDateTime(day.addDays(300), QTime(8, 0))
+                                << QStringLiteral("^\\d\\d/\\d\\d$");
+        QTest::newRow("years") << QDateTime(day, QTime(8, 0))
+                               << QDateTime(day.addYears(6), QTime(8, 0))
+                               << QStringLiteral("^20\\d\\d/\\d\\d$");
+    }
+    void progressDateTicksSuitTheSpan() {
+        QFETCH(QDateTime, from);
+        QFETCH(QDateTime, to);
+        QFETCH(QString, pattern);
+        for (const int most : {2, 4, 8}) {
+            const auto ticks =
+                ProgressChart::DateTicks(from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch(), most);
+            QVERIFY(!ticks.isEmpty());
+            QVERIFY(ticks.size() <= most);
+            QSet<QString> seen;
+            for (const auto& [at, label] : ticks) {
+                QVERIFY(at >= from.toMSecsSinceEpoch() && at <= to.toMSecsSinceEpoch());
+                QVERIFY2(QRegularExpression(pattern).match(label).hasMatch(), qPrintable(label));
+                QVERIFY(!seen.contains(label));
+                seen.insert(label);
+            }
+        }
+    }
+
+    void progressOpensInsideTheScreen() {
+        Program p;
+        WriteBytes(p.Path(QStringLiteral("設定.txt")), "10,1\r\n");
+        WriteBytes(p.Path(QStringLiteral("履歴.txt")),
+                   Record("2024/03/01", "10:00:00", 30, 24, 60));
+        FrmMain& w = p.Start();
+        ProgressWindow* progress = OpenProgressFromMenu(w, p.shell->analysis());
+        QVERIFY(progress != nullptr);
+        const QRect area = progress->screen()->availableGeometry();
+        QVERIFY2(area.contains(progress->frameGeometry()),
+                 qPrintable(QStringLiteral("%1x%2 in %3x%4")
+                                .arg(progress->frameGeometry().width())
+                                .arg(progress->frameGeometry().height())
+                                .arg(area.width())
+                                .arg(area.height())));
+        // Every figure is shown whole: as tall as its wrapped text needs.
+        for (FigureLabel* label : progress->findChildren<FigureLabel*>()) {
+            QVERIFY(label->isVisible());
+            QVERIFY(label->height() >= label->heightForWidth(label->width()));
+        }
+    }
+
+    void clickingAResultOpensItsWorkCurve() {
+        Program p;
+        WriteBytes(p.Path(QStringLiteral("設定.txt")), "10,1\r\n");
+        // An older result, saved before any answer log: it has no work curve.
+        WriteBytes(p.Path(QStringLiteral("履歴.txt")), Record("2004/05/01", "13:05:09", 4, 2, 10));
+        FrmMain& w = p.Start();
+        PlayRound(p, w, {true, true, false});
+        AnalysisWindows& a = p.shell->analysis();
+        QStringList told;
+        a.SetTeller([&](const QString& text, bool) { told << text; });
+        ProgressWindow* progress = OpenProgressFromMenu(w, a);
+        QVERIFY(progress != nullptr);
+        QCOMPARE(progress->Shown()->points.size(), std::size_t{2});
+        ProgressChart* chart = progress->Chart();
+        chart->chart()->setAnimationOptions(QChart::NoAnimation);
+        QApplication::processEvents();
+
+        const std::optional<QPoint> old = chart->PositionOf(0);
+        QVERIFY(old.has_value());
+        QTest::mouseMove(chart->viewport(), *old);
+        QTest::mouseClick(chart->viewport(), Qt::LeftButton, {}, *old);
+        QTRY_COMPARE(told.size(), 1);
+        QVERIFY(told[0].contains(QStringLiteral("ありません")));
+        QVERIFY(a.WorkCurve() == nullptr);
+
+        const std::optional<QPoint> played = chart->PositionOf(1);
+        QVERIFY(played.has_value());
+        QTest::mouseClick(chart->viewport(), Qt::LeftButton, {}, *played);
+        QTRY_VERIFY(a.WorkCurve() != nullptr && a.WorkCurve()->isVisible());
+        QCOMPARE(told.size(), 1);  // found in the log: nothing more said
+    }
+
+    void aLongHistoryLoadsWhileTheProgramRuns() {
+        Program p;
+        WriteBytes(p.Path(QStringLiteral("設定.txt")), "10,1\r\n");
+        QByteArray history;
+        for (int n = 0; n < 6000; ++n) {
+            const QByteArray date = QStringLiteral("2024/%1/%2")
+                                        .arg(1 + n / 500, 2, 10, QChar(u'0'))
+                                        .arg(1 + n / 20 % 25, 2, 10, QChar(u'0'))
+                                        .toLatin1();
+            const QByteArray time = QStringLiteral("%1:%2:00")
+                                        .arg(8 + n % 12, 2, 10, QChar(u'0'))
+                                        .arg(0, 2, 10, QChar(u'0'))
+                                        .toLatin1();
+            history += Record(date.constData(), time.constData(), 40, 20 + n % 17, 60);
+        }
+        WriteBytes(p.Path(QStringLiteral("履歴.txt")), history);
+        FrmMain& w = p.Start();
+        AnalysisWindows& a = p.shell->analysis();
+        RightClick(w.msgRireki, QPoint(5, 5));
+        QTest::keyClick(OpenMenu(), Qt::Key_P);
+        QTRY_VERIFY(a.Progress() != nullptr);
+        ProgressWindow* progress = a.Progress();
+        // Busy at first, saying so, then the figures.
+        QVERIFY(progress->IsBusy());
+        QVERIFY(progress->Message().contains(QStringLiteral("読み込んでいます")));
+        QTRY_VERIFY(!progress->IsBusy());
+        QVERIFY(progress->Message().isEmpty());
+        QCOMPARE(Figure(progress, QStringLiteral("記録の数")), QStringLiteral("6000"));
+        // So many results show per day first.
+        QCOMPARE(progress->ViewBox()->currentIndex(), 1);
     }
 };
 

@@ -136,15 +136,30 @@ void AnalysisWindows::OpenWorkCurve(int gridRow) {
 }
 
 void AnalysisWindows::OpenProgress() {
-    const HistoryPointsRead read = ReadHistoryPoints(historyPath_);
-    if (read.status == HistoryPointsRead::Status::NotRegular ||
-        read.status == HistoryPointsRead::Status::Failed) {
-        Tell(QStringLiteral("%1 を読み込めませんでした。").arg(kHistoryName), true);
-        return;
+    const bool made = progress_ == nullptr;
+    if (made) {
+        progress_ = new ProgressWindow(&owner_);
+        connect(progress_, &ProgressWindow::resultChosen, this,
+                &AnalysisWindows::OpenWorkCurveOfResult);
     }
-    if (progress_ == nullptr) progress_ = new ProgressWindow(&owner_);
-    progress_->ShowHistory(read.points, read.skippedLines);
+    // A long history is read off this thread; the window shows that it is busy meanwhile.
+    progress_->Load(historyPath_);
+    if (made) FitToScreen(*progress_);
     Present(*progress_);
+}
+
+void AnalysisWindows::OpenWorkCurveOfResult(const QString& date, const QString& time,
+                                            int answers, int correct, int wrong) {
+    // The grid row of the result, newest first: the work curve opens as from the grid's menu.
+    for (int row = model_.Rows() - 1; row >= 1; --row) {
+        const RowCounts counts = CountsOf(model_, row);
+        if (model_.TextMatrix(row, 1) == date && model_.TextMatrix(row, 2) == time &&
+            counts.answers == answers && counts.correct == correct && counts.wrong == wrong) {
+            OpenWorkCurve(row);
+            return;
+        }
+    }
+    Tell(QStringLiteral("この回（%1 %2）の解答は解答ログにありません。").arg(date, time), false);
 }
 
 void AnalysisWindows::OpenPairs() {

@@ -37,6 +37,10 @@ public:
     // The work curve of the round saved as grid row `gridRow`; says so when the log lacks it.
     void OpenWorkCurve(int gridRow);
     void OpenProgress();
+    // The work curve of a saved result picked on the progress chart, found by its stamp and
+    // counts; says so when the log lacks it.
+    void OpenWorkCurveOfResult(const QString& date, const QString& time, int answers,
+                               int correct, int wrong);
     void OpenPairs();
     void ExportHistory();
     void ExportAnswers();

@@ -1,150 +1,108 @@
 #include "progress_window.h"
 
-#include <QAreaSeries>
 #include <QComboBox>
-#include <QDateTime>
-#include <QDateTimeAxis>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
-#include <QImage>
+#include <QHeaderView>
 #include <QLabel>
-#include <QLineSeries>
-#include <QPainter>
-#include <QScatterSeries>
+#include <QProgressBar>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QTableView>
 #include <QVBoxLayout>
-#include <QValueAxis>
-#include <algorithm>
-#include <cmath>
-#include <map>
+#include <memory>
 
 #include "chart_support.h"
+#include "history_points.h"
+#include "progress_table.h"
 
 namespace keta {
 namespace {
 
 const QString kSum = QStringLiteral("＋");
 const QString kDifference = QStringLiteral("－");
+const QString kTitle = QStringLiteral("上達の記録");
+const QString kNoResults = QStringLiteral(
+    "保存された記録がありません。ラウンドを終えて保存すると、ここに上達の記録が表示されます。");
 
-int Digits(const std::string& text, std::size_t at, std::size_t count) {
-    int value = 0;
-    for (std::size_t i = at; i < at + count; ++i) value = value * 10 + (text[i] - '0');
-    return value;
-}
-
-// Chart positions in local time. The points have checked stamps ("yyyy/mm/dd", "hh:mm:ss"),
-// so the digits can be taken as they stand; the start of each day is looked up once.
-class StampClock {
-public:
-    qint64 MsecsOf(const analysis::ProgressPoint& p) {
-        auto it = days_.find(p.date);
-        if (it == days_.end()) {
-            const QDate date(Digits(p.date, 0, 4), Digits(p.date, 5, 2), Digits(p.date, 8, 2));
-            it = days_.emplace(p.date, date.startOfDay().toMSecsSinceEpoch()).first;
-        }
-        const int seconds =
-            Digits(p.time, 0, 2) * 3600 + Digits(p.time, 3, 2) * 60 + Digits(p.time, 6, 2);
-        return it->second + qint64{seconds} * 1000;
-    }
-
-private:
-    std::map<std::string, qint64> days_;
-};
-
-// A round dot, drawn large so that it stays smooth when scaled down to the marker's size at any
-// screen scaling.
-QImage DotImage(const QColor& colour) {
-    QImage image(24, 24, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(colour);
-    painter.drawEllipse(QRectF(2, 2, 20, 20));
-    return image;
-}
+// Below this size the file is read at once: a history of a few thousand results takes a few
+// milliseconds, and a busy note would only flicker.
+constexpr qint64 kReadAtOnceBytes = 256 * 1024;
+// Above this many results in a period, the per-day view is shown first.
+constexpr std::size_t kResultsForDays = 400;
 
 QString PointText(const analysis::ProgressPoint& p) {
     return QString::fromStdString(p.date) + u' ' + QString::fromStdString(p.time);
+}
+
+QLabel* FilterLabel(const QString& text, QWidget* buddy, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setBuddy(buddy);
+    return label;
 }
 
 }  // namespace
 
 ProgressWindow::ProgressWindow(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("progressWindow"));
-    SetUpAnalysisWindow(*this, QStringLiteral("上達の記録"));
+    SetUpAnalysisWindow(*this, kTitle);
 
-    mode_ = new QComboBox(this);
+    filters_ = new QWidget(this);
+    mode_ = new QComboBox(filters_);
     mode_->setAccessibleName(QStringLiteral("モード"));
-    limit_ = new QComboBox(this);
+    limit_ = new QComboBox(filters_);
     limit_->setAccessibleName(QStringLiteral("制限時間"));
-    auto* modeLabel = new QLabel(QStringLiteral("モード(&M)"), this);
-    modeLabel->setBuddy(mode_);
-    auto* limitLabel = new QLabel(QStringLiteral("制限時間(&T)"), this);
-    limitLabel->setBuddy(limit_);
-    auto* filter = new QHBoxLayout;
-    filter->addWidget(modeLabel);
+    period_ = new QComboBox(filters_);
+    period_->setAccessibleName(QStringLiteral("期間"));
+    period_->addItem(QStringLiteral("30 日"), 30);
+    period_->addItem(QStringLiteral("90 日"), 90);
+    period_->addItem(QStringLiteral("1 年"), 365);
+    period_->addItem(QStringLiteral("すべて"), 0);
+    period_->setCurrentIndex(3);
+    period_->setToolTip(QStringLiteral("最後に保存した日までの期間"));
+    view_ = new QComboBox(filters_);
+    view_->setAccessibleName(QStringLiteral("表示"));
+    view_->addItem(QStringLiteral("各回"), 0);
+    view_->addItem(QStringLiteral("日ごと"), 1);
+    view_->setToolTip(QStringLiteral("日ごと: その日の速さの中央値と、最低から最高までの範囲"));
+    auto* filter = new QHBoxLayout(filters_);
+    filter->setContentsMargins(0, 0, 0, 0);
+    filter->addWidget(FilterLabel(QStringLiteral("モード(&M)"), mode_, filters_));
     filter->addWidget(mode_);
-    filter->addSpacing(12);
-    filter->addWidget(limitLabel);
+    filter->addSpacing(8);
+    filter->addWidget(FilterLabel(QStringLiteral("制限時間(&T)"), limit_, filters_));
     filter->addWidget(limit_);
+    filter->addSpacing(8);
+    filter->addWidget(FilterLabel(QStringLiteral("期間(&R)"), period_, filters_));
+    filter->addWidget(period_);
+    filter->addSpacing(8);
+    filter->addWidget(FilterLabel(QStringLiteral("表示(&V)"), view_, filters_));
+    filter->addWidget(view_);
     filter->addStretch(1);
 
-    chart_ = new QChart;
-    raw_ = new QScatterSeries;
-    raw_->setName(QStringLiteral("各回の速さ"));
-    // A picture stamped at each point: Qt draws it in one pass, where plain markers make an
-    // item per point and take seconds for a long history.
-    raw_->setMarkerSize(8.0);
-    raw_->setColor(QColor(120, 150, 210));
-    raw_->setLightMarker(DotImage(QColor(120, 150, 210)));
-    spreadLow_ = new QLineSeries(this);
-    spreadHigh_ = new QLineSeries(this);
-    spread_ = new QAreaSeries(spreadHigh_, spreadLow_);
-    spread_->setName(QStringLiteral("各回の速さ（範囲）"));
-    spread_->setColor(QColor(120, 150, 210, 110));
-    spread_->setBorderColor(QColor(120, 150, 210));
-    moving_ = new QLineSeries;
-    moving_->setName(QStringLiteral("速さ（直近%1回の平均）").arg(analysis::kMovingAverageWindow));
-    moving_->setPen(QPen(QColor(20, 60, 160), 2.0));
-    accuracy_ = new QLineSeries;
-    accuracy_->setName(
-        QStringLiteral("正解率（直近%1回の平均）").arg(analysis::kMovingAverageWindow));
-    accuracy_->setPen(QPen(QColor(40, 150, 60), 1.5, Qt::DashLine));
-    bestRate_ = new QScatterSeries;
-    bestRate_->setName(QStringLiteral("最高の速さ"));
-    bestRate_->setMarkerShape(QScatterSeries::MarkerShapeStar);
-    bestRate_->setMarkerSize(16.0);
-    bestRate_->setColor(QColor(230, 160, 0));
-    bestAccuracy_ = new QScatterSeries;
-    bestAccuracy_->setName(QStringLiteral("最高の正解率"));
-    bestAccuracy_->setMarkerShape(QScatterSeries::MarkerShapeTriangle);
-    bestAccuracy_->setMarkerSize(14.0);
-    bestAccuracy_->setColor(QColor(40, 150, 60));
-    const QList<QAbstractSeries*> all{spread_, raw_, moving_, accuracy_, bestRate_, bestAccuracy_};
-    for (QAbstractSeries* s : all) chart_->addSeries(s);
-    xAxis_ = new QDateTimeAxis;
-    xAxis_->setFormat(QStringLiteral("yyyy/MM/dd"));
-    xAxis_->setTitleText(QStringLiteral("日付"));
-    xAxis_->setTickCount(5);
-    rateAxis_ = new QValueAxis;
-    rateAxis_->setTitleText(QStringLiteral("正解数/秒"));
-    rateAxis_->setLabelFormat(QStringLiteral("%.2f"));
-    accuracyAxis_ = new QValueAxis;
-    accuracyAxis_->setTitleText(QStringLiteral("正解率（%）"));
-    accuracyAxis_->setRange(0.0, 100.0);
-    accuracyAxis_->setLabelFormat(QStringLiteral("%d"));
-    chart_->addAxis(xAxis_, Qt::AlignBottom);
-    chart_->addAxis(rateAxis_, Qt::AlignLeft);
-    chart_->addAxis(accuracyAxis_, Qt::AlignRight);
-    for (QAbstractSeries* s : chart_->series()) s->attachAxis(xAxis_);
-    for (QAbstractSeries* s : {all[0], all[1], all[2], all[4]}) s->attachAxis(rateAxis_);
-    accuracy_->attachAxis(accuracyAxis_);
-    bestAccuracy_->attachAxis(accuracyAxis_);
-    ApplyChartFont(*chart_);
-    view_ = MakeChartView(chart_, QStringLiteral("上達のグラフ"), this);
+    chart_ = new ProgressChart;
+    tableModel_ = new ProgressTableModel(this);
+    table_ = new QTableView;
+    table_->setModel(tableModel_);
+    table_->setAccessibleName(QStringLiteral("上達の記録の表"));
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setTabKeyNavigation(false);
+    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table_->horizontalHeader()->setResizeContentsPrecision(50);  // a long table: sample it
+    tabs_ = new QTabWidget;
+    tabs_->addTab(chart_, QStringLiteral("グラフ(&G)"));
+    tabs_->addTab(table_, QStringLiteral("表(&B)"));
 
-    auto* form = new QFormLayout;
-    count_ = AddFigureRow(*form, QStringLiteral("記録の数"));
+    auto* figures = new QWidget;
+    auto* form = new QFormLayout(figures);
+    // Caption above value: the column stays narrow and no value is cut.
+    form->setRowWrapPolicy(QFormLayout::WrapAllRows);
+    count_ = AddFigureRow(*form, QStringLiteral("記録の数"), QStringLiteral("期間の中の記録"));
     latest_ = AddFigureRow(
         *form, QStringLiteral("最近の速さ"),
         QStringLiteral("直近%1回の正解数/秒の平均").arg(analysis::kMovingAverageWindow));
@@ -152,12 +110,49 @@ ProgressWindow::ProgressWindow(QWidget* parent) : QWidget(parent) {
     bestAccuracyText_ = AddFigureRow(*form, QStringLiteral("最高の正解率"));
     skipped_ = AddFigureRow(*form, QStringLiteral("使えなかった記録"),
                             QStringLiteral("制限時間や日時が読めない記録、記録の形でない行"));
+    repeated_ = AddFigureRow(*form, QStringLiteral("重複した記録"),
+                             QStringLiteral("続けて同じ内容で保存された記録は1回と数えます"));
+    for (FigureLabel* label :
+         {count_, latest_, bestRateText_, bestAccuracyText_, skipped_, repeated_}) {
+        label->setWordWrap(true);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    auto* scroll = new QScrollArea;
+    scroll->setWidget(figures);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setMinimumWidth(150);
+
+    auto* splitter = new QSplitter(Qt::Horizontal);
+    splitter->addWidget(tabs_);
+    splitter->addWidget(scroll);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 0);
+    splitter->setChildrenCollapsible(false);
+
+    auto* messagePage = new QWidget;
+    message_ = new QLabel(messagePage);
+    message_->setWordWrap(true);
+    message_->setAlignment(Qt::AlignCenter);
+    message_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    message_->setFocusPolicy(Qt::StrongFocus);
+    busyBar_ = new QProgressBar(messagePage);
+    busyBar_->setRange(0, 0);  // moving to and fro: busy, without a known end
+    busyBar_->setAccessibleName(QStringLiteral("読み込み中"));
+    auto* messageLayout = new QVBoxLayout(messagePage);
+    messageLayout->addStretch(1);
+    messageLayout->addWidget(message_);
+    messageLayout->addWidget(busyBar_);
+    messageLayout->addStretch(1);
+
+    pages_ = new QStackedWidget;
+    pages_->addWidget(messagePage);
+    pages_->addWidget(splitter);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(filter);
-    layout->addWidget(view_, 1);
-    layout->addLayout(form);
-    resize(820, 600);
+    layout->addWidget(filters_);
+    layout->addWidget(pages_, 1);
 
     connect(mode_, &QComboBox::currentIndexChanged, this, [this] {
         if (filling_) return;
@@ -167,80 +162,140 @@ ProgressWindow::ProgressWindow(QWidget* parent) : QWidget(parent) {
             limit);
         ShowSeries();
     });
-    connect(limit_, &QComboBox::currentIndexChanged, this, [this] {
-        if (!filling_) ShowSeries();
+    for (QComboBox* box : {limit_, period_}) {
+        connect(box, &QComboBox::currentIndexChanged, this, [this] {
+            if (!filling_) ShowSeries();
+        });
+    }
+    connect(view_, &QComboBox::currentIndexChanged, this, [this] {
+        if (filling_) return;
+        viewChosen_ = true;
+        ShowSeries();
     });
+    connect(chart_, &ProgressChart::resultClicked, this, [this](std::size_t index) {
+        if (shown_ == nullptr || index >= shown_->points.size()) return;
+        const analysis::ProgressPoint& p = shown_->points[index];
+        emit resultChosen(QString::fromStdString(p.date), QString::fromStdString(p.time), p.answers,
+                          p.correct, p.wrong);
+    });
+    ShowMessage(kNoResults, false);
+}
+
+ProgressWindow::~ProgressWindow() {
+    if (worker_.joinable()) worker_.join();
+}
+
+QSize ProgressWindow::sizeHint() const { return {900, 560}; }
+
+QString ProgressWindow::Message() const {
+    return pages_->currentIndex() == 0 ? message_->text() : QString();
 }
 
 ProgressWindow::ChartPoints ProgressWindow::PointsFor(const analysis::ProgressSeries& series,
                                                       std::size_t mostMarkers, std::size_t slices) {
-    ChartPoints out;
-    const std::vector<analysis::ProgressPoint>& points = series.points;
-    if (points.empty()) return out;
-    StampClock clock;
-    std::vector<double> xs;
-    xs.reserve(points.size());
-    for (const analysis::ProgressPoint& p : points)
-        xs.push_back(static_cast<double>(clock.MsecsOf(p)));
-    const auto addAverages = [&](std::size_t i) {
-        out.moving.append({xs[i], points[i].movingRate});
-        if (points[i].movingAccuracy)
-            out.accuracy.append({xs[i], *points[i].movingAccuracy * 100.0});
+    return ProgressChart::PointsFor(series, analysis::SpanOf(series, 0), false, mostMarkers,
+                                    slices);
+}
+
+ProgressWindow::Loaded ProgressWindow::Compute(const std::vector<analysis::HistoryPoint>& history,
+                                               int skippedLines) {
+    Loaded loaded;
+    loaded.skippedLines = skippedLines;
+    loaded.report = analysis::ComputeProgress(history);
+    for (auto it = history.rbegin(); it != history.rend(); ++it) {
+        const std::pair<analysis::Mode, int> key{analysis::ModeOf(it->modeText), it->timeLimit};
+        if (loaded.report.find(key.first, key.second) != nullptr) {
+            loaded.newest = key;
+            break;
+        }
+    }
+    return loaded;
+}
+
+void ProgressWindow::Load(const QString& path) {
+    ++generation_;
+    const auto read = [path] {
+        const HistoryPointsRead file = ReadHistoryPoints(path);
+        if (file.status == HistoryPointsRead::Status::NotRegular ||
+            file.status == HistoryPointsRead::Status::Failed) {
+            Loaded failed;
+            failed.readable = false;
+            return failed;
+        }
+        return Compute(file.points, file.skippedLines);
     };
-    if (points.size() <= mostMarkers || slices == 0) {
-        for (std::size_t i = 0; i < points.size(); ++i) {
-            out.raw.append({xs[i], points[i].rate});
-            addAverages(i);
-        }
-    } else {
-        slices = std::min(slices, points.size());
-        addAverages(0);
-        for (std::size_t k = 0; k < slices; ++k) {
-            const std::size_t begin = k * points.size() / slices;
-            const std::size_t end = (k + 1) * points.size() / slices;
-            double low = points[begin].rate, high = low;
-            for (std::size_t i = begin; i < end; ++i) {
-                low = std::min(low, points[i].rate);
-                high = std::max(high, points[i].rate);
-            }
-            const double x = (xs[begin] + xs[end - 1]) / 2.0;
-            out.low.append({x, low});
-            out.high.append({x, high});
-            addAverages(end - 1);
-        }
+    if (QFileInfo(path).size() < kReadAtOnceBytes) {
+        Apply(read());
+        return;
     }
-    if (series.bestRate)
-        out.bestRate = QPointF(xs[*series.bestRate], points[*series.bestRate].rate);
-    if (series.bestAccuracy) {
-        const analysis::ProgressPoint& p = points[*series.bestAccuracy];
-        out.bestAccuracy = QPointF(xs[*series.bestAccuracy], p.accuracy.value_or(0.0) * 100.0);
-    }
-    return out;
+    ShowMessage(QStringLiteral("記録を読み込んでいます…"), true);
+    if (worker_.joinable()) worker_.join();
+    worker_ = std::thread([this, read, generation = generation_] {
+        auto loaded = std::make_shared<Loaded>(read());
+        // Delivered on the window's own thread; dropped with the window, or when a newer load
+        // has begun.
+        QMetaObject::invokeMethod(
+            this,
+            [this, loaded, generation] {
+                if (generation == generation_) Apply(std::move(*loaded));
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void ProgressWindow::ShowHistory(const std::vector<analysis::HistoryPoint>& history,
                                  int skippedLines) {
+    ++generation_;  // a load still running is out of date
+    Apply(Compute(history, skippedLines));
+}
+
+void ProgressWindow::ShowMessage(const QString& text, bool busy) {
+    busy_ = busy;
+    busyBar_->setVisible(busy);
+    if (busy) {
+        setCursor(Qt::BusyCursor);
+    } else {
+        unsetCursor();
+    }
+    message_->setText(text);
+    message_->setAccessibleName(text);
+    pages_->setCurrentIndex(0);
+    filters_->setVisible(false);  // no filters over nothing
+    setAccessibleName(kTitle + QStringLiteral("：") + text);
+}
+
+void ProgressWindow::Apply(Loaded loaded) {
     const int oldMode = mode_->currentIndex() >= 0 ? mode_->currentData().toInt() : -1;
     const int oldLimit = limit_->currentIndex() >= 0 ? limit_->currentData().toInt() : -1;
     shown_ = nullptr;
-    report_ = analysis::ComputeProgress(history);
-    skippedLines_ = skippedLines;
+    tableModel_->Show(nullptr, {}, false);
+    chart_->Clear();
+    report_ = std::move(loaded.report);
+    skippedLines_ = loaded.skippedLines;
+    busy_ = false;
+    if (!loaded.readable) {
+        ShowMessage(QStringLiteral("履歴.txt を読み込めませんでした。"), false);
+        return;
+    }
+    if (report_.series.empty()) {
+        const int unusable = skippedLines_ + report_.skippedNoLimit + report_.skippedBadStamp +
+                             report_.skippedBadCounts;
+        ShowMessage(unusable == 0 ? kNoResults
+                                  : QStringLiteral("使える記録がありません（%1 件の記録は制限時間"
+                                                   "や日時や数が読めません）。ラウンドを終えて保存"
+                                                   "すると、ここに上達の記録が表示されます。")
+                                        .arg(unusable),
+                    false);
+        return;
+    }
 
     // What to show: the choice made before when it still exists, else the newest result's.
-    analysis::Mode mode = analysis::Mode::Sum;
-    int limit = 0;
-    bool found = false;
+    std::pair<analysis::Mode, int> key =
+        loaded.newest.value_or(std::pair{report_.series[0].mode, report_.series[0].timeLimit});
     if (oldMode >= 0) {
-        mode = oldMode == 1 ? analysis::Mode::Difference : analysis::Mode::Sum;
-        limit = oldLimit;
-        found = report_.find(mode, limit) != nullptr;
+        const analysis::Mode mode = oldMode == 1 ? analysis::Mode::Difference : analysis::Mode::Sum;
+        if (report_.find(mode, oldLimit) != nullptr) key = {mode, oldLimit};
     }
-    for (auto it = history.rbegin(); !found && it != history.rend(); ++it) {
-        mode = analysis::ModeOf(it->modeText);
-        limit = it->timeLimit;
-        found = report_.find(mode, limit) != nullptr;
-    }
-
     filling_ = true;
     mode_->clear();
     bool hasSum = false, hasDifference = false;
@@ -250,9 +305,12 @@ void ProgressWindow::ShowHistory(const std::vector<analysis::HistoryPoint>& hist
     if (hasSum) mode_->addItem(kSum, 0);
     if (hasDifference) mode_->addItem(kDifference, 1);
     mode_->setCurrentIndex(
-        std::max(0, mode_->findData(mode == analysis::Mode::Difference ? 1 : 0)));
+        std::max(0, mode_->findData(key.first == analysis::Mode::Difference ? 1 : 0)));
     filling_ = false;
-    FillLimits(mode, limit);
+    FillLimits(key.first, key.second);
+    unsetCursor();
+    pages_->setCurrentIndex(1);
+    filters_->setVisible(true);
     ShowSeries();
 }
 
@@ -274,77 +332,52 @@ void ProgressWindow::ShowSeries() {
             mode_->currentData().toInt() == 1 ? analysis::Mode::Difference : analysis::Mode::Sum,
             limit_->currentData().toInt());
     }
+    if (shown_ == nullptr || shown_->points.empty()) return;  // only before a history is shown
+    span_ = analysis::SpanOf(*shown_, period_->currentData().toInt());
+    if (!viewChosen_) {
+        filling_ = true;
+        view_->setCurrentIndex(span_.end - span_.begin > kResultsForDays ? 1 : 0);
+        filling_ = false;
+    }
+    const bool perDay = view_->currentData().toInt() == 1;
+    chart_->ShowSeries(*shown_, span_, perDay);
+    tableModel_->Show(shown_, span_, perDay);
+
     const int skipped =
         skippedLines_ + report_.skippedNoLimit + report_.skippedBadStamp + report_.skippedBadCounts;
     skipped_->setText(QString::number(skipped));
-
-    ChartPoints points;
-    double highest = 0.0;
-    qint64 first = 0, last = 0;
-    if (shown_ != nullptr) {
-        points = PointsFor(*shown_);
-        for (const analysis::ProgressPoint& p : shown_->points) highest = std::max(highest, p.rate);
-        if (!shown_->points.empty()) {
-            StampClock clock;
-            first = clock.MsecsOf(shown_->points.front());
-            last = clock.MsecsOf(shown_->points.back());
-        }
-    }
-    raw_->replace(points.raw);
-    spreadLow_->replace(points.low);
-    spreadHigh_->replace(points.high);
-    spread_->setVisible(!points.low.isEmpty());
-    raw_->setVisible(points.low.isEmpty());
-    moving_->replace(points.moving);
-    accuracy_->replace(points.accuracy);
-    bestRate_->clear();
-    bestAccuracy_->clear();
-    if (points.bestRate) bestRate_->append(*points.bestRate);
-    if (points.bestAccuracy) bestAccuracy_->append(*points.bestAccuracy);
-
-    // A single day still needs a span to draw; an hour either side keeps the points apart from
-    // the edges.
-    constexpr qint64 kMargin = qint64{3600} * 1000;
-    xAxis_->setRange(QDateTime::fromMSecsSinceEpoch(first - kMargin),
-                     QDateTime::fromMSecsSinceEpoch(last + kMargin));
-    xAxis_->setFormat(last - first < qint64{2} * 86'400'000 ? QStringLiteral("MM/dd HH:mm")
-                                                            : QStringLiteral("yyyy/MM/dd"));
-    rateAxis_->setRange(0.0, std::max(0.5, std::ceil(highest * 1.15 * 4.0) / 4.0));
-
-    if (shown_ == nullptr) {
-        chart_->setTitle(QStringLiteral("記録がありません"));
-        for (QLabel* l : {count_, latest_, bestRateText_, bestAccuracyText_}) l->setText(kNoFigure);
-        count_->setText(QStringLiteral("0"));
-        view_->setAccessibleDescription(chart_->title());
-        return;
-    }
+    repeated_->setText(QString::number(report_.repeated));
     const QString seriesName =
         QStringLiteral("%1 モード・%2秒")
             .arg(shown_->mode == analysis::Mode::Difference ? kDifference : kSum)
             .arg(shown_->timeLimit);
-    chart_->setTitle(seriesName);
-    count_->setText(QString::number(shown_->points.size()));
+    chart_->chart()->setTitle(seriesName);
+    count_->setText(QString::number(span_.end - span_.begin));
     const analysis::ProgressPoint& newest = shown_->points.back();
     latest_->setText(FigureText(newest.movingRate, 2) + QStringLiteral(" /秒"));
-    if (shown_->bestRate) {
-        const analysis::ProgressPoint& p = shown_->points[*shown_->bestRate];
+    if (span_.bestRate) {
+        const analysis::ProgressPoint& p = shown_->points[*span_.bestRate];
         bestRateText_->setText(
             QStringLiteral("%1 /秒（%2）").arg(FigureText(p.rate, 2), PointText(p)));
     } else {
         bestRateText_->setText(kNoFigure);
     }
-    if (shown_->bestAccuracy) {
-        const analysis::ProgressPoint& p = shown_->points[*shown_->bestAccuracy];
+    if (span_.bestAccuracy) {
+        const analysis::ProgressPoint& p = shown_->points[*span_.bestAccuracy];
         bestAccuracyText_->setText(QStringLiteral("%1（%2、正解 %3）")
                                        .arg(PercentText(p.accuracy), PointText(p))
                                        .arg(p.correct));
     } else {
         bestAccuracyText_->setText(kNoFigure);
     }
-    view_->setAccessibleDescription(QStringLiteral("%1。%2 回の記録。最近の速さ %3 /秒")
-                                        .arg(seriesName)
-                                        .arg(shown_->points.size())
-                                        .arg(FigureText(newest.movingRate, 2)));
+    const QString shownText =
+        QStringLiteral("%1・%2・%3").arg(seriesName, period_->currentText(), view_->currentText());
+    setAccessibleName(kTitle + QStringLiteral("：") + shownText);
+    chart_->setAccessibleDescription(
+        QStringLiteral("%1。%2 回の記録。最近の速さ %3 /秒。数値は表のタブにあります")
+            .arg(shownText)
+            .arg(span_.end - span_.begin)
+            .arg(FigureText(newest.movingRate, 2)));
 }
 
 }  // namespace keta

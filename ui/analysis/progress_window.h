@@ -1,33 +1,39 @@
 #pragma once
 // Progress over many rounds, from the saved results: the rate of each result and its moving
-// average, the accuracy on a second axis, for one mode and one time limit at a time, with the
-// personal bests marked.
+// average (or each day's median and range), the accuracy on a second axis, for one mode, one
+// time limit and one period at a time, with the personal bests marked; the same figures as a
+// table, and the figures in words beside them.
 
-#include <QList>
-#include <QPointF>
 #include <QWidget>
+#include <thread>
 
 #include "figure_label.h"
 #include "progress.h"
+#include "progress_chart.h"
 #include "round_record.h"
 
-class QAreaSeries;
-class QChart;
-class QChartView;
 class QComboBox;
-class QDateTimeAxis;
 class QLabel;
-class QLineSeries;
-class QScatterSeries;
-class QValueAxis;
+class QProgressBar;
+class QStackedWidget;
+class QTabWidget;
+class QTableView;
 
 namespace keta {
+
+class ProgressTableModel;
 
 class ProgressWindow : public QWidget {
     Q_OBJECT
 
 public:
     explicit ProgressWindow(QWidget* parent = nullptr);
+    ~ProgressWindow() override;
+
+    // Reads the history file at `path` and shows it. A long file is read and computed on a
+    // thread of its own while the window says it is busy, so that the program never stalls.
+    void Load(const QString& path);
+    bool IsBusy() const { return busy_; }
 
     // Takes the saved results (file order) and shows the series of the newest one, or the one
     // chosen before when it still exists. `skippedLines` are lines of the file that were no
@@ -35,53 +41,73 @@ public:
     void ShowHistory(const std::vector<analysis::HistoryPoint>& history, int skippedLines);
 
     const analysis::ProgressReport& Report() const { return report_; }
-    // The series on show, nullptr when there is none.
+    // The series on show, nullptr when there is none, and the part of it the period shows.
     const analysis::ProgressSeries* Shown() const { return shown_; }
-    // The series as the chart draws it; x is local time in ms since the epoch. Up to
-    // `mostMarkers` results are drawn one by one. More are drawn as the range of their rates
-    // (lowest to highest) over `slices` runs of consecutive results, with the averages at the
-    // end of each run: a chart has no more pixel columns than that anyway, and Qt makes one
-    // graphics item per marker, which takes seconds for a long history.
-    struct ChartPoints {
-        QList<QPointF> raw;               // one per result, or none
-        QList<QPointF> low, high;         // the range per run, or none
-        QList<QPointF> moving, accuracy;  // the averages (accuracy in %)
-        std::optional<QPointF> bestRate, bestAccuracy;
-    };
+    const analysis::ProgressSpan& Span() const { return span_; }
+    // What the window says instead of a chart (no results, busy), empty while a chart shows.
+    QString Message() const;
+
+    using ChartPoints = ProgressChart::ChartPoints;
     static ChartPoints PointsFor(const analysis::ProgressSeries& series,
                                  std::size_t mostMarkers = 400, std::size_t slices = 400);
 
     QComboBox* ModeBox() const { return mode_; }
     QComboBox* LimitBox() const { return limit_; }
+    QComboBox* PeriodBox() const { return period_; }
+    QComboBox* ViewBox() const { return view_; }
+    ProgressChart* Chart() const { return chart_; }
+    QTabWidget* Tabs() const { return tabs_; }
+    QTableView* Table() const { return table_; }
+
+    QSize sizeHint() const override;
+
+signals:
+    // A result was clicked on the chart: its stamp and counts, as saved.
+    void resultChosen(const QString& date, const QString& time, int answers, int correct,
+                      int wrong);
 
 private:
+    struct Loaded {
+        bool readable = true;
+        int skippedLines = 0;
+        analysis::ProgressReport report;
+        // The series of the newest usable result, shown first.
+        std::optional<std::pair<analysis::Mode, int>> newest;
+    };
+    static Loaded Compute(const std::vector<analysis::HistoryPoint>& history, int skippedLines);
+    void Apply(Loaded loaded);
+    void ShowMessage(const QString& text, bool busy);
     void FillLimits(analysis::Mode mode, int preferredLimit);
     void ShowSeries();
 
     analysis::ProgressReport report_;
     const analysis::ProgressSeries* shown_ = nullptr;
+    analysis::ProgressSpan span_;
     int skippedLines_ = 0;
     bool filling_ = false;
+    bool busy_ = false;
+    bool viewChosen_ = false;  // the person picked a view: keep it
+    std::thread worker_;
+    int generation_ = 0;
+
+    QWidget* filters_ = nullptr;
     QComboBox* mode_ = nullptr;
     QComboBox* limit_ = nullptr;
-    QChart* chart_ = nullptr;
-    QChartView* view_ = nullptr;
-    QScatterSeries* raw_ = nullptr;
-    QAreaSeries* spread_ = nullptr;
-    QLineSeries* spreadLow_ = nullptr;
-    QLineSeries* spreadHigh_ = nullptr;
-    QLineSeries* moving_ = nullptr;
-    QLineSeries* accuracy_ = nullptr;
-    QScatterSeries* bestRate_ = nullptr;
-    QScatterSeries* bestAccuracy_ = nullptr;
-    QDateTimeAxis* xAxis_ = nullptr;
-    QValueAxis* rateAxis_ = nullptr;
-    QValueAxis* accuracyAxis_ = nullptr;
+    QComboBox* period_ = nullptr;
+    QComboBox* view_ = nullptr;
+    QStackedWidget* pages_ = nullptr;
+    QLabel* message_ = nullptr;
+    QProgressBar* busyBar_ = nullptr;
+    QTabWidget* tabs_ = nullptr;
+    ProgressChart* chart_ = nullptr;
+    QTableView* table_ = nullptr;
+    ProgressTableModel* tableModel_ = nullptr;
     FigureLabel* count_ = nullptr;
     FigureLabel* latest_ = nullptr;
     FigureLabel* bestRateText_ = nullptr;
     FigureLabel* bestAccuracyText_ = nullptr;
     FigureLabel* skipped_ = nullptr;
+    FigureLabel* repeated_ = nullptr;
 };
 
 }  // namespace keta

@@ -1,0 +1,422 @@
+#include "progress_chart.h"
+
+#include <QAreaSeries>
+#include <QCategoryAxis>
+#include <QDateTime>
+#include <QImage>
+#include <QLegend>
+#include <QLineSeries>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScatterSeries>
+#include <QSet>
+#include <QToolTip>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+#include "chart_support.h"
+
+namespace keta {
+namespace {
+
+constexpr qint64 kHour = qint64{3600} * 1000;
+constexpr qint64 kDay = 24 * kHour;
+
+int Digits(const std::string& text, std::size_t at, std::size_t count) {
+    int value = 0;
+    for (std::size_t i = at; i < at + count; ++i) value = value * 10 + (text[i] - '0');
+    return value;
+}
+
+// Chart positions in local time. The points have checked stamps ("yyyy/mm/dd", "hh:mm:ss"),
+// so the digits can be taken as they stand; the start of each day is looked up once.
+class StampClock {
+public:
+    qint64 DayStart(const std::string& date) {
+        auto it = days_.find(date);
+        if (it == days_.end()) {
+            const QDate day(Digits(date, 0, 4), Digits(date, 5, 2), Digits(date, 8, 2));
+            it = days_.emplace(date, day.startOfDay().toMSecsSinceEpoch()).first;
+        }
+        return it->second;
+    }
+    qint64 MsecsOf(const analysis::ProgressPoint& p) {
+        const int seconds =
+            Digits(p.time, 0, 2) * 3600 + Digits(p.time, 3, 2) * 60 + Digits(p.time, 6, 2);
+        return DayStart(p.date) + qint64{seconds} * 1000;
+    }
+
+private:
+    std::map<std::string, qint64> days_;
+};
+
+// A round dot, drawn large so that it stays smooth when scaled down to the marker's size at any
+// screen scaling.
+QImage DotImage(const QColor& colour) {
+    QImage image(24, 24, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colour);
+    painter.drawEllipse(QRectF(2, 2, 20, 20));
+    return image;
+}
+
+// Ticks on round values, the range a little wider so that no marker is cut at the edge.
+void SetNiceRange(QValueAxis& axis, double low, double high, double floor, double ceiling) {
+    const analysis::NiceScale scale = analysis::NiceTicks(low, high, 6);
+    const double pad = (scale.high - scale.low) * 0.04;
+    axis.setTickType(QValueAxis::TicksDynamic);
+    axis.setTickAnchor(scale.low);
+    axis.setTickInterval(scale.step);
+    axis.setLabelFormat(QStringLiteral("%.") + QString::number(scale.decimals) + u'f');
+    axis.setRange(std::max(floor, scale.low - pad), std::min(ceiling, scale.high + pad));
+}
+
+}  // namespace
+
+ProgressChart::ProgressChart(QWidget* parent) : QChartView(parent) {
+    auto* chart = new QChart;
+    const QColor rateColour(120, 150, 210);
+    raw_ = new QScatterSeries;
+    raw_->setName(QStringLiteral("各回の速さ"));
+    // A picture stamped at each point: Qt draws it in one pass, where plain markers make an
+    // item per point and take seconds for a long history.
+    raw_->setMarkerSize(8.0);
+    raw_->setColor(rateColour);
+    raw_->setLightMarker(DotImage(rateColour));
+    spreadLow_ = new QLineSeries(this);
+    spreadHigh_ = new QLineSeries(this);
+    spread_ = new QAreaSeries(spreadHigh_, spreadLow_);
+    spread_->setColor(QColor(120, 150, 210, 110));
+    spread_->setBorderColor(rateColour);
+    moving_ = new QLineSeries;
+    moving_->setPen(QPen(QColor(20, 60, 160), 2.0));
+    accuracy_ = new QLineSeries;
+    accuracy_->setPen(QPen(QColor(40, 150, 60), 1.5, Qt::DashLine));
+    accuracy_->setColor(QColor(40, 150, 60));
+    bestRate_ = new QScatterSeries;
+    bestRate_->setName(QStringLiteral("最高の速さ"));
+    bestRate_->setMarkerShape(QScatterSeries::MarkerShapeStar);
+    bestRate_->setMarkerSize(16.0);
+    bestRate_->setColor(QColor(230, 160, 0));
+    bestAccuracy_ = new QScatterSeries;
+    bestAccuracy_->setName(QStringLiteral("最高の正解率"));
+    bestAccuracy_->setMarkerShape(QScatterSeries::MarkerShapeTriangle);
+    bestAccuracy_->setMarkerSize(14.0);
+    bestAccuracy_->setColor(QColor(190, 40, 150));  // apart from the accuracy line's green
+    const QList<QAbstractSeries*> all{spread_, raw_, moving_, accuracy_, bestRate_, bestAccuracy_};
+    for (QAbstractSeries* s : all) chart->addSeries(s);
+    timeAxis_ = new QCategoryAxis;
+    timeAxis_->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    timeAxis_->setTitleText(QStringLiteral("日付"));
+    rateAxis_ = new QValueAxis;
+    rateAxis_->setTitleText(QStringLiteral("正解数/秒"));
+    accuracyAxis_ = new QValueAxis;
+    accuracyAxis_->setTitleText(QStringLiteral("正解率（%）"));
+    chart->addAxis(timeAxis_, Qt::AlignBottom);
+    chart->addAxis(rateAxis_, Qt::AlignLeft);
+    chart->addAxis(accuracyAxis_, Qt::AlignRight);
+    for (QAbstractSeries* s : all) s->attachAxis(timeAxis_);
+    for (QAbstractSeries* s : {all[0], all[1], all[2], all[4]}) s->attachAxis(rateAxis_);
+    accuracy_->attachAxis(accuracyAxis_);
+    bestAccuracy_->attachAxis(accuracyAxis_);
+    chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
+    ApplyChartFont(*chart);
+    setChart(chart);
+    chart->setAnimationOptions(QChart::NoAnimation);
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    setRenderHint(QPainter::Antialiasing);
+    setAccessibleName(QStringLiteral("上達のグラフ"));
+    setFocusPolicy(Qt::NoFocus);  // the same figures are in the table tab, which takes keys
+    setMinimumSize(320, 220);
+    setMouseTracking(true);
+    Clear();
+}
+
+ProgressChart::ChartPoints ProgressChart::PointsFor(const analysis::ProgressSeries& series,
+                                                    const analysis::ProgressSpan& span, bool perDay,
+                                                    std::size_t mostMarkers, std::size_t slices) {
+    ChartPoints out;
+    const std::vector<analysis::ProgressPoint>& points = series.points;
+    if (span.begin >= span.end) return out;
+    StampClock clock;
+    const auto at = [&](std::size_t i) { return static_cast<double>(clock.MsecsOf(points[i])); };
+    if (perDay) {
+        for (std::size_t d = span.dayBegin; d < span.dayEnd; ++d) {
+            const analysis::DayFigures& day = series.days[d];
+            const double x = static_cast<double>(clock.DayStart(day.date) + 12 * kHour);
+            out.low.append({x, day.lowestRate});
+            out.high.append({x, day.highestRate});
+            out.moving.append({x, day.medianRate});
+            out.movingIndex.push_back(d);
+            if (day.medianAccuracy) out.accuracy.append({x, *day.medianAccuracy * 100.0});
+        }
+    } else {
+        const std::size_t count = span.end - span.begin;
+        const auto addAverages = [&](std::size_t i, double x) {
+            out.moving.append({x, points[i].movingRate});
+            if (points[i].movingAccuracy)
+                out.accuracy.append({x, *points[i].movingAccuracy * 100.0});
+        };
+        if (count <= mostMarkers || slices == 0) {
+            for (std::size_t i = span.begin; i < span.end; ++i) {
+                const double x = at(i);
+                out.raw.append({x, points[i].rate});
+                out.rawIndex.push_back(i);
+                addAverages(i, x);
+            }
+        } else {
+            slices = std::min(slices, count);
+            addAverages(span.begin, at(span.begin));
+            for (std::size_t k = 0; k < slices; ++k) {
+                const std::size_t begin = span.begin + k * count / slices;
+                const std::size_t end = span.begin + (k + 1) * count / slices;
+                double low = points[begin].rate, high = low;
+                for (std::size_t i = begin; i < end; ++i) {
+                    low = std::min(low, points[i].rate);
+                    high = std::max(high, points[i].rate);
+                }
+                const double x = (at(begin) + at(end - 1)) / 2.0;
+                out.low.append({x, low});
+                out.high.append({x, high});
+                addAverages(end - 1, at(end - 1));
+            }
+        }
+    }
+    out.bestRateIndex = span.bestRate;
+    out.bestAccuracyIndex = span.bestAccuracy;
+    if (span.bestRate) out.bestRate = QPointF(at(*span.bestRate), points[*span.bestRate].rate);
+    if (span.bestAccuracy) {
+        const analysis::ProgressPoint& p = points[*span.bestAccuracy];
+        out.bestAccuracy = QPointF(at(*span.bestAccuracy), p.accuracy.value_or(0.0) * 100.0);
+    }
+    return out;
+}
+
+QList<QPair<qint64, QString>> ProgressChart::DateTicks(qint64 from, qint64 to, int most) {
+    QList<QPair<qint64, QString>> ticks;
+    if (to <= from || most < 1) return ticks;
+    const qint64 span = to - from;
+    const QString format = span <= kDay         ? QStringLiteral("HH:mm")
+                           : span <= 366 * kDay ? QStringLiteral("MM/dd")
+                                                : QStringLiteral("yyyy/MM");
+    struct Step {
+        qint64 hours;
+        int days;
+        int months;
+    };
+    // Hours only where the labels are times, whole days only where they show the day.
+    static const Step kHours[] = {{1, 0, 0}, {2, 0, 0}, {3, 0, 0}, {6, 0, 0}, {12, 0, 0}};
+    static const Step kDays[] = {{0, 1, 0}, {0, 2, 0}, {0, 7, 0}, {0, 14, 0},
+                                 {0, 0, 1}, {0, 0, 2}, {0, 0, 3}, {0, 0, 6}};
+    static const Step kMonths[] = {{0, 0, 1},  {0, 0, 2},  {0, 0, 3},  {0, 0, 6},
+                                   {0, 0, 12}, {0, 0, 24}, {0, 0, 60}, {0, 0, 120}};
+    const std::span<const Step> steps = format == u"HH:mm"   ? std::span<const Step>(kHours)
+                                        : format == u"MM/dd" ? std::span<const Step>(kDays)
+                                                             : std::span<const Step>(kMonths);
+    const QDate first = QDateTime::fromMSecsSinceEpoch(from).date();
+    for (const Step& step : steps) {
+        ticks.clear();
+        QSet<QString> seen;
+        bool fits = true;
+        const auto add = [&](qint64 t) {
+            const QString label = QDateTime::fromMSecsSinceEpoch(t).toString(format);
+            if (ticks.size() >= most || seen.contains(label)) {
+                fits = false;
+                return;
+            }
+            seen.insert(label);
+            ticks.append({t, label});
+        };
+        if (step.hours > 0) {
+            const qint64 dayStart = first.startOfDay().toMSecsSinceEpoch();
+            const qint64 every = step.hours * kHour;
+            for (qint64 t = dayStart + (from - dayStart + every - 1) / every * every;
+                 fits && t <= to; t += every) {
+                add(t);
+            }
+        } else if (step.days > 0) {
+            QDate d = first;
+            while (d.startOfDay().toMSecsSinceEpoch() < from || d.toJulianDay() % step.days != 0)
+                d = d.addDays(1);
+            for (; fits && d.startOfDay().toMSecsSinceEpoch() <= to; d = d.addDays(step.days))
+                add(d.startOfDay().toMSecsSinceEpoch());
+        } else {
+            QDate d(first.year(), first.month(), 1);
+            while (d.startOfDay().toMSecsSinceEpoch() < from ||
+                   (d.year() * 12 + d.month() - 1) % step.months != 0)
+                d = d.addMonths(1);
+            for (; fits && d.startOfDay().toMSecsSinceEpoch() <= to; d = d.addMonths(step.months))
+                add(d.startOfDay().toMSecsSinceEpoch());
+        }
+        if (fits) return ticks;
+    }
+    return ticks;  // the widest step, cut at `most`
+}
+
+void ProgressChart::SetTimeAxis(qint64 from, qint64 to) {
+    for (const QString& label : timeAxis_->categoriesLabels()) timeAxis_->remove(label);
+    timeAxis_->setStartValue(static_cast<double>(from));
+    // About one label per 110 pixels of plot, so that the labels never touch.
+    const int most = std::clamp(static_cast<int>(chart()->plotArea().width() / 110), 2, 8);
+    for (const auto& [at, label] : DateTicks(from, to, most))
+        timeAxis_->append(label, static_cast<double>(at));
+    timeAxis_->setRange(static_cast<double>(from), static_cast<double>(to));
+}
+
+void ProgressChart::Clear() {
+    series_ = nullptr;
+    points_ = {};
+    for (QXYSeries* s : std::initializer_list<QXYSeries*>{raw_, spreadLow_, spreadHigh_, moving_,
+                                                          accuracy_, bestRate_, bestAccuracy_})
+        s->clear();
+}
+
+void ProgressChart::ShowSeries(const analysis::ProgressSeries& series,
+                               const analysis::ProgressSpan& span, bool perDay) {
+    series_ = &series;
+    perDay_ = perDay;
+    points_ = PointsFor(series, span, perDay);
+    raw_->replace(points_.raw);
+    spreadLow_->replace(points_.low);
+    spreadHigh_->replace(points_.high);
+    spread_->setVisible(!points_.low.isEmpty());
+    raw_->setVisible(!perDay && points_.low.isEmpty());
+    spread_->setName(perDay ? QStringLiteral("その日の範囲")
+                            : QStringLiteral("各回の速さ（範囲）"));
+    moving_->replace(points_.moving);
+    moving_->setPointsVisible(perDay && points_.moving.size() <= 200);
+    moving_->setName(
+        perDay ? QStringLiteral("その日の速さ（中央値）")
+               : QStringLiteral("速さ（直近%1回の平均）").arg(analysis::kMovingAverageWindow));
+    accuracy_->replace(points_.accuracy);
+    accuracy_->setName(
+        perDay ? QStringLiteral("その日の正解率（中央値）")
+               : QStringLiteral("正解率（直近%1回の平均）").arg(analysis::kMovingAverageWindow));
+    bestRate_->clear();
+    bestAccuracy_->clear();
+    if (points_.bestRate) bestRate_->append(*points_.bestRate);
+    if (points_.bestAccuracy) bestAccuracy_->append(*points_.bestAccuracy);
+
+    double lowX = 0, highX = 0, highRate = 0, lowAccuracy = 100, highAccuracy = 0;
+    bool any = false;
+    const auto take = [&](const QList<QPointF>& list, bool accuracy) {
+        for (const QPointF& p : list) {
+            lowX = any ? std::min(lowX, p.x()) : p.x();
+            highX = any ? std::max(highX, p.x()) : p.x();
+            any = true;
+            if (accuracy) {
+                lowAccuracy = std::min(lowAccuracy, p.y());
+                highAccuracy = std::max(highAccuracy, p.y());
+            } else {
+                highRate = std::max(highRate, p.y());
+            }
+        }
+    };
+    take(points_.raw, false);
+    take(points_.high, false);
+    take(points_.moving, false);
+    take(points_.accuracy, true);
+    if (points_.bestRate) take({*points_.bestRate}, false);
+    if (points_.bestAccuracy) take({*points_.bestAccuracy}, true);
+    if (lowAccuracy > highAccuracy) lowAccuracy = highAccuracy = 100.0;
+
+    // The rate from zero, so that a rise reads as its true size; the accuracy over the range
+    // it takes, at least five points wide, so that its line is not pressed into a strip.
+    SetNiceRange(*rateAxis_, 0.0, std::max(highRate, 0.01), -1.0, 1e9);
+    if (highAccuracy - lowAccuracy < 5.0) {
+        lowAccuracy = std::max(0.0, std::min(lowAccuracy, highAccuracy - 5.0));
+        highAccuracy = std::min(100.0, std::max(highAccuracy, lowAccuracy + 5.0));
+    }
+    SetNiceRange(*accuracyAxis_, lowAccuracy, highAccuracy, -5.0, 105.0);
+
+    // Half a day beside a per-day point; otherwise 3 % of the span, at least half an hour.
+    const qint64 spanMs = static_cast<qint64>(highX - lowX);
+    const qint64 pad = std::max(perDay ? kDay / 2 : kHour / 2, spanMs * 3 / 100);
+    SetTimeAxis(static_cast<qint64>(lowX) - pad, static_cast<qint64>(highX) + pad);
+}
+
+std::optional<QPoint> ProgressChart::PositionOf(std::size_t index) const {
+    const std::vector<std::size_t>& indices = perDay_ ? points_.movingIndex : points_.rawIndex;
+    const QList<QPointF>& values = perDay_ ? points_.moving : points_.raw;
+    const auto it = std::find(indices.begin(), indices.end(), index);
+    if (it == indices.end()) return std::nullopt;
+    const QPointF value = values[it - indices.begin()];
+    const QPointF scene =
+        chart()->mapToPosition(value, perDay_ ? static_cast<QAbstractSeries*>(moving_) : raw_);
+    return mapFromScene(chart()->mapToScene(scene));
+}
+
+std::optional<ProgressChart::Hit> ProgressChart::HitAt(const QPoint& pos) const {
+    if (series_ == nullptr) return std::nullopt;
+    std::optional<Hit> best;
+    double nearest = 8.0 * 8.0;  // within 8 pixels
+    const auto consider = [&](const QPointF& value, QAbstractSeries* series, Hit hit) {
+        const QPointF at = mapFromScene(chart()->mapToScene(chart()->mapToPosition(value, series)));
+        const double dx = at.x() - pos.x(), dy = at.y() - pos.y();
+        if (dx * dx + dy * dy <= nearest) {
+            nearest = dx * dx + dy * dy;
+            best = hit;
+        }
+    };
+    for (std::size_t i = 0; i < points_.rawIndex.size(); ++i)
+        consider(points_.raw[static_cast<qsizetype>(i)], raw_, {false, points_.rawIndex[i]});
+    for (std::size_t i = 0; perDay_ && i < points_.movingIndex.size(); ++i) {
+        consider(points_.moving[static_cast<qsizetype>(i)], moving_,
+                 {true, points_.movingIndex[i]});
+    }
+    // The bests last, so that a best drawn over its own dot wins.
+    if (points_.bestRate) consider(*points_.bestRate, bestRate_, {false, *points_.bestRateIndex});
+    if (points_.bestAccuracy) {
+        consider(*points_.bestAccuracy, bestAccuracy_, {false, *points_.bestAccuracyIndex});
+    }
+    return best;
+}
+
+QString ProgressChart::HitText(const Hit& hit) const {
+    if (hit.day) {
+        const analysis::DayFigures& day = series_->days[hit.index];
+        return QStringLiteral("%1（%2 回）\n速さの中央値 %3 /秒（%4〜%5）\n正解率の中央値 %6")
+            .arg(QString::fromStdString(day.date))
+            .arg(day.results)
+            .arg(FigureText(day.medianRate, 2), FigureText(day.lowestRate, 2),
+                 FigureText(day.highestRate, 2), PercentText(day.medianAccuracy));
+    }
+    const analysis::ProgressPoint& p = series_->points[hit.index];
+    return QStringLiteral("%1 %2\n速さ %3 /秒（正解 %4）\n正解率 %5\nクリックで作業曲線")
+        .arg(QString::fromStdString(p.date), QString::fromStdString(p.time), FigureText(p.rate, 2))
+        .arg(p.correct)
+        .arg(PercentText(p.accuracy));
+}
+
+void ProgressChart::mouseMoveEvent(QMouseEvent* event) {
+    QChartView::mouseMoveEvent(event);
+    const std::optional<Hit> hit = HitAt(event->position().toPoint());
+    if (hit) {
+        QToolTip::showText(event->globalPosition().toPoint(), HitText(*hit), this);
+    } else {
+        QToolTip::hideText();
+    }
+}
+
+void ProgressChart::mousePressEvent(QMouseEvent* event) {
+    QChartView::mousePressEvent(event);
+    pressed_.reset();
+    if (event->button() == Qt::LeftButton) pressed_ = HitAt(event->position().toPoint());
+}
+
+void ProgressChart::mouseReleaseEvent(QMouseEvent* event) {
+    QChartView::mouseReleaseEvent(event);
+    if (event->button() != Qt::LeftButton || !pressed_) return;
+    const std::optional<Hit> hit = HitAt(event->position().toPoint());
+    // A click is a press and a release on the same result.
+    if (hit && !hit->day && !pressed_->day && hit->index == pressed_->index)
+        emit resultClicked(hit->index);
+    pressed_.reset();
+}
+
+}  // namespace keta
