@@ -224,11 +224,25 @@ bool AnswerLog::Open() {
     if (result == OpenResult::Ok) return true;
     CloseConnection();
     // A lock is another program's for a while, not the file's state: tried again next time.
-    if (lockedAtOpen_) return false;
-    available_ = false;
-    Fail(lastError_ + QStringLiteral("\n解答ログは記録しませんが、練習と履歴.txt への保存は"
-                                     "これまでどおり続けられます。"));
+    if (lockedAtOpen_) {
+        lastError_ = QStringLiteral(
+                         "%1 はほかのプログラムが使っています。しばらくしてから"
+                         "もう一度お試しください。")
+                         .arg(QFileInfo(path_).fileName());
+        return false;
+    }
+    ReportOff(lastError_ + QStringLiteral("\n解答ログは記録しませんが、練習と履歴.txt への保存は"
+                                          "これまでどおり続けられます。"));
     return false;
+}
+
+void AnswerLog::ReportOff(const QString& text) {
+    available_ = false;
+    lastError_ = text;
+    // Told even after a warning about a lock: the rounds that warning promised are not kept.
+    if (reportedOff_) return;
+    reportedOff_ = reported_ = true;
+    if (boxes_ != nullptr) boxes_->ReportError(text, kTitle);
 }
 
 void AnswerLog::ReportBusy(const QString& what) {
@@ -309,8 +323,7 @@ AnswerLog::WriteResult AnswerLog::WriteRound(analysis::RoundRecord& round,
         q = QSqlQuery();
         if (!SetAsideCorruptFile() || OpenConnection() != OpenResult::Ok) {
             CloseConnection();
-            available_ = false;
-            Fail(lastError_);
+            ReportOff(lastError_);
             return WriteResult::Failed;
         }
         db = QSqlDatabase::database(connection_, false);

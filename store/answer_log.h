@@ -93,6 +93,8 @@ private:
     void Fail(const QString& text);
     void ReportOnce(const QString& text);
     void ReportBusy(const QString& what);
+    // The log is off for the run; said once, whatever was said before.
+    void ReportOff(const QString& text);
 
     QString path_;
     QString connection_;
@@ -102,6 +104,7 @@ private:
     bool opened_ = false;
     bool available_ = true;
     bool reported_ = false;
+    bool reportedOff_ = false;
     bool lockedAtOpen_ = false;  // the last open met another program's lock
     QString lastError_;
 };

@@ -492,6 +492,26 @@ TEST_F(RecorderTest, ALockAtTheFirstOpenKeepsTheRoundsUntilItIsReleased) {
     EXPECT_TRUE(boxes.shown[0].text.contains(QStringLiteral("次の回の終わり")));
 }
 
+// The rounds a lock warning promised to keep: when the file then turns out not to be a log
+// of ours, the user hears that too.
+TEST_F(RecorderTest, ALogThatTurnsForeignAfterALockWarningIsToldAgain) {
+    Seed(1);
+    {
+        Peek other(path);
+        ASSERT_TRUE(other.Exec(QStringLiteral("PRAGMA journal_mode = DELETE")));
+        ASSERT_TRUE(other.Exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        ASSERT_TRUE(other.Exec(QStringLiteral("DELETE FROM saves")));
+        Play(4, 0);
+        ASSERT_TRUE(other.Exec(QStringLiteral("ROLLBACK")));
+        ASSERT_TRUE(other.Exec(QStringLiteral("PRAGMA application_id = 7")));
+    }
+    Play(2, 0);
+    EXPECT_FALSE(log.IsAvailable());
+    EXPECT_EQ(recorder.PendingRounds(), 0u);
+    ASSERT_EQ(boxes.Count(RecordingBoxes::Kind::Error), 2);
+    EXPECT_TRUE(boxes.shown[1].text.contains(QStringLiteral("知っている解答ログではありません")));
+}
+
 // The numbers of rounds the messages say were lost.
 int RoundsTold(const RecordingBoxes& boxes) {
     int told = 0;
