@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 #include <QTest>
 #include <functional>
+#include <memory>
 
 #include "answer_log.h"
 #include "cp932.h"
@@ -225,6 +226,28 @@ private slots:
         };
         QTRY_COMPARE_WITH_TIMEOUT(rounds(), std::size_t{3}, 10000);
         QCOMPARE(boxes.texts.size(), 1);
+    }
+
+    // Closing the program while the lock still holds: the user is told how many rounds the
+    // log did not get.
+    void roundsStillUnwrittenAtTheEndAreCounted() {
+        BoxWatcher boxes;  // outlives the window, whose end shows the last warning
+        auto p = std::make_unique<Program>();
+        WriteBytes(p->Path(QStringLiteral("設定.txt")), "10,1\r\n");
+        WriteBytes(p->Path(QStringLiteral("履歴.txt")), "");
+        const QString logPath = p->Path(AnswerLog::FileName());
+        { AnswerLog(logPath).Open(); }
+        OtherProgramLock lock(logPath);
+        FrmMain& w = p->Start();
+        PlayRound(*p, w, {true});
+        PlayRound(*p, w, {true, false});
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.texts.size(), 1, 10000);  // the lock, once
+        p->shell.reset();
+        QCOMPARE(boxes.texts.size(), 2);
+        QCOMPARE(boxes.icons[1], QMessageBox::Warning);
+        QVERIFY2(boxes.texts[1].contains(QStringLiteral("2 回分")), qPrintable(boxes.texts[1]));
+        lock.Release();
+        p.reset();
     }
 };
 
