@@ -203,44 +203,26 @@ TEST_F(DataFolderTest, ExportReadsTheDataFolderAndWritesBesideTheStart) {
     EXPECT_FALSE(QDir(Path(QStringLiteral("nowhere"))).exists());
 }
 
-// The program's own files are never an export's target, by any name; a refusal comes before
-// anything is written, the other export's file included.
+// A data file as either target stops both exports before anything is written.
 TEST_F(DataFolderTest, ExportsRefuseTheDataFilesBeforeWritingAnything) {
     ASSERT_TRUE(QDir().mkpath(Path(QStringLiteral("data"))));
     ASSERT_TRUE(QFile::link(Path(QStringLiteral("data")), Path(QStringLiteral("alias"))));
-    const QByteArray line =
-        "\"2004/05/01\",\"13:05:09\",25,20,5,\"80.0%\",\"0.33\",\"60\",\"+\"\r\n";
-    const auto write = [&](const char* name, const QByteArray& bytes) {
-        QFile file(Path(QString::fromUtf8(name)));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    };
-    write("data/履歴.txt", line);
-    write("data/設定.txt", "60,1\r\n");
-    write("data/解答ログ.db", "log");
-    for (const char* target :
-         {"data/履歴.txt", "data/設定.txt", "data/解答ログ.db", "data/解答ログ.db-wal",
-          "data/解答ログ.db-shm", "data/解答ログ.db.corrupt-1", "alias/履歴.txt",
-          "data/../data/設定.txt"}) {
-        for (const bool history : {true, false}) {
-            const char* option = history ? "--export-history" : "--export-answers";
-            const char* other = history ? "--export-answers" : "--export-history";
+    QFile history(Path(QStringLiteral("data/履歴.txt")));
+    ASSERT_TRUE(history.open(QIODevice::WriteOnly) && history.write("old") == 3);
+    history.close();
+    for (const char* target : {"data/履歴.txt", "alias/設定.txt", "data/解答ログ.db-wal"}) {
+        for (const auto& [option, other] : {std::pair{"--export-history", "--export-answers"},
+                                            std::pair{"--export-answers", "--export-history"}}) {
             SCOPED_TRACE(std::string(option) + " " + target);
             const Outcome run = RunArgs({"--data-dir", "data", other, "first.csv", option, target});
             EXPECT_EQ(run.status, 1);
             EXPECT_TRUE(run.err.startsWith(QStringLiteral("ketatobi: "))) << run.err.toStdString();
-            EXPECT_TRUE(run.out.isEmpty());
         }
     }
     EXPECT_FALSE(QFile::exists(Path(QStringLiteral("first.csv"))));
-    const auto read = [&](const char* name) {
-        QFile file(Path(QString::fromUtf8(name)));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    };
-    EXPECT_EQ(read("data/履歴.txt"), line);
-    EXPECT_EQ(read("data/設定.txt"), "60,1\r\n");
-    EXPECT_EQ(read("data/解答ログ.db"), "log");
-    EXPECT_EQ(QDir(Path(QStringLiteral("data"))).entryList(QDir::Files).size(), 3);
+    ASSERT_TRUE(history.open(QIODevice::ReadOnly));
+    EXPECT_EQ(history.readAll(), "old");
+    EXPECT_EQ(QDir(Path(QStringLiteral("data"))).entryList(QDir::Files).size(), 1);
 }
 
 TEST(CommandLine, HelpVersionAndUsageErrorsGoToTheirStreams) {

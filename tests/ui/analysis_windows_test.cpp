@@ -283,44 +283,35 @@ private slots:
         FrmMain& w = p.Start();
         PlayRound(p, w, {true});
         AnalysisWindows& a = p.shell->analysis();
-        QList<bool> problems;
-        a.SetTeller([&](const QString&, bool problem) { problems << problem; });
+        QList<bool> told;
+        a.SetTeller([&](const QString&, bool problem) { told << problem; });
         QString answer;
         a.SetPathAsker([&](const QString&, const QString&) { return answer; });
         int questions = 0;
         bool yes = false;
-        a.SetReplaceAsker([&](const QString&) {
-            ++questions;
-            return yes;
-        });
+        a.SetReplaceAsker([&](const QString&) { return ++questions > 0 && yes; });
         QVERIFY(QFile::link(p.Path(QStringLiteral("設定.txt")), p.Path(QStringLiteral("own.csv"))));
         WriteBytes(p.Path(QStringLiteral("out.csv")), "old");
         const QByteArray history = ReadBytes(p.Path(QStringLiteral("履歴.txt")));
-        const QByteArray header = "\xEF\xBB\xBF" + QStringLiteral("日付,").toUtf8();
-        struct Step {
-            const char* target;
-            bool yes;
-            int questions;       // asked so far
-            QList<bool> told;    // problems told so far
-            const char* output;  // what `target` starts with after the step
-        };
-        const Step steps[] = {
+        const QByteArray csv = "\xEF\xBB\xBF" + QStringLiteral("日付,").toUtf8();
+        // The target, the answer to a question, then the questions and the problems told so
+        // far, and what the target starts with.
+        const std::tuple<const char*, bool, int, QList<bool>, QByteArray> steps[] = {
             {"履歴.txt", true, 0, {true}, ""},
             {"own.csv", true, 0, {true, true}, "10,1"},
             {"out.csv", false, 1, {true, true}, "old"},
-            {"out.csv", true, 2, {true, true, false}, header.constData()},
-            {"new.csv", false, 2, {true, true, false, false}, header.constData()},
-        };
-        for (const Step& step : steps) {
-            answer = p.Path(QString::fromUtf8(step.target));
-            yes = step.yes;
+            {"out.csv", true, 2, {true, true, false}, csv},
+            {"new.csv", false, 2, {true, true, false, false}, csv}};
+        for (const auto& [target, say, asked, problems, output] : steps) {
+            answer = p.Path(QString::fromUtf8(target));
+            yes = say;
             RightClick(w.msgRireki, RowCentre(w.msgRireki, 1));
             QMenu* menu = OpenMenu();
             QVERIFY(menu != nullptr);
             PickWithKeys(menu, 4);  // 履歴をCSVに書き出す
-            QTRY_COMPARE(problems, step.told);
-            QTRY_COMPARE(questions, step.questions);
-            QVERIFY2(ReadBytes(answer).startsWith(step.output), step.target);
+            QTRY_COMPARE(told, problems);
+            QTRY_COMPARE(questions, asked);
+            QVERIFY2(ReadBytes(answer).startsWith(output), target);
         }
         QCOMPARE(ReadBytes(p.Path(QStringLiteral("履歴.txt"))), history);
         QVERIFY(QFileInfo(p.Path(QStringLiteral("own.csv"))).isSymLink());
