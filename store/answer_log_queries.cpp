@@ -30,6 +30,11 @@ constexpr const char* kAnswerColumns =
     "SELECT round_id, CAST(ms AS INTEGER), CAST(box AS INTEGER), CAST(left_digit AS INTEGER),"
     " CAST(right_digit AS INTEGER), substr(typed, 1, 4097), CAST(expected AS INTEGER),"
     " CAST(correct AS INTEGER), CAST(cleared AS INTEGER), length(typed) FROM answers";
+// The same columns for SQLite's own reading, which converts and saturates by itself and gives
+// a text's length without a copy.
+constexpr const char* kAnswerColumnsRaw =
+    "SELECT round_id, ms, box, left_digit, right_digit, typed, expected, correct, cleared"
+    " FROM answers";
 
 // A round row; flagged damaged when a value lies outside what the drill can produce.
 analysis::RoundRecord RoundFrom(const QSqlQuery& q) {
@@ -106,13 +111,12 @@ struct RoundReader {
 // for a driver without its handle.
 template <class Each>
 bool ScanAnswers(const QSqlDatabase& db, Each&& each) {
-    const QString sql =
-        QString::fromLatin1(kAnswerColumns) + QStringLiteral(" ORDER BY round_id, seq");
+    const QString order = QStringLiteral(" ORDER BY round_id, seq");
     const QVariant handle = db.driver()->handle();
     if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
         sqlite3* h = *static_cast<sqlite3* const*>(handle.constData());
         sqlite3_stmt* stmt = nullptr;
-        const QByteArray utf8 = sql.toUtf8();
+        const QByteArray utf8 = (QString::fromLatin1(kAnswerColumnsRaw) + order).toUtf8();
         if (h == nullptr ||
             sqlite3_prepare_v2(h, utf8.constData(), -1, &stmt, nullptr) != SQLITE_OK)
             return false;
@@ -126,7 +130,7 @@ bool ScanAnswers(const QSqlDatabase& db, Each&& each) {
             a.expected = sqlite3_column_int64(stmt, 6);
             a.correct = sqlite3_column_int64(stmt, 7);
             a.cleared = sqlite3_column_int64(stmt, 8);
-            a.typedBytes = sqlite3_column_int64(stmt, 9);
+            a.typedBytes = sqlite3_column_bytes(stmt, 5);
             each(static_cast<qlonglong>(sqlite3_column_int64(stmt, 0)), a, [stmt] {
                 const auto* text = sqlite3_column_text(stmt, 5);
                 return text == nullptr
@@ -140,7 +144,7 @@ bool ScanAnswers(const QSqlDatabase& db, Each&& each) {
     }
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    if (!q.exec(sql)) return false;
+    if (!q.exec(QString::fromLatin1(kAnswerColumns) + order)) return false;
     while (q.next()) {
         each(q.value(0).toLongLong(), AnswerRowFrom(q),
              [&q] { return q.value(5).toString().toStdString(); });
