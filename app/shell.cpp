@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QScreen>
+#include <QTimer>
 #include <cmath>
 
 #include "analysis/analysis_menu.h"
@@ -11,6 +12,71 @@
 #include "settings_file.h"
 
 namespace keta {
+namespace {
+
+// The captions the window is laid out with stand for the texts a round shows; start-up
+// replaces them. A message box that opens during start-up (a damaged file) must not show the
+// window behind it with those samples, so they go before anything can be seen. The steps of
+// start-up still run as they are: box 1 keeps its text, whose clearing closes the round.
+void BlankSamples(FrmMain& w) {
+    for (int j = 1; j <= kDigitCount; ++j) w.lblMondai[j]->clear();
+    for (int i = 1; i <= kBoxCount; ++i) w.txtKaitou[i]->hide();
+    for (QLabel* label : {w.lblOk, w.lblNg, w.lblByou, w.lblRitu}) label->clear();
+}
+
+// Opens the window centred on the screen by its frame, title bar included. The frame is known
+// only once the window is on screen, and on some desktops only once the window manager has
+// framed it: the window is placed again whenever its frame turns out other than assumed, for a
+// short while after it is first shown.
+class FrameCentring : public QObject {
+public:
+    explicit FrameCentring(QWidget& window) : QObject(&window), window_(window) {
+        window.installEventFilter(this);
+    }
+
+    void Centre() {
+        QScreen* screen = window_.screen();
+        if (screen == nullptr) return;
+        margins_ = Margins();
+        window_.move(CentredFramePosition(screen->availableGeometry(), window_.size(), margins_));
+    }
+
+    void Shown() {
+        if (Margins() != margins_) Centre();
+        // Long enough for a window manager to frame the window, too short for the person to
+        // have moved it meanwhile.
+        QTimer::singleShot(2000, this, [this] { window_.removeEventFilter(this); });
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &window_ && window_.isVisible() &&
+            (event->type() == QEvent::Move || event->type() == QEvent::Resize) &&
+            Margins() != margins_) {
+            Centre();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QMargins Margins() const {
+        const QRect frame = window_.frameGeometry();
+        const QRect client = window_.geometry();
+        return {client.left() - frame.left(), client.top() - frame.top(),
+                frame.right() - client.right(), frame.bottom() - client.bottom()};
+    }
+
+    QWidget& window_;
+    QMargins margins_;
+};
+
+}  // namespace
+
+QPoint CentredFramePosition(const QRect& available, QSize client, const QMargins& frame) {
+    QRect outer(QPoint(0, 0), client.grownBy(frame));
+    outer.moveCenter(available.center());
+    return outer.topLeft();
+}
 
 Shell::Shell(Clock* clock, std::function<void()> quit)
     : window_(std::make_unique<FrmMain>(clock)), quit_(std::move(quit)) {
@@ -28,15 +94,14 @@ void Shell::Form_Load() {
     FrmMain& w = *window_;
     DrillState& s = w.state();
 
+    BlankSamples(w);
     s.strHelp = "VexoHelp.chm";
     w.historyFile().InitRireki();
     w.historyFile().LoadRireki();
-    // Opened centred on the screen.
-    if (QScreen* screen = w.screen()) {
-        const QRect area = screen->availableGeometry();
-        w.move(area.center() - QPoint(w.width() / 2, w.height() / 2));
-    }
+    auto* centring = new FrameCentring(w);
+    centring->Centre();
     w.show();
+    centring->Shown();
     w.settingsFile().ReadSettei();
     w.drill().ResetRowAtStartup();
 

@@ -1,7 +1,10 @@
 #pragma once
 // Start-up, help and exit around the main window.
 
+#include <QMargins>
 #include <QObject>
+#include <QPoint>
+#include <QRect>
 #include <functional>
 #include <memory>
 
@@ -10,6 +13,10 @@
 namespace keta {
 
 class AnalysisWindows;
+
+// Where a window whose client area has the size `client` and whose frame adds `frame` around
+// it goes (the frame's top-left corner) so that the frame is centred in `available`.
+QPoint CentredFramePosition(const QRect& available, QSize client, const QMargins& frame);
 
 class Shell : public QObject {
     Q_OBJECT

@@ -7,6 +7,8 @@
 
 namespace keta {
 
+class RowNumberHeader;
+
 class HistoryGrid : public QTableView {
     Q_OBJECT
 
@@ -31,14 +33,18 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void updateGeometries() override;
 
 private:
     void ApplyPendingTopRow();
     void SizeRowsToFont();
+    void SnapTopRow();
 
     QWidget* corner_ = nullptr;  // Qt's corner button, found once
     QString cornerText_;
     int pendingTopRow_ = 0;  // asked for while hidden: applied once the view has its size
+    RowNumberHeader* rowNumbers_ = nullptr;
 };
 
 }  // namespace keta

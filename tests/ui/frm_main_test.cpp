@@ -4,9 +4,12 @@
 #include <QAbstractItemModel>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
+#include <functional>
 
+#include "fonts.h"
 #include "history_grid.h"
 #include "ui_fixture.h"
 
@@ -227,6 +230,129 @@ private slots:
         QVERIFY(grid->rowAt(grid->viewport()->height() - 1) == last ||
                 grid->rowAt(grid->viewport()->height() - 1) == -1);
         QVERIFY(grid->verticalScrollBar()->value() > 0);
+    }
+
+    // The grid scrolls in whole rows: the row under the header is never cut, neither after
+    // the start-up scroll to the newest row nor after a save adds one.
+    void theTopRowIsAlwaysWhole() {
+        for (const int records : {8, 40, 10050}) {
+            Program p;
+            WriteBytes(p.Path(QStringLiteral("設定.txt")), "10,1\r\n");
+            QByteArray history;
+            for (int n = 1; n <= records; ++n) history += Record(n);
+            WriteBytes(p.Path(QStringLiteral("履歴.txt")), history);
+            FrmMain& w = p.Start();
+            HistoryGrid* grid = w.msgRireki;
+            QAbstractItemModel* model = grid->model();
+            const auto topIsWhole = [&] {
+                QCoreApplication::processEvents();
+                const int top = grid->rowAt(0);
+                return top >= 0 && grid->visualRect(model->index(top, 0)).top() == 0;
+            };
+            const auto newestInView = [&] {
+                const QRect newest = grid->visualRect(model->index(model->rowCount() - 1, 0));
+                return newest.top() >= 0 && newest.bottom() < grid->viewport()->height();
+            };
+            QVERIFY2(topIsWhole(), qPrintable(QString::number(records)));
+            QVERIFY(newestInView());
+
+            // A round closed with auto-save on, then the same result saved by hand.
+            QTest::keyClick(w.cmdStart, Qt::Key_Return);
+            for (int k = 0; k < 3; ++k) w.drill().tmrStart_Timer();
+            QTest::keyClicks(QApplication::focusWidget(), QString::number(Expected(w, 1)));
+            p.clock.now += 10;
+            w.drill().tmrBp_Timer();
+            QTest::keyClicks(QApplication::focusWidget(), QString::number(Expected(w, 2)));
+            QCOMPARE(model->rowCount(), records + 1);
+            QVERIFY2(topIsWhole(), qPrintable(QString::number(records)));
+            QVERIFY(newestInView());
+            QTest::mouseClick(w.cmdHozon, Qt::LeftButton);
+            QCOMPARE(model->rowCount(), records + 2);
+            QVERIFY2(topIsWhole(), qPrintable(QString::number(records)));
+            QVERIFY(newestInView());
+        }
+    }
+
+    // Five-digit row numbers (the history holds up to 32 766 rows) fit the row-number column
+    // whatever size the grid's font comes out in pixels; the laid-out width is the least.
+    void rowNumbersFitFiveDigitsWhateverTheFontSize() {
+        Program p;
+        WriteBytes(p.Path(QStringLiteral("設定.txt")), "60,1\r\n");
+        WriteBytes(p.Path(QStringLiteral("履歴.txt")), "");
+        FrmMain& w = p.Start();
+        QHeaderView* numbers = w.msgRireki->verticalHeader();
+        for (const double points : {9.0, 13.5, 18.0, 27.0}) {
+            w.msgRireki->setFont(GothicFont(points));
+            const QFontMetricsF metrics(numbers->font());
+            QVERIFY2(metrics.horizontalAdvance(QStringLiteral("32766")) + 1 <= numbers->width(),
+                     qPrintable(QString::number(points)));
+        }
+        w.msgRireki->setFont(GothicFont(9));
+        QCOMPARE(numbers->width(), 40);
+    }
+
+    // Centred by the frame, title bar included, not by the client area.
+    void theWindowOpensWithItsFrameCentred() {
+        Program p;
+        WriteBytes(p.Path(QStringLiteral("設定.txt")), "60,1\r\n");
+        WriteBytes(p.Path(QStringLiteral("履歴.txt")), "");
+        FrmMain& w = p.Start();
+        const QPoint centre = w.screen()->availableGeometry().center();
+        const QPoint frame = w.frameGeometry().center();
+        QVERIFY2(std::abs(frame.x() - centre.x()) <= 1 && std::abs(frame.y() - centre.y()) <= 1,
+                 qPrintable(QStringLiteral("frame centre %1,%2 screen centre %3,%4")
+                                .arg(frame.x())
+                                .arg(frame.y())
+                                .arg(centre.x())
+                                .arg(centre.y())));
+        // Where the frame is wider than the client area, as under a title bar.
+        const struct {
+            QRect area;
+            QSize client;
+            QMargins frame;
+            QPoint at;
+        } cases[] = {
+            {{0, 0, 1280, 1024}, {631, 452}, {1, 20, 1, 1}, {323, 275}},
+            {{0, 0, 1280, 1024}, {631, 452}, {}, {324, 286}},
+            {{100, 30, 800, 600}, {631, 452}, {4, 24, 4, 4}, {180, 90}},
+        };
+        for (const auto& c : cases) {
+            const QPoint at = CentredFramePosition(c.area, c.client, c.frame);
+            QCOMPARE(at, c.at);
+            QRect outer(at, c.client.grownBy(c.frame));
+            QVERIFY(std::abs(outer.center().y() - c.area.center().y()) <= 1);
+        }
+    }
+
+    // A box that opens during start-up shows the window behind it as start-up leaves it, not
+    // with the layout's sample digits and results.
+    void aStartUpBoxShowsNoSampleDigitsBehindIt() {
+        Program p;
+        WriteBytes(p.Path(QStringLiteral("設定.txt")), "abc\r\n");
+        WriteBytes(p.Path(QStringLiteral("履歴.txt")), Record(1) + "broken\r\n");
+        QStringList seen;  // what the window showed while each box was open
+        std::function<void()> poll;
+        int polls = 0;
+        poll = [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                FrmMain& w = p.shell->window();
+                QStringList shown;
+                for (int j = 1; j <= kDigitCount; ++j) shown << w.lblMondai[j]->text();
+                for (int i = 1; i <= kBoxCount; ++i) {
+                    if (w.txtKaitou[i]->isVisibleTo(&w)) shown << w.txtKaitou[i]->text();
+                }
+                for (QLabel* label : {w.lblOk, w.lblNg, w.lblRitu, w.lblByou}) {
+                    shown << label->text();
+                }
+                seen << shown.join(QString());
+                box->accept();
+            }
+            if (seen.size() < 2 && polls++ < 400) QTimer::singleShot(5, poll);
+        };
+        QTimer::singleShot(0, poll);
+        p.Start();
+        QTRY_COMPARE(seen.size(), 2);
+        QCOMPARE(seen, QStringList({QString(), QString()}));
     }
 
     void typedTimeLimitChangesNothingButAPickDoes() {
