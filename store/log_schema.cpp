@@ -16,7 +16,8 @@ namespace {
 
 // Each schema version's steps; step k brings user_version k to k + 1. Later versions append
 // their ALTERs here, so that an old log is carried forward and never rebuilt.
-const std::vector<std::vector<const char*>> kMigrations = {
+// A version of fewer steps ends its row early; the rest of the row stays null.
+const char* const kMigrations[][4] = {
     {
         "CREATE TABLE IF NOT EXISTS rounds ("
         " id INTEGER PRIMARY KEY,"
@@ -47,6 +48,7 @@ const std::vector<std::vector<const char*>> kMigrations = {
         "CREATE INDEX IF NOT EXISTS saves_by_stamp ON saves (date_text, time_text)",
     },
 };
+static_assert(std::size(kMigrations) == kLogSchemaVersion);
 
 enum SqliteCode { kBusy = 5, kLocked = 6, kCorrupt = 11, kNotADatabase = 26 };
 
@@ -133,9 +135,11 @@ QString ExpectedSignature(int version) {
 }  // namespace
 
 std::span<const char* const> MigrationSteps(int version) {
-    if (version < 0 || version >= static_cast<int>(kMigrations.size())) return {};
+    if (version < 0 || version >= static_cast<int>(std::size(kMigrations))) return {};
     const auto& steps = kMigrations[static_cast<std::size_t>(version)];
-    return {steps.data(), steps.size()};
+    std::size_t count = 0;
+    while (count < std::size(steps) && steps[count] != nullptr) ++count;
+    return {steps, count};
 }
 
 LogInspection InspectLog(const QString& path, int busyTimeoutMs) {
