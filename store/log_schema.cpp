@@ -132,6 +132,41 @@ QString ExpectedSignature(int version) {
     return signature;
 }
 
+// Sets the kind and version of the log `db` holds. False, with `error`, when it cannot be read.
+bool Classify(const QSqlDatabase& db, LogInspection& result, QSqlError* error) {
+    QSqlQuery q(db);
+    // The first read of the file: garbage and locks show here.
+    if (!q.exec(QStringLiteral("PRAGMA application_id")) || !q.next()) {
+        *error = q.lastError();
+        return false;
+    }
+    const qint64 id = q.value(0).toLongLong();
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
+        *error = q.lastError();
+        return false;
+    }
+    result.version = q.value(0).toInt();
+    q.finish();
+    QString signature;
+    if (!Signature(db, &signature, error)) return false;
+
+    result.marked = id == kLogApplicationId;
+    const int v = result.version;
+    const bool known = v >= 1 && v <= kLogSchemaVersion;
+    if (signature.isEmpty() && v == 0 && (id == 0 || result.marked)) {
+        result.kind = LogInspection::Kind::Empty;
+    } else if (result.marked && v > kLogSchemaVersion) {
+        result.kind = LogInspection::Kind::Newer;
+    } else if (known && (result.marked || (id == 0 && v == 1)) &&
+               signature == ExpectedSignature(v)) {
+        // A log from before the mark is adopted only at the version that had none.
+        result.kind = LogInspection::Kind::Ours;
+    } else {
+        result.kind = LogInspection::Kind::Foreign;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::span<const char* const> MigrationSteps(int version) {
@@ -161,38 +196,11 @@ LogInspection InspectLog(const QString& path, int busyTimeoutMs) {
                                                                       : LogInspection::Kind::Failed;
             result.detail = e.text();
         };
+        QSqlError error;
         if (!db.open()) {
             failed(db.lastError());
-        } else {
-            QSqlQuery q(db);
-            qint64 id = 0;
-            QString signature;
-            QSqlError error;
-            // The first read of the file: garbage and locks show here.
-            if (!q.exec(QStringLiteral("PRAGMA application_id")) || !q.next()) {
-                failed(q.lastError());
-            } else if ((id = q.value(0).toLongLong()),
-                       !q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
-                failed(q.lastError());
-            } else if ((result.version = q.value(0).toInt()), q.finish(),
-                       !Signature(db, &signature, &error)) {
-                failed(error);
-            } else {
-                result.marked = id == kLogApplicationId;
-                const int v = result.version;
-                const bool known = v >= 1 && v <= kLogSchemaVersion;
-                if (signature.isEmpty() && v == 0 && (id == 0 || result.marked)) {
-                    result.kind = LogInspection::Kind::Empty;
-                } else if (result.marked && v > kLogSchemaVersion) {
-                    result.kind = LogInspection::Kind::Newer;
-                } else if (known && (result.marked || (id == 0 && v == 1)) &&
-                           signature == ExpectedSignature(v)) {
-                    // A log from before the mark is adopted only at the version that had none.
-                    result.kind = LogInspection::Kind::Ours;
-                } else {
-                    result.kind = LogInspection::Kind::Foreign;
-                }
-            }
+        } else if (!Classify(db, result, &error)) {
+            failed(error);
         }
         db.close();
     }
