@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QTreeWidget>
@@ -114,7 +116,8 @@ PairsWindow::PairsWindow(QWidget* parent) : QWidget(parent) {
     heat_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     heat_->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     heat_->horizontalHeader()->setMinimumSectionSize(fontMetrics().horizontalAdvance(u'0') * 4);
-    heat_->setMinimumSize(300, 220);
+    // Ten columns of "0.00" and the row names.
+    heat_->setMinimumSize(fontMetrics().horizontalAdvance(u'0') * 46 + 50, 220);
     legend_ = new HeatLegend(this);
     auto* legendNote = new QLabel(
         QStringLiteral("色はミス率（白 0% から、表で最も高い率の色まで）。数字は1問の時間の中央値"
@@ -152,7 +155,8 @@ PairsWindow::PairsWindow(QWidget* parent) : QWidget(parent) {
     listLayout->addWidget(weakest_, 1);
     listLayout->addWidget(weakNote_, 1);
     listLayout->addWidget(ranking_);
-    auto* split = new QSplitter(Qt::Horizontal);
+    split_ = new QSplitter(Qt::Horizontal);
+    auto* split = split_;
     split->addWidget(mapSide);
     split->addWidget(listSide);
     split->setStretchFactor(0, 3);
@@ -198,7 +202,10 @@ void PairsWindow::Load(const QString& logPath) {
             // A connection of this thread's own, read-only: the drill's writes never wait on it.
             AnswerLog log(logPath, nullptr, 2000, AnswerLog::Access::ReadOnly);
             if (!log.Open()) {
-                problem = QStringLiteral("解答ログを読み込めませんでした。") + log.LastError();
+                // The log's own words: an empty log says so, a damaged one says why.
+                problem = log.LastError().isEmpty()
+                              ? QStringLiteral("解答ログを読み込めませんでした。")
+                              : log.LastError();
             } else if (!closing_) {
                 figures = analysis::ComputePairs(log.LoadAllRounds());
             }
@@ -329,7 +336,18 @@ void PairsWindow::ShowMode() {
             item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
         }
     }
-    for (int c = 0; c < weakest_->columnCount(); ++c) weakest_->resizeColumnToContents(c);
+    int listWidth = 2 * weakest_->frameWidth() + weakest_->verticalScrollBar()->sizeHint().width();
+    for (int c = 0; c < weakest_->columnCount(); ++c) {
+        weakest_->resizeColumnToContents(c);
+        listWidth += weakest_->columnWidth(c);
+    }
+    // The list whole beside the map when the screen is wide enough for both; on a narrow
+    // screen (a large scale) the list goes under the map and scrolls down instead.
+    const QScreen* shown = screen();
+    const int room = shown != nullptr ? shown->availableGeometry().width() * 90 / 100 : 0;
+    const bool beside = room >= heat_->minimumWidth() + 60 + listWidth;
+    split_->setOrientation(beside ? Qt::Horizontal : Qt::Vertical);
+    weakest_->setMinimumWidth(beside ? listWidth : 0);
 
     const bool ranked = weakest_->topLevelItemCount() > 0;
     weakest_->setVisible(ranked);

@@ -13,6 +13,7 @@
 
 class QComboBox;
 class QLabel;
+class QSplitter;
 class QTableWidget;
 class QTreeWidget;
 
@@ -73,6 +74,7 @@ private:
     FigureLabel* summary_ = nullptr;
     QLabel* weakNote_ = nullptr;
     QLabel* ranking_ = nullptr;
+    QSplitter* split_ = nullptr;
     HeatLegend* legend_ = nullptr;
 };
 

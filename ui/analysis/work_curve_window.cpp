@@ -1,7 +1,7 @@
 #include "work_curve_window.h"
 
-#include <QBarCategoryAxis>
 #include <QBarSet>
+#include <QCategoryAxis>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -62,11 +62,12 @@ WorkCurveWindow::WorkCurveWindow(QWidget* parent) : QWidget(parent) {
     place_ = new QLabel(this);
     connect(previous_, &QPushButton::clicked, this, [this] { StepBy(-1); });
     connect(next_, &QPushButton::clicked, this, [this] { StepBy(1); });
-    auto* top = new QHBoxLayout;
-    top->addWidget(heading_, 1);
-    top->addWidget(place_);
-    top->addWidget(previous_);
-    top->addWidget(next_);
+    // The heading has a line of its own, so that a narrow window wraps it between items.
+    auto* steps = new QHBoxLayout;
+    steps->addWidget(place_);
+    steps->addWidget(previous_);
+    steps->addWidget(next_);
+    steps->addStretch(1);
     problem_ = new QLabel(this);
     problem_->setWordWrap(true);
     problem_->hide();
@@ -80,10 +81,12 @@ WorkCurveWindow::WorkCurveWindow(QWidget* parent) : QWidget(parent) {
     series_->append(rightSet_);
     series_->append(wrongSet_);
     chart_->addSeries(series_);
-    xAxis_ = new QBarCategoryAxis;
-    xAxis_->setTitleText(QStringLiteral("経過時間（秒、区間の始め）"));
+    // Bars stand at 0, 1, 2, ...; the axis marks the bins' edges (k − 0.5) with their seconds.
+    xAxis_ = new QCategoryAxis;
+    xAxis_->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    xAxis_->setTitleText(QStringLiteral("経過時間（秒）"));
     yAxis_ = new QValueAxis;
-    yAxis_->setTitleText(QStringLiteral("1秒あたりの解答数"));
+    yAxis_->setTitleText(QStringLiteral("解答/秒"));
     chart_->addAxis(xAxis_, Qt::AlignBottom);
     chart_->addAxis(yAxis_, Qt::AlignLeft);
     series_->attachAxis(xAxis_);
@@ -130,10 +133,10 @@ WorkCurveWindow::WorkCurveWindow(QWidget* parent) : QWidget(parent) {
     sideScroll->setWidget(sideInner);
     sideScroll->setWidgetResizable(true);
     sideScroll->setFrameShape(QFrame::NoFrame);
-    sideScroll->setMinimumWidth(std::min(
-        220, sideInner->sizeHint().width() + sideScroll->verticalScrollBar()->sizeHint().width()));
+    side_ = sideScroll;
 
-    auto* plots = new QSplitter(Qt::Vertical);
+    plots_ = new QSplitter(Qt::Vertical);
+    auto* plots = plots_;
     plots->addWidget(view_);
     plots->addWidget(bins_);
     plots->setStretchFactor(0, 1);
@@ -145,7 +148,8 @@ WorkCurveWindow::WorkCurveWindow(QWidget* parent) : QWidget(parent) {
     split->setChildrenCollapsible(false);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
+    layout->addWidget(heading_);
+    layout->addLayout(steps);
     layout->addWidget(problem_);
     layout->addWidget(split, 1);
     ClearFigures();
@@ -157,6 +161,34 @@ void WorkCurveWindow::SetLoggedRounds(std::vector<LoggedRound> rounds, RoundLoad
     load_ = std::move(load);
     position_.reset();
     UpdateSteps();
+}
+
+void WorkCurveWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    FitAxisLabels();
+}
+
+void WorkCurveWindow::FitAxisLabels() {
+    // The edges of the bins in seconds, every edge while they fit side by side, else every
+    // second (third, ...) edge and the end of the round.
+    const auto bins = static_cast<int>(curve_.bins.size());
+    for (const QString& label : xAxis_->categoriesLabels()) xAxis_->remove(label);
+    xAxis_->setStartValue(-0.5);
+    xAxis_->setRange(-0.5, std::max(bins, 1) - 0.5);
+    if (bins == 0) return;
+    // Qt elides a label wider than its share of the axis, with room to spare around it.
+    const int labelWidth = QFontMetrics(xAxis_->labelsFont()).horizontalAdvance(u'0') * 6 + 16;
+    const double plotWidth =
+        chart_->plotArea().width() > 0 ? chart_->plotArea().width() : view_->width() - 140.0;
+    const int perBin = std::max(1, static_cast<int>(plotWidth) / bins);
+    int every = 1;
+    while (every < bins && perBin * every < labelWidth) ++every;
+    for (int k = 0; k < bins; k += every) {
+        xAxis_->append(SecondsText(curve_.bins[static_cast<std::size_t>(k)].startMs), k - 0.5);
+    }
+    if (bins % every == 0) {
+        xAxis_->append(SecondsText(curve_.bins.back().endMs), bins - 0.5);
+    }
 }
 
 QSize WorkCurveWindow::sizeHint() const { return QWidget::sizeHint().expandedTo(QSize(1000, 760)); }
@@ -185,6 +217,7 @@ void WorkCurveWindow::ShowRound(const analysis::RoundRecord& round,
     setAccessibleName(kName);
     setAccessibleDescription(heading_->text());
     UpdateSteps();
+    FitToRoom();
 }
 
 bool WorkCurveWindow::StepBy(int delta) {
@@ -230,7 +263,7 @@ void WorkCurveWindow::ClearFigures() {
     indices_ = {};
     rightSet_->remove(0, rightSet_->count());
     wrongSet_->remove(0, wrongSet_->count());
-    xAxis_->clear();
+    FitAxisLabels();
     ApplyScale(*yAxis_, RoundScale(0.0, 1.0));
     bins_->setRowCount(0);
     view_->setAccessibleDescription(QStringLiteral("区間なし"));
@@ -243,7 +276,6 @@ void WorkCurveWindow::ClearFigures() {
 void WorkCurveWindow::ShowCurve() {
     rightSet_->remove(0, rightSet_->count());
     wrongSet_->remove(0, wrongSet_->count());
-    QStringList categories;
     double highest = 0.0;
     bins_->setRowCount(static_cast<int>(curve_.bins.size()));
     int row = 0;
@@ -252,8 +284,6 @@ void WorkCurveWindow::ShowCurve() {
         wrongSet_->append(bin.rate - bin.correctRate);
         highest = std::max(highest, bin.rate);
         const QString span = SecondsText(bin.startMs) + u'–' + SecondsText(bin.endMs);
-        // The start of the bin alone: eighteen spans do not fit under the bars.
-        categories << SecondsText(bin.startMs);
         bins_->setItem(row, 0, Cell(span, Qt::AlignHCenter));
         bins_->setItem(row, 1, Cell(QString::number(bin.answers)));
         bins_->setItem(row, 2, Cell(QString::number(bin.errors)));
@@ -261,14 +291,12 @@ void WorkCurveWindow::ShowCurve() {
         bins_->setItem(row, 4, Cell(FigureText(bin.rate, 2)));
         ++row;
     }
-    xAxis_->clear();
-    xAxis_->append(categories);
+    FitAxisLabels();
     ApplyScale(*yAxis_, RoundScale(0.0, std::max(highest, 0.5)));
     view_->setAccessibleDescription(
         QStringLiteral("%1 区間。最も速い区間は 1秒あたり %2 問。値は下の表にあります")
             .arg(curve_.bins.size())
             .arg(FigureText(curve_.bins.empty() ? std::optional<double>() : highest, 2)));
-    FitBinTable();
 
     answers_->setText(QString::number(indices_.answers));
     correct_->setText(QString::number(indices_.correct));
@@ -277,7 +305,7 @@ void WorkCurveWindow::ShowCurve() {
     for (const auto& [id, label] : values_) label->setText(IndexText(indices_, id));
 }
 
-void WorkCurveWindow::FitBinTable() {
+void WorkCurveWindow::FitToRoom() {
     // Every bin's row without scrolling when the screen has the room (eighteen for 180 s);
     // on a short screen the table scrolls and the chart above still shows every bin.
     const int needed = bins_->horizontalHeader()->sizeHint().height() +
@@ -289,6 +317,14 @@ void WorkCurveWindow::FitBinTable() {
         shown != nullptr ? shown->availableGeometry().height() * 90 / 100 - 340 : needed;
     bins_->setMinimumHeight(std::min(needed, std::max(room, 80)));
     bins_->setMaximumHeight(needed);
+    // On a short screen the chart keeps the height and the table scrolls.
+    if (room < needed) plots_->setSizes({10000, bins_->minimumHeight()});
+    // The figures whole beside the chart, unless that would leave the chart too narrow; then
+    // they scroll sideways rather than cut a value.
+    const int sideWanted =
+        side_->widget()->sizeHint().width() + side_->verticalScrollBar()->sizeHint().width() + 4;
+    const int sideRoom = shown != nullptr ? shown->availableGeometry().width() * 40 / 100 : 220;
+    side_->setMinimumWidth(std::min(sideWanted, std::max(sideRoom, 160)));
 }
 
 void WorkCurveWindow::UpdateSteps() {

@@ -16,12 +16,14 @@
 #include "round_record.h"
 #include "work_curve.h"
 
-class QBarCategoryAxis;
+class QCategoryAxis;
 class QBarSet;
 class QChart;
 class QChartView;
 class QLabel;
 class QPushButton;
+class QScrollArea;
+class QSplitter;
 class QStackedBarSeries;
 class QTableWidget;
 class QValueAxis;
@@ -54,12 +56,16 @@ public:
     QTableWidget* BinTable() const { return bins_; }
     QChartView* ChartView() const { return view_; }
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void ShowDamaged(const analysis::RoundRecord& round, const analysis::RoundStamp& stamp);
     void ShowCurve();
     void ClearFigures();
     void UpdateSteps();
-    void FitBinTable();
+    void FitToRoom();
+    void FitAxisLabels();
 
     std::vector<LoggedRound> logged_;
     RoundLoader load_;
@@ -76,9 +82,11 @@ private:
     QStackedBarSeries* series_ = nullptr;
     QBarSet* rightSet_ = nullptr;
     QBarSet* wrongSet_ = nullptr;
-    QBarCategoryAxis* xAxis_ = nullptr;
+    QCategoryAxis* xAxis_ = nullptr;
     QValueAxis* yAxis_ = nullptr;
     QTableWidget* bins_ = nullptr;
+    QScrollArea* side_ = nullptr;
+    QSplitter* plots_ = nullptr;
     FigureLabel* speed_ = nullptr;
     FigureLabel* answers_ = nullptr;
     FigureLabel* correct_ = nullptr;
