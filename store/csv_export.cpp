@@ -15,7 +15,7 @@ namespace {
 // Spreadsheets read a UTF-8 file without it as the local code page (Shift_JIS on a Japanese
 // desktop). Only files get it: a program reading a pipe does not expect one.
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
-constexpr qsizetype kChunk = 64 * 1024;
+constexpr qsizetype kChunk = qsizetype{64} * 1024;
 
 // A plain decimal number as this program writes its counts and times: an optional minus,
 // digits, and a point with digits after it.

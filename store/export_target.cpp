@@ -20,7 +20,7 @@ namespace {
 
 // Links followed by hand when a link's target does not exist yet; the system stops at 40.
 constexpr int kMostLinks = 40;
-constexpr qsizetype kStreamChunk = 64 * 1024;
+constexpr qsizetype kStreamChunk = qsizetype{64} * 1024;
 
 QByteArray Native(const QString& path) { return QFile::encodeName(path); }
 

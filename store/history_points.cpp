@@ -89,7 +89,7 @@ HistoryPointsRead::Status ForEachHistoryRecord(
         each(HistoryRecord{items, *correct, *wrong});
     };
 
-    std::vector<char> buffer(64 * 1024);
+    std::vector<char> buffer(std::size_t{64} * 1024);
     while (true) {
         const ssize_t got = ::read(file.Descriptor(), buffer.data(), buffer.size());
         if (got < 0 && errno == EINTR) continue;
