@@ -4,23 +4,10 @@
 #include <cmath>
 #include <limits>
 
+#include "answer_rule.h"
 #include "number_text.h"
 
 namespace keta {
-namespace {
-
-constexpr const char* kDifferenceMode = "－";  // U+FF0D; any other mode text means the sum
-
-// The expected answer for the digits a (left) and b (right).
-std::int16_t ExpectedAnswer(double a, double b, bool difference) {
-    const double e = difference ? std::fabs(a - b) : (a + b >= 10 ? a + b - 10 : a + b);
-    return NarrowToInt16(std::llround(e));
-}
-
-// A digit caption's value for the observer; the captions are always single digits in play.
-int DigitValue(double d) { return d >= 0 && d <= 9 ? static_cast<int>(d) : 0; }
-
-}  // namespace
 
 Drill::Drill(DrillView& view, Clock& clock) : view_(view), clock_(clock) {}
 
@@ -83,13 +70,11 @@ void Drill::ScoreAnswer(int i, const std::string& text) {
     // A round full of answers leaves further ones unscored rather than overflowing.
     if (!RaiseCounter(state_.intMonsu)) return;
 
-    const bool difference = view_.ModeText() == kDifferenceMode;
-    const double a = ReadNumber(view_.DigitCaption(i));
-    const double b = ReadNumber(view_.DigitCaption(i + 1));
-    const std::int16_t e = ExpectedAnswer(a, b, difference);
-    const double v = ReadNumber(text);
+    const bool difference = IsDifferenceMode(view_.ModeText());
+    const ScoredAnswer scored =
+        ScoreAnswerText(view_.DigitCaption(i), view_.DigitCaption(i + 1), text, difference);
 
-    if (v == static_cast<double>(e)) {
+    if (scored.correct) {
         view_.SetBoxBackground(i, PaletteColour::Green);
         (void)RaiseCounter(state_.intOk);  // never above intMonsu, so never overflows
         view_.SetResultCaption(ResultLabel::Ok, DecimalText(state_.intOk));
@@ -101,8 +86,8 @@ void Drill::ScoreAnswer(int i, const std::string& text) {
     view_.SetResultCaption(ResultLabel::Ritu,
                            FormatPercent(SafeRatio(state_.intOk, state_.intMonsu)));
     if (observer_ != nullptr) {
-        observer_->AnswerScored(i, DigitValue(a), DigitValue(b), text, e,
-                                v == static_cast<double>(e));
+        observer_->AnswerScored(i, scored.left, scored.right, text, scored.expected,
+                                scored.correct);
     }
 
     if (i == kBoxCount) {
