@@ -237,7 +237,8 @@ TEST_F(CsvTest, RecordsCutBetweenPiecesAreReadWhole) {
     const QByteArray record =
         Cp932("\"2004/05/01\",\"13:05:09\",25,22,3,\"88.0%\",\"0.37/秒\",\"60秒\",\"＋\"\r\n");
     const QString history = dir.File("履歴.txt");
-    for (qsizetype before = 64 * 1024 - record.size() - 1; before <= 64 * 1024; ++before) {
+    constexpr qsizetype kPiece = qsizetype{64} * 1024;  // what the reader takes at a time
+    for (qsizetype before = kPiece - record.size() - 1; before <= kPiece; ++before) {
         WriteBytes(history, QByteArray(before, '\n') + record + record);
         ASSERT_TRUE(ExportHistoryCsv(history, csv, &error)) << error.toStdString();
         const QByteArray out = ReadBytes(csv);
