@@ -93,6 +93,8 @@ WorkCurveWindow::WorkCurveWindow(QWidget* parent) : QWidget(parent) {
     series_->attachAxis(yAxis_);
     ApplyChartFont(*chart_);
     view_ = MakeChartView(chart_, QStringLiteral("作業曲線のグラフ"), this);
+    // The plot's width is known only once the chart is laid out.
+    connect(chart_, &QChart::plotAreaChanged, this, [this] { FitAxisLabels(); });
     view_->setMinimumSize(300, 200);
 
     bins_ = new QTableWidget(0, 5, this);
@@ -172,10 +174,12 @@ void WorkCurveWindow::FitAxisLabels() {
     // The edges of the bins in seconds, every edge while they fit side by side, else every
     // second (third, ...) edge and the end of the round.
     const auto bins = static_cast<int>(curve_.bins.size());
-    for (const QString& label : xAxis_->categoriesLabels()) xAxis_->remove(label);
-    xAxis_->setStartValue(-0.5);
-    xAxis_->setRange(-0.5, std::max(bins, 1) - 0.5);
-    if (bins == 0) return;
+    if (bins == 0) {
+        for (const QString& label : xAxis_->categoriesLabels()) xAxis_->remove(label);
+        xAxis_->setRange(-0.5, 0.5);
+        labelledLimitMs_ = -1;
+        return;
+    }
     // Qt elides a label wider than its share of the axis, with room to spare around it.
     const int labelWidth = QFontMetrics(xAxis_->labelsFont()).horizontalAdvance(u'0') * 6 + 16;
     const double plotWidth =
@@ -183,6 +187,12 @@ void WorkCurveWindow::FitAxisLabels() {
     const int perBin = std::max(1, static_cast<int>(plotWidth) / bins);
     int every = 1;
     while (every < bins && perBin * every < labelWidth) ++every;
+    if (every == labelEvery_ && curve_.limitMs == labelledLimitMs_) return;
+    labelEvery_ = every;
+    labelledLimitMs_ = curve_.limitMs;
+    for (const QString& label : xAxis_->categoriesLabels()) xAxis_->remove(label);
+    xAxis_->setStartValue(-0.5);
+    xAxis_->setRange(-0.5, bins - 0.5);
     for (int k = 0; k < bins; k += every) {
         xAxis_->append(SecondsText(curve_.bins[static_cast<std::size_t>(k)].startMs), k - 0.5);
     }

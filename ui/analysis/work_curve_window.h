@@ -87,6 +87,8 @@ private:
     QTableWidget* bins_ = nullptr;
     QScrollArea* side_ = nullptr;
     QSplitter* plots_ = nullptr;
+    int labelEvery_ = 0;                 // every how many bins an edge is labelled
+    std::int64_t labelledLimitMs_ = -1;  // the time limit the axis labels are for
     FigureLabel* speed_ = nullptr;
     FigureLabel* answers_ = nullptr;
     FigureLabel* correct_ = nullptr;
