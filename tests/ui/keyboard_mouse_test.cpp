@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QWheelEvent>
+#include <functional>
 
 #include "fonts.h"
 #include "history_grid.h"
@@ -191,6 +192,47 @@ private slots:
         QVERIFY(grid->rowAt(grid->viewport()->height() - 1) == -1 ||
                 grid->rowAt(grid->viewport()->height() - 1) == 5);
         QCOMPARE(grid->rowAt(0), 0);
+    }
+
+    // However the grid is scrolled, by keys or by the wheel, the row under the header is whole.
+    void scrollingTheGridKeepsTheTopRowWhole() {
+        Program p;
+        FrmMain& w = StartWith(p, "60,1\r\n", Records(40));
+        HistoryGrid* grid = w.msgRireki;
+        QAbstractItemModel* model = grid->model();
+        grid->setFocus();
+        grid->setCurrentIndex(model->index(0, 0));
+        const struct {
+            const char* what;
+            std::function<void()> act;
+            int top;  // the first visible row afterwards; -1: any
+        } steps[] = {
+            {"Ctrl+End", [&] { QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier); }, -1},
+            {"Page Up", [&] { QTest::keyClick(grid, Qt::Key_PageUp); }, -1},
+            {"Page Down", [&] { QTest::keyClick(grid, Qt::Key_PageDown); }, -1},
+            {"Ctrl+Home", [&] { QTest::keyClick(grid, Qt::Key_Home, Qt::ControlModifier); }, 0},
+            {"Down to the last row",
+             [&] {
+                 for (int k = 0; k < 45; ++k) QTest::keyClick(grid, Qt::Key_Down);
+             },
+             -1},
+            {"the wheel up", [&] { Wheel(grid->viewport(), 120); }, -1},
+            {"the wheel down to the end",
+             [&] {
+                 for (int k = 0; k < 20; ++k) Wheel(grid->viewport(), -120);
+             },
+             -1},
+        };
+        for (const auto& step : steps) {
+            step.act();
+            QCoreApplication::processEvents();
+            const int top = grid->rowAt(0);
+            QVERIFY2(top >= 0 && grid->visualRect(model->index(top, 0)).top() == 0, step.what);
+            if (step.top >= 0) QCOMPARE(top, step.top);
+        }
+        // At the end of the scrolling the newest row is in view.
+        const QRect newest = grid->visualRect(model->index(39, 0));
+        QVERIFY(newest.top() >= 0 && newest.bottom() < grid->viewport()->height());
     }
 
     void earlierTopButtonsLieInFront() {
