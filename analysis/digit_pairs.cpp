@@ -7,70 +7,77 @@
 
 namespace keta::analysis {
 
-namespace {
-
-struct Collector {
+struct PairCounter::Times {
     std::array<std::array<std::vector<std::int64_t>, 10>, 10> times;
     std::vector<std::int64_t> all;
 };
 
-void Finish(PairTable& table, const Collector& collected) {
-    for (std::size_t a = 0; a < 10; ++a) {
-        for (std::size_t b = 0; b < 10; ++b) {
-            PairCell& cell = table.cells[a][b];
-            cell.errorRate = Ratio(cell.errors, cell.answers);
-            cell.medianMs = Median(std::span<const std::int64_t>(collected.times[a][b]));
-        }
-    }
-    table.errorRate = Ratio(table.errors, table.answers);
-    table.medianMs = Median(std::span<const std::int64_t>(collected.all));
-}
+namespace {
 
 bool IsDigit(int value) { return value >= 0 && value <= 9; }
 
 }  // namespace
 
-PairFigures ComputePairs(std::span<const RoundRecord> rounds) {
-    PairFigures out;
-    Collector sum;
-    Collector difference;
-    for (const RoundRecord& round : rounds) {
-        ++out.rounds;
-        if (round.damaged) {
-            ++out.damaged;
+PairCounter::PairCounter()
+    : sum_(std::make_unique<Times>()), difference_(std::make_unique<Times>()) {}
+PairCounter::~PairCounter() = default;
+
+void PairCounter::Add(const RoundRecord& round) {
+    ++figures_.rounds;
+    if (round.damaged) {
+        ++figures_.damaged;
+        return;
+    }
+    const bool isDifference = ModeOf(round.modeText) == Mode::Difference;
+    PairTable& table = isDifference ? figures_.difference : figures_.sum;
+    Times& collector = isDifference ? *difference_ : *sum_;
+    ++table.rounds;
+    std::int64_t previousMs = 0;
+    for (const AnswerRecord& event : round.events) {
+        if (event.cleared) continue;
+        // The gap is taken before the digit check so that a damaged answer still ends the
+        // time of the one before it, as AnswerTimesMs does.
+        const std::int64_t gap = std::max<std::int64_t>(0, event.ms - previousMs);
+        previousMs = event.ms;
+        if (!IsDigit(event.left) || !IsDigit(event.right)) {
+            ++figures_.skipped;
             continue;
         }
-        const bool isDifference = ModeOf(round.modeText) == Mode::Difference;
-        PairTable& table = isDifference ? out.difference : out.sum;
-        Collector& collector = isDifference ? difference : sum;
-        ++table.rounds;
-        std::int64_t previousMs = 0;
-        for (const AnswerRecord& event : round.events) {
-            if (event.cleared) continue;
-            // The gap is taken before the digit check so that a damaged answer still ends the
-            // time of the one before it, as AnswerTimesMs does.
-            const std::int64_t gap = std::max<std::int64_t>(0, event.ms - previousMs);
-            previousMs = event.ms;
-            if (!IsDigit(event.left) || !IsDigit(event.right)) {
-                ++out.skipped;
-                continue;
-            }
-            const auto a = static_cast<std::size_t>(event.left);
-            const auto b = static_cast<std::size_t>(event.right);
-            PairCell& cell = table.cells[a][b];
-            ++cell.answers;
-            ++table.answers;
-            if (!event.correct) {
-                ++cell.errors;
-                ++table.errors;
-            }
-            collector.times[a][b].push_back(gap);
-            collector.all.push_back(gap);
+        const auto a = static_cast<std::size_t>(event.left);
+        const auto b = static_cast<std::size_t>(event.right);
+        PairCell& cell = table.cells[a][b];
+        ++cell.answers;
+        ++table.answers;
+        if (!event.correct) {
+            ++cell.errors;
+            ++table.errors;
         }
+        collector.times[a][b].push_back(gap);
+        collector.all.push_back(gap);
     }
-    Finish(out.sum, sum);
-    Finish(out.difference, difference);
-    return out;
+}
+
+PairFigures PairCounter::Finish() {
+    const auto finish = [](PairTable& table, const Times& collected) {
+        for (std::size_t a = 0; a < 10; ++a) {
+            for (std::size_t b = 0; b < 10; ++b) {
+                PairCell& cell = table.cells[a][b];
+                cell.errorRate = Ratio(cell.errors, cell.answers);
+                cell.medianMs = Median(std::span<const std::int64_t>(collected.times[a][b]));
+            }
+        }
+        table.errorRate = Ratio(table.errors, table.answers);
+        table.medianMs = Median(std::span<const std::int64_t>(collected.all));
+    };
+    finish(figures_.sum, *sum_);
+    finish(figures_.difference, *difference_);
+    return figures_;
+}
+
+PairFigures ComputePairs(std::span<const RoundRecord> rounds) {
+    PairCounter counter;
+    for (const RoundRecord& round : rounds) counter.Add(round);
+    return counter.Finish();
 }
 
 std::vector<WeakPair> WeakestPairs(const PairTable& table, const WeakPairOptions& options) {

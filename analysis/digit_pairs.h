@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -48,6 +49,24 @@ struct PairFigures {
 // of an answer is its gap to the previous answer of the same round (AnswerTimesMs), so the first
 // answer of a row includes reading the new row.
 PairFigures ComputePairs(std::span<const RoundRecord> rounds);
+
+// The same figures from rounds given one at a time, so that a long log need not be held
+// whole: Add every round in turn, then Finish once.
+class PairCounter {
+public:
+    PairCounter();
+    ~PairCounter();
+    PairCounter(const PairCounter&) = delete;
+    PairCounter& operator=(const PairCounter&) = delete;
+    void Add(const RoundRecord& round);
+    PairFigures Finish();
+
+private:
+    struct Times;
+    PairFigures figures_;
+    std::unique_ptr<Times> sum_;
+    std::unique_ptr<Times> difference_;
+};
 
 struct WeakPair {
     int left = 0;

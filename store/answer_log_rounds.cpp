@@ -1,11 +1,19 @@
 #include "answer_log_rounds.h"
 
+#include <sqlite3.h>
+
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QVariant>
 #include <atomic>
+#include <limits>
+#include <map>
+#include <optional>
 #include <unordered_map>
+
+#include "log_bounds.h"
 
 namespace keta {
 namespace {
@@ -82,6 +90,141 @@ std::optional<std::vector<LoggedRound>> ListLoggedRounds(const QString& logPath,
         if (!ok) return fail(QStringLiteral("解答ログを読めませんでした。"));
     }
     return rounds;
+}
+
+bool ForEachLoggedRound(const QString& logPath,
+                        const std::function<void(const analysis::RoundRecord&)>& visit,
+                        QString* error) {
+    const auto fail = [error](const QString& why) {
+        if (error != nullptr) *error = why;
+        return false;
+    };
+    if (!QFileInfo(logPath).isFile()) {
+        return fail(QStringLiteral("解答ログがまだありません。1回遊ぶとできます。"));
+    }
+    ReadConnection connection(logPath);
+    if (!connection.IsOpen()) return fail(QStringLiteral("解答ログを開けませんでした。"));
+    QSqlDatabase db = connection.Database();
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) {
+        return fail(QStringLiteral("解答ログを読めませんでした。"));
+    }
+    sqlite3* h = *static_cast<sqlite3* const*>(handle.constData());
+    if (h == nullptr) return fail(QStringLiteral("解答ログを読めませんでした。"));
+    const auto prepare = [h](const char* sql) {
+        sqlite3_stmt* stmt = nullptr;
+        return sqlite3_prepare_v2(h, sql, -1, &stmt, nullptr) == SQLITE_OK ? stmt : nullptr;
+    };
+    // One read transaction: a round written meanwhile is wholly in or wholly out.
+    sqlite3_exec(h, "BEGIN", nullptr, nullptr, nullptr);
+    struct EndRead {
+        sqlite3* h;
+        ~EndRead() { sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr); }
+    } endRead{h};
+
+    // A log the drill has only just made has no tables yet: nothing played, nothing to read.
+    sqlite3_stmt* stmt =
+        prepare("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'rounds'");
+    const bool made =
+        stmt != nullptr && sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_int64(stmt, 0) > 0;
+    const bool readable = stmt != nullptr;
+    sqlite3_finalize(stmt);
+    if (!readable) return fail(QStringLiteral("解答ログを読めませんでした。"));
+    if (!made) return true;
+
+    std::map<std::int64_t, analysis::RoundRecord> rounds;  // by key, without their answers
+    stmt = prepare(
+        "SELECT id, time_limit, substr(mode_text, 1, 4097), answers, correct, wrong,"
+        " length(started_at), length(mode_text), substr(started_at, 1, 4097) FROM rounds");
+    if (stmt == nullptr) return fail(QStringLiteral("解答ログを読めませんでした。"));
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        log_bounds::RoundRow row;
+        row.timeLimit = sqlite3_column_int64(stmt, 1);
+        row.answers = sqlite3_column_int64(stmt, 3);
+        row.correct = sqlite3_column_int64(stmt, 4);
+        row.wrong = sqlite3_column_int64(stmt, 5);
+        row.startedChars = sqlite3_column_int64(stmt, 6);
+        row.modeChars = sqlite3_column_int64(stmt, 7);
+        analysis::RoundRecord& round = rounds[sqlite3_column_int64(stmt, 0)];
+        round.id = sqlite3_column_int64(stmt, 0);
+        if (!log_bounds::RoundRowInBounds(row)) {
+            round.damaged = true;
+            continue;
+        }
+        const auto text = [stmt](int column) {
+            const auto* t = sqlite3_column_text(stmt, column);
+            return t == nullptr
+                       ? std::string()
+                       : std::string(reinterpret_cast<const char*>(t),
+                                     static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)));
+        };
+        round.timeLimit = static_cast<int>(row.timeLimit);
+        round.modeText = text(2);
+        round.startedAt = text(8);
+        round.answers = static_cast<int>(row.answers);
+        round.correct = static_cast<int>(row.correct);
+        round.wrong = static_cast<int>(row.wrong);
+    }
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE) return fail(QStringLiteral("解答ログを読み切れませんでした。"));
+
+    // The answers in key order, so that each round's come together; a round is handed over
+    // once the next round's first answer (or the end) shows that it is complete.
+    stmt = prepare(
+        "SELECT round_id, ms, box, left_digit, right_digit, expected, correct, cleared, typed"
+        " FROM answers ORDER BY round_id, seq");
+    if (stmt == nullptr) return fail(QStringLiteral("解答ログを読めませんでした。"));
+    auto next = rounds.begin();  // the first round not handed over yet
+    analysis::RoundRecord* current = nullptr;
+    std::optional<log_bounds::EventChecker> checker;
+    const auto handOverUpTo = [&](std::int64_t id) {  // every round with a key below `id`
+        while (next != rounds.end() && next->first < id) {
+            visit(next->second);
+            next->second.events = {};
+            ++next;
+        }
+    };
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        const std::int64_t id = sqlite3_column_int64(stmt, 0);
+        if (current == nullptr || current->id != id) {
+            handOverUpTo(id);
+            current = nullptr;
+            if (next == rounds.end() || next->first != id) continue;  // answers of no round
+            current = &next->second;
+            checker.emplace(*current);
+        }
+        if (current == nullptr || current->damaged) continue;
+        log_bounds::AnswerRow row;
+        row.ms = sqlite3_column_int64(stmt, 1);
+        row.box = sqlite3_column_int64(stmt, 2);
+        row.left = sqlite3_column_int64(stmt, 3);
+        row.right = sqlite3_column_int64(stmt, 4);
+        row.expected = sqlite3_column_int64(stmt, 5);
+        row.correct = sqlite3_column_int64(stmt, 6);
+        row.cleared = sqlite3_column_int64(stmt, 7);
+        row.typedBytes = sqlite3_column_bytes(stmt, 8);
+        if (!checker->Accept(row)) {
+            log_bounds::MarkDamaged(*current);
+            continue;
+        }
+        analysis::AnswerRecord answer;
+        answer.ms = row.ms;
+        answer.box = static_cast<int>(row.box);
+        answer.left = static_cast<int>(row.left);
+        answer.right = static_cast<int>(row.right);
+        answer.expected = static_cast<int>(row.expected);
+        answer.correct = row.correct != 0;
+        answer.cleared = row.cleared != 0;
+        current->events.push_back(answer);
+    }
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE) return fail(QStringLiteral("解答ログを読み切れませんでした。"));
+    handOverUpTo(std::numeric_limits<std::int64_t>::max());
+    if (next != rounds.end()) {  // the round with the largest key
+        visit(next->second);
+    }
+    return true;
 }
 
 }  // namespace keta

@@ -5,10 +5,12 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
 #include "answer_log.h"
+#include "round_record.h"
 
 namespace keta {
 
@@ -24,5 +26,14 @@ struct LoggedRound {
 // words in `error`, when the file is missing or cannot be read.
 std::optional<std::vector<LoggedRound>> ListLoggedRounds(const QString& logPath,
                                                          QString* error = nullptr);
+
+// Every round of the log at `logPath` with its answers, oldest first, handed to `visit` one
+// at a time so that a long log is never held whole. The same bounds as the log's own reading
+// apply: a round with a value the drill cannot produce comes flagged damaged, without events.
+// The typed texts are left empty (the figures over the whole log do not use them). False,
+// with the reason in words in `error`, when the log cannot be read.
+bool ForEachLoggedRound(const QString& logPath,
+                        const std::function<void(const analysis::RoundRecord&)>& visit,
+                        QString* error = nullptr);
 
 }  // namespace keta

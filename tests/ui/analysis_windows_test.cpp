@@ -16,6 +16,7 @@
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 #include <QValueAxis>
@@ -641,6 +642,82 @@ private slots:
         ApplyScale(axis, scale);
         QCOMPARE(axis.tickCount(), scale.intervals + 1);
         QCOMPARE(axis.labelFormat(), QStringLiteral("%.%1f").arg(decimals));
+    }
+
+    // The weak pairs read the log as a stream; it must see what the log's own reading sees,
+    // damaged rounds included, whatever the damage.
+    void theStreamedLogIsTheLoadedLog_data() {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<int>("damaged");  // 1-based round, 0: none
+        QTest::newRow("whole") << QString() << 0;
+        QTest::newRow("a limit out of bounds")
+            << QStringLiteral("UPDATE rounds SET time_limit = -5 WHERE id = 2") << 2;
+        QTest::newRow("a digit out of bounds")
+            << QStringLiteral("UPDATE answers SET left_digit = 12 WHERE round_id = 3 AND seq = 1")
+            << 3;
+        QTest::newRow("time going back")
+            << QStringLiteral("UPDATE answers SET ms = -1 WHERE round_id = 1 AND seq = 2") << 1;
+        QTest::newRow("counts that do not add up")
+            << QStringLiteral("UPDATE rounds SET wrong = wrong + 1 WHERE id = 3") << 3;
+    }
+    void theStreamedLogIsTheLoadedLog() {
+        QFETCH(QString, damage);
+        QFETCH(int, damaged);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(AnswerLog::FileName());
+        {
+            AnswerLog log(path);
+            for (int r = 0; r < 4; ++r) {
+                analysis::RoundRecord round;
+                round.startedAt = "2026-12-07T19:00:00";
+                round.timeLimit = 10;
+                round.modeText = r % 2 == 0 ? "＋" : "－";
+                for (int k = 0; k < 6 + r; ++k) {
+                    analysis::AnswerRecord a;
+                    a.ms = 700 * (k + 1);
+                    a.box = 1 + k % 14;
+                    a.left = (k * 3 + r) % 10;
+                    a.right = (k * 7) % 10;
+                    a.correct = k % 4 != 1;
+                    a.typed = "5";
+                    round.events.push_back(a);
+                    ++round.answers;
+                    ++(a.correct ? round.correct : round.wrong);
+                }
+                QCOMPARE(log.WriteRound(round), AnswerLog::WriteResult::Written);
+            }
+        }
+        if (!damage.isEmpty()) {
+            {
+                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "harm");
+                db.setDatabaseName(path);
+                QVERIFY(db.open());
+                QVERIFY(QSqlQuery(db).exec(damage));
+                db.close();
+            }
+            QSqlDatabase::removeDatabase(QStringLiteral("harm"));
+        }
+        AnswerLog log(path, nullptr, 2000, AnswerLog::Access::ReadOnly);
+        const std::vector<analysis::RoundRecord> loaded = log.LoadAllRounds();
+        std::vector<analysis::RoundRecord> streamed;
+        QVERIFY(ForEachLoggedRound(
+            path, [&streamed](const analysis::RoundRecord& r) { streamed.push_back(r); }));
+        QCOMPARE(streamed.size(), std::size_t{4});
+        QCOMPARE(loaded.size(), streamed.size());
+        for (std::size_t i = 0; i < loaded.size(); ++i) {
+            QCOMPARE(streamed[i].id, loaded[i].id);
+            QCOMPARE(streamed[i].damaged, loaded[i].damaged);
+            QCOMPARE(streamed[i].damaged, static_cast<int>(i) + 1 == damaged);
+            QCOMPARE(streamed[i].modeText, loaded[i].modeText);
+            QCOMPARE(streamed[i].timeLimit, loaded[i].timeLimit);
+            QCOMPARE(streamed[i].events.size(), loaded[i].events.size());
+            for (std::size_t k = 0; k < loaded[i].events.size(); ++k) {
+                QCOMPARE(streamed[i].events[k].ms, loaded[i].events[k].ms);
+                QCOMPARE(streamed[i].events[k].left, loaded[i].events[k].left);
+                QCOMPARE(streamed[i].events[k].right, loaded[i].events[k].right);
+                QCOMPARE(streamed[i].events[k].correct, loaded[i].events[k].correct);
+            }
+        }
     }
 
     void heatColoursRunFromWhiteToRed() {

@@ -16,7 +16,7 @@
 #include <cmath>
 #include <vector>
 
-#include "answer_log.h"
+#include "answer_log_rounds.h"
 #include "chart_support.h"
 #include "stats.h"
 
@@ -198,17 +198,18 @@ void PairsWindow::Load(const QString& logPath) {
     worker_ = std::thread([this, logPath] {
         analysis::PairFigures figures;
         QString problem;
-        {
-            // A connection of this thread's own, read-only: the drill's writes never wait on it.
-            AnswerLog log(logPath, nullptr, 2000, AnswerLog::Access::ReadOnly);
-            if (!log.Open()) {
-                // The log's own words: an empty log says so, a damaged one says why.
-                problem = log.LastError().isEmpty()
-                              ? QStringLiteral("解答ログを読み込めませんでした。")
-                              : log.LastError();
-            } else if (!closing_) {
-                figures = analysis::ComputePairs(log.LoadAllRounds());
-            }
+        // A connection of this thread's own, read-only: the drill's writes never wait on it.
+        // The rounds stream through one at a time, so the log is never held whole.
+        analysis::PairCounter counter;
+        if (!ForEachLoggedRound(
+                logPath,
+                [this, &counter](const analysis::RoundRecord& round) {
+                    if (!closing_) counter.Add(round);
+                },
+                &problem)) {
+            if (problem.isEmpty()) problem = QStringLiteral("解答ログを読み込めませんでした。");
+        } else {
+            figures = counter.Finish();
         }
         QMetaObject::invokeMethod(
             this, [this, figures, problem] { Finish(figures, problem); }, Qt::QueuedConnection);
