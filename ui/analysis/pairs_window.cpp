@@ -136,6 +136,7 @@ PairsWindow::PairsWindow(QWidget* parent) : QWidget(parent) {
     weakLabel->setBuddy(weakest_);
     weakNote_ = new QLabel;
     weakNote_->setWordWrap(true);
+    weakNote_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     weakNote_->hide();
     ranking_ = new QLabel(QStringLiteral(
         "順位の点 ＝ ミス率（解答の少ない組はモード全体のミス率に寄せた値）＋ 0.25 ×（1問の時間 ÷ "
