@@ -99,8 +99,9 @@ public:
     virtual void SetLineLabel(const std::string& text) = 0;  // "前半 3 / 15"
     // Whole seconds left in the line, rounded up; only called when the settings ask for it.
     virtual void ShowTimeLeft(int seconds) = 0;
-    virtual void ShowRestCountdown(int secondsLeft) = 0;  // rounded up
-    virtual void ShowReadySignal(int step) = 0;           // 1..3, as the drill's lights
+    // The rest: whole seconds left, rounded up; the row is not worked on meanwhile.
+    virtual void ShowRestCountdown(int secondsLeft) = 0;
+    virtual void ShowReadySignal(int step) = 0;  // 1..3, as the drill's lights
     virtual void ShowFinished(bool stopped) = 0;
 };
 
@@ -132,10 +133,13 @@ public:
     // The window's timer: closes every line whose boundary has passed, moves through the rest
     // and the ready signal, and updates the countdowns. Safe to call at any rate.
     void Tick();
-    // The text of box `box` (1..14) changed by the person. Empty texts are not answers.
+    // The text of box `box` (1..14) changed by the person. Empty texts are not answers. A
+    // keystroke that arrives after a line boundary the timer has not yet handled was typed into
+    // the row of a line that has ended: it closes that line and is not scored.
     void BoxChanged(int box, std::string_view text);
     void EndRestEarly();
-    // Keeps the completed lines; the line in progress is dropped.
+    // Keeps the completed lines (a boundary already passed still closes its line); the line in
+    // progress is dropped.
     void Stop();
 
     SessionState State() const { return state_; }
