@@ -33,11 +33,10 @@ struct StoredSettings {
 bool IsBlankByte(char c) { return c == ' ' || c == '\t'; }
 
 // Where the first `count` items of a line end, in bytes, so that nothing after them is ever
-// decoded: text after the flag may hold any bytes at all. The last of them, always the flag,
-// ends at its first blank, as its number does. Commas and quotes are ASCII and never the
-// second byte of a code page 932 character, so the bytes can be split before decoding. A line
-// whose items are not well formed (an open quote, text after a closing quote) is given whole,
-// for the splitting after decoding to refuse.
+// decoded: text after the second item may hold any bytes at all. Commas and quotes are ASCII
+// and never the second byte of a code page 932 character, so the bytes can be split before
+// decoding. A line whose items are not well formed (an open quote, text after a closing quote)
+// is given whole, for the splitting after decoding to refuse.
 qsizetype EndOfItems(QByteArrayView line, std::size_t count) {
     const qsizetype size = line.size();
     qsizetype pos = 0;
@@ -50,12 +49,10 @@ qsizetype EndOfItems(QByteArrayView line, std::size_t count) {
             if (item == count) return pos;
             while (pos < size && IsBlankByte(line[pos])) ++pos;
             if (pos < size && line[pos] != ',') return size;
-        } else if (item == count) {
-            while (pos < size && line[pos] != ',' && !IsBlankByte(line[pos])) ++pos;
-            return pos;
         } else {
             pos = line.indexOf(',', pos);
             if (pos < 0) return size;
+            if (item == count) return pos;
         }
         if (pos >= size) return size;
         ++pos;  // the comma

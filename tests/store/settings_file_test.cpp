@@ -140,7 +140,7 @@ TEST_F(SettingsFileTest, BytesAfterTheSecondItemAreIgnoredWhateverTheyAre) {
         {QByteArray("45,0,\x81"), 0, "45,0\r\n"},  // a lead byte without its trail byte
         {QByteArray("45,0,\x81,"), 0, "45,0\r\n"},
         {QByteArray("45,0,\0\0", 7), 0, "45,0\r\n"},
-        {QByteArray("45,0 \xFF\xFE"), 0, "45,0\r\n"},
+        {QByteArray("45,0 \t,\xFF\xFE"), 0, "45,0\r\n"},
         {QByteArray("45,0,\"\xFF"), 0, "45,0\r\n"},  // a quote never closed
         {QByteArray("45\r\n0,\xFD\r\n\xFF"), 0, "45,0\r\n"},
         {QByteArray("45,1,\xFF\r\n"), 1, QByteArray("45,1,\xFF\r\n")},  // matches the box
