@@ -89,14 +89,6 @@ void AnalysisWindows::ShowMenu(int gridRow, const QPoint& globalPos) {
     menu_->popup(globalPos);
 }
 
-QString AnalysisWindows::RowLine(const HistoryModel& model, int gridRow) {
-    QStringList cells;
-    for (int col = 1; col < HistoryModel::kGridColumns; ++col) {
-        cells << model.TextMatrix(gridRow, col);
-    }
-    return model.TextMatrix(gridRow, 0) + QStringLiteral(": ") + cells.join(u' ');
-}
-
 void AnalysisWindows::Present(QWidget& window) {
     window.show();
     window.raise();

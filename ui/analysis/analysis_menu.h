@@ -62,9 +62,6 @@ public:
     using Teller = std::function<void(const QString& text, bool problem)>;
     void SetTeller(Teller teller) { tell_ = std::move(teller); }
 
-    // The grid row as one line of text, the work curve window's title.
-    static QString RowLine(const HistoryModel& model, int gridRow);
-
 private:
     // The answer log for reading, opened at the first need; nullptr and the reason in words
     // when there is none yet or it cannot be read.
