@@ -385,6 +385,8 @@ void PairsWindow::ShowMode() {
         }
     }
     summary_->setText(summary);
+    // The window's name says what it shows; its description, for which mode and how much.
+    setAccessibleDescription(summary);
 }
 
 }  // namespace keta
