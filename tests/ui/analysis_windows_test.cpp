@@ -8,6 +8,7 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMap>
 #include <QMenu>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -911,6 +912,24 @@ private slots:
         QVERIFY(accuracy->max() > 95.0 && accuracy->max() <= 101.0);
         QVERIFY(window.Chart()->RateAxis()->min() < 0.55);
         QVERIFY(window.Chart()->RateAxis()->max() > 38.0 / 60);
+        // The legend shows each series' own marker; the accuracy and its best differ in colour.
+        QMap<QString, QString> colourOf;  // entry name -> colour
+        const QRegularExpression entry(
+            QStringLiteral("color:(#[0-9a-f]+)\">(.)</span>&nbsp;([^<&]+)"));
+        for (auto it = entry.globalMatch(window.Chart()->Legend()->text()); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            QString name = m.captured(3);
+            name = name.remove(QChar(0x2060)).trimmed();
+            colourOf[m.captured(2) + name] = m.captured(1);
+        }
+        QVERIFY2(colourOf.contains(QStringLiteral("★最高の速さ")),
+                 qPrintable(colourOf.keys().join(u',')));
+        QVERIFY(colourOf.contains(QStringLiteral("▲最高の正解率")));
+        QVERIFY(colourOf.contains(QStringLiteral("●各回の速さ")));
+        const QString accuracyLine =
+            QStringLiteral("━正解率（直近%1回の平均）").arg(analysis::kMovingAverageWindow);
+        QVERIFY(colourOf.contains(accuracyLine));
+        QVERIFY(colourOf[accuracyLine] != colourOf[QStringLiteral("▲最高の正解率")]);
         // Date labels on whole days, each one different, within the range.
         const QStringList labels = window.Chart()->TimeAxis()->categoriesLabels();
         QVERIFY(labels.size() >= 2);

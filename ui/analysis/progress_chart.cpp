@@ -3,7 +3,9 @@
 #include <QAreaSeries>
 #include <QCategoryAxis>
 #include <QDateTime>
+#include <QFontMetricsF>
 #include <QImage>
+#include <QLabel>
 #include <QLegend>
 #include <QLineSeries>
 #include <QMouseEvent>
@@ -125,11 +127,17 @@ ProgressChart::ProgressChart(QWidget* parent) : QChartView(parent) {
     for (QAbstractSeries* s : {all[0], all[1], all[2], all[4]}) s->attachAxis(rateAxis_);
     accuracy_->attachAxis(accuracyAxis_);
     bestAccuracy_->attachAxis(accuracyAxis_);
-    chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
+    // The legend is a wrapping label of its own below the chart: Qt's legend keeps one row and
+    // cuts the names with "…" once the window is narrow or the scale large.
+    chart->legend()->hide();
+    legend_ = new QLabel;
+    legend_->setTextFormat(Qt::RichText);
+    legend_->setWordWrap(true);
+    legend_->setAlignment(Qt::AlignCenter);
+    legend_->setAccessibleName(QStringLiteral("凡例"));
     ApplyChartFont(*chart);
     setChart(chart);
     chart->setAnimationOptions(QChart::NoAnimation);
-    chart->legend()->setAlignment(Qt::AlignBottom);
     setRenderHint(QPainter::Antialiasing);
     setAccessibleName(QStringLiteral("上達のグラフ"));
     setFocusPolicy(Qt::NoFocus);  // the same figures are in the table tab, which takes keys
@@ -262,8 +270,10 @@ QList<QPair<qint64, QString>> ProgressChart::DateTicks(qint64 from, qint64 to, i
 void ProgressChart::SetTimeAxis(qint64 from, qint64 to) {
     for (const QString& label : timeAxis_->categoriesLabels()) timeAxis_->remove(label);
     timeAxis_->setStartValue(static_cast<double>(from));
-    // About one label per 110 pixels of plot, so that the labels never touch.
-    const int most = std::clamp(static_cast<int>(chart()->plotArea().width() / 110), 2, 8);
+    // Room for the widest label and as much again between labels, so that they never touch.
+    const double room =
+        2.0 * QFontMetricsF(timeAxis_->labelsFont()).horizontalAdvance(QStringLiteral("0000/00"));
+    const int most = std::clamp(static_cast<int>(chart()->plotArea().width() / room), 2, 8);
     for (const auto& [at, label] : DateTicks(from, to, most))
         timeAxis_->append(label, static_cast<double>(at));
     timeAxis_->setRange(static_cast<double>(from), static_cast<double>(to));
@@ -275,6 +285,7 @@ void ProgressChart::Clear() {
     for (QXYSeries* s : std::initializer_list<QXYSeries*>{raw_, spreadLow_, spreadHigh_, moving_,
                                                           accuracy_, bestRate_, bestAccuracy_})
         s->clear();
+    if (legend_ != nullptr) legend_->clear();
 }
 
 void ProgressChart::ShowSeries(const analysis::ProgressSeries& series,
@@ -295,6 +306,9 @@ void ProgressChart::ShowSeries(const analysis::ProgressSeries& series,
         perDay ? QStringLiteral("その日の速さ（中央値）")
                : QStringLiteral("速さ（直近%1回の平均）").arg(analysis::kMovingAverageWindow));
     accuracy_->replace(points_.accuracy);
+    // Many days of accuracy: a lighter, thinner line, so that the rate stays readable under it.
+    const bool dense = points_.accuracy.size() > 150;
+    accuracy_->setPen(QPen(QColor(40, 150, 60, dense ? 150 : 255), dense ? 1.0 : 1.5));
     accuracy_->setName(
         perDay ? QStringLiteral("その日の正解率（中央値）")
                : QStringLiteral("正解率（直近%1回の平均）").arg(analysis::kMovingAverageWindow));
@@ -335,10 +349,35 @@ void ProgressChart::ShowSeries(const analysis::ProgressSeries& series,
     }
     SetNiceRange(*accuracyAxis_, lowAccuracy, highAccuracy, -5.0, 105.0);
 
-    // Half a day beside a per-day point; otherwise 3 % of the span, at least half an hour.
+    UpdateLegend();
+
+    // Half a day beside a per-day point; otherwise 4 % of the span, at least half an hour.
     const qint64 spanMs = static_cast<qint64>(highX - lowX);
-    const qint64 pad = std::max(perDay ? kDay / 2 : kHour / 2, spanMs * 3 / 100);
+    const qint64 pad = std::max(perDay ? kDay / 2 : kHour / 2, spanMs * 4 / 100);
     SetTimeAxis(static_cast<qint64>(lowX) - pad, static_cast<qint64>(highX) + pad);
+}
+
+void ProgressChart::UpdateLegend() {
+    // Each entry is the series' own marker in its colour, kept whole on one line: word joiners
+    // between its characters, since Japanese text may otherwise break anywhere.
+    const auto entry = [](const QString& glyph, const QColor& colour, const QString& name) {
+        QString joined;
+        for (const QChar c : name) joined += QString(c).toHtmlEscaped() + QChar(0x2060);
+        return QStringLiteral("<span style=\"color:%1\">%2</span>&nbsp;%3")
+            .arg(colour.name(), glyph, joined);
+    };
+    QStringList entries;
+    if (raw_->isVisible()) entries << entry(QStringLiteral("●"), raw_->color(), raw_->name());
+    if (spread_->isVisible())
+        entries << entry(QStringLiteral("■"), QColor(160, 180, 225), spread_->name());
+    entries << entry(QStringLiteral("━"), moving_->pen().color(), moving_->name());
+    if (!points_.accuracy.isEmpty())
+        entries << entry(QStringLiteral("━"), QColor(40, 150, 60), accuracy_->name());
+    if (points_.bestRate)
+        entries << entry(QStringLiteral("★"), bestRate_->color(), bestRate_->name());
+    if (points_.bestAccuracy)
+        entries << entry(QStringLiteral("▲"), bestAccuracy_->color(), bestAccuracy_->name());
+    legend_->setText(entries.join(QStringLiteral(" &nbsp; ")));
 }
 
 std::optional<QPoint> ProgressChart::PositionOf(std::size_t index) const {

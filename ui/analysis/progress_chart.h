@@ -14,6 +14,7 @@
 
 class QAreaSeries;
 class QCategoryAxis;
+class QLabel;
 class QLineSeries;
 class QScatterSeries;
 class QValueAxis;
@@ -54,6 +55,8 @@ public:
     void ShowSeries(const analysis::ProgressSeries& series, const analysis::ProgressSpan& span,
                     bool perDay);
     void Clear();
+    // The legend, a label that wraps, for the window to place below the chart.
+    QLabel* Legend() const { return legend_; }
 
     // The axes as shown, for checks.
     QValueAxis* RateAxis() const { return rateAxis_; }
@@ -80,6 +83,7 @@ private:
     std::optional<Hit> HitAt(const QPoint& pos) const;
     QString HitText(const Hit& hit) const;
     void SetTimeAxis(qint64 from, qint64 to);
+    void UpdateLegend();
 
     const analysis::ProgressSeries* series_ = nullptr;
     ChartPoints points_;
@@ -96,6 +100,7 @@ private:
     QCategoryAxis* timeAxis_ = nullptr;
     QValueAxis* rateAxis_ = nullptr;
     QValueAxis* accuracyAxis_ = nullptr;
+    QLabel* legend_ = nullptr;
 };
 
 }  // namespace keta

@@ -94,8 +94,13 @@ ProgressWindow::ProgressWindow(QWidget* parent) : QWidget(parent) {
     table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table_->horizontalHeader()->setResizeContentsPrecision(50);  // a long table: sample it
+    auto* graph = new QWidget;
+    auto* graphLayout = new QVBoxLayout(graph);
+    graphLayout->setContentsMargins(0, 0, 0, 4);
+    graphLayout->addWidget(chart_, 1);
+    graphLayout->addWidget(chart_->Legend());
     tabs_ = new QTabWidget;
-    tabs_->addTab(chart_, QStringLiteral("グラフ(&G)"));
+    tabs_->addTab(graph, QStringLiteral("グラフ(&G)"));
     tabs_->addTab(table_, QStringLiteral("表(&B)"));
 
     auto* figures = new QWidget;
@@ -124,18 +129,18 @@ ProgressWindow::ProgressWindow(QWidget* parent) : QWidget(parent) {
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setMinimumWidth(150);
 
-    auto* splitter = new QSplitter(Qt::Horizontal);
-    splitter->addWidget(tabs_);
-    splitter->addWidget(scroll);
-    splitter->setStretchFactor(0, 1);
-    splitter->setStretchFactor(1, 0);
-    splitter->setChildrenCollapsible(false);
+    splitter_ = new QSplitter(Qt::Horizontal);
+    splitter_->addWidget(tabs_);
+    splitter_->addWidget(scroll);
+    splitter_->setStretchFactor(0, 1);
+    splitter_->setStretchFactor(1, 0);
+    splitter_->setChildrenCollapsible(false);
 
     auto* messagePage = new QWidget;
     message_ = new QLabel(messagePage);
     message_->setWordWrap(true);
     message_->setAlignment(Qt::AlignCenter);
-    message_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     message_->setFocusPolicy(Qt::StrongFocus);
     busyBar_ = new QProgressBar(messagePage);
     busyBar_->setRange(0, 0);  // moving to and fro: busy, without a known end
@@ -148,7 +153,7 @@ ProgressWindow::ProgressWindow(QWidget* parent) : QWidget(parent) {
 
     pages_ = new QStackedWidget;
     pages_->addWidget(messagePage);
-    pages_->addWidget(splitter);
+    pages_->addWidget(splitter_);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(filters_);
@@ -186,6 +191,15 @@ ProgressWindow::~ProgressWindow() {
 }
 
 QSize ProgressWindow::sizeHint() const { return {900, 560}; }
+
+void ProgressWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (splitSet_) return;
+    splitSet_ = true;
+    // The chart takes three quarters at first; the figures wrap in the rest.
+    const int width = splitter_->width() > 0 ? splitter_->width() : this->width();
+    splitter_->setSizes({width * 3 / 4, width - width * 3 / 4});
+}
 
 QString ProgressWindow::Message() const {
     return pages_->currentIndex() == 0 ? message_->text() : QString();

@@ -15,6 +15,7 @@
 class QComboBox;
 class QLabel;
 class QProgressBar;
+class QSplitter;
 class QStackedWidget;
 class QTabWidget;
 class QTableView;
@@ -61,6 +62,9 @@ public:
 
     QSize sizeHint() const override;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 signals:
     // A result was clicked on the chart: its stamp and counts, as saved.
     void resultChosen(const QString& date, const QString& time, int answers, int correct,
@@ -96,6 +100,8 @@ private:
     QComboBox* period_ = nullptr;
     QComboBox* view_ = nullptr;
     QStackedWidget* pages_ = nullptr;
+    QSplitter* splitter_ = nullptr;
+    bool splitSet_ = false;
     QLabel* message_ = nullptr;
     QProgressBar* busyBar_ = nullptr;
     QTabWidget* tabs_ = nullptr;
