@@ -11,6 +11,7 @@
 #include <limits>
 #include <map>
 #include <optional>
+#include <string>
 #include <unordered_map>
 
 #include "log_bounds.h"
@@ -92,9 +93,11 @@ std::optional<std::vector<LoggedRound>> ListLoggedRounds(const QString& logPath,
     return rounds;
 }
 
-bool ForEachLoggedRound(const QString& logPath,
-                        const std::function<void(const analysis::RoundRecord&)>& visit,
-                        QString* error) {
+namespace {
+
+// Every round (or only the round `only`) with its answers, handed to `visit` one at a time.
+bool ReadRounds(const QString& logPath, std::optional<std::int64_t> only,
+                const std::function<void(const analysis::RoundRecord&)>& visit, QString* error) {
     const auto fail = [error](const QString& why) {
         if (error != nullptr) *error = why;
         return false;
@@ -111,9 +114,13 @@ bool ForEachLoggedRound(const QString& logPath,
     }
     sqlite3* h = *static_cast<sqlite3* const*>(handle.constData());
     if (h == nullptr) return fail(QStringLiteral("解答ログを読めませんでした。"));
-    const auto prepare = [h](const char* sql) {
+    const auto prepare = [h, only](std::string sql, const char* key, const char* order = "") {
+        if (only) sql += std::string(" WHERE ") + key + " = ?1";
+        sql += order;
         sqlite3_stmt* stmt = nullptr;
-        return sqlite3_prepare_v2(h, sql, -1, &stmt, nullptr) == SQLITE_OK ? stmt : nullptr;
+        if (sqlite3_prepare_v2(h, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) return stmt;
+        if (only) sqlite3_bind_int64(stmt, 1, *only);
+        return stmt;
     };
     // One read transaction: a round written meanwhile is wholly in or wholly out.
     sqlite3_exec(h, "BEGIN", nullptr, nullptr, nullptr);
@@ -123,8 +130,11 @@ bool ForEachLoggedRound(const QString& logPath,
     } endRead{h};
 
     // A log the drill has only just made has no tables yet: nothing played, nothing to read.
-    sqlite3_stmt* stmt =
-        prepare("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'rounds'");
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(h,
+                       "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = "
+                       "'rounds'",
+                       -1, &stmt, nullptr);
     const bool made =
         stmt != nullptr && sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_int64(stmt, 0) > 0;
     const bool readable = stmt != nullptr;
@@ -135,7 +145,8 @@ bool ForEachLoggedRound(const QString& logPath,
     std::map<std::int64_t, analysis::RoundRecord> rounds;  // by key, without their answers
     stmt = prepare(
         "SELECT id, time_limit, substr(mode_text, 1, 4097), answers, correct, wrong,"
-        " length(started_at), length(mode_text), substr(started_at, 1, 4097) FROM rounds");
+        " length(started_at), length(mode_text), substr(started_at, 1, 4097) FROM rounds",
+        "id");
     if (stmt == nullptr) return fail(QStringLiteral("解答ログを読めませんでした。"));
     int rc = SQLITE_ROW;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
@@ -173,7 +184,8 @@ bool ForEachLoggedRound(const QString& logPath,
     // once the next round's first answer (or the end) shows that it is complete.
     stmt = prepare(
         "SELECT round_id, ms, box, left_digit, right_digit, expected, correct, cleared, typed"
-        " FROM answers ORDER BY round_id, seq");
+        " FROM answers",
+        "round_id", " ORDER BY round_id, seq");
     if (stmt == nullptr) return fail(QStringLiteral("解答ログを読めませんでした。"));
     auto next = rounds.begin();  // the first round not handed over yet
     analysis::RoundRecord* current = nullptr;
@@ -225,6 +237,44 @@ bool ForEachLoggedRound(const QString& logPath,
         visit(next->second);
     }
     return true;
+}
+
+}  // namespace
+
+bool ForEachLoggedRound(const QString& logPath,
+                        const std::function<void(const analysis::RoundRecord&)>& visit,
+                        QString* error) {
+    return ReadRounds(logPath, std::nullopt, visit, error);
+}
+
+std::optional<analysis::RoundRecord> LoadLoggedRound(const QString& logPath, std::int64_t id,
+                                                     QString* error) {
+    std::optional<analysis::RoundRecord> found;
+    const bool read = ReadRounds(
+        logPath, id, [&found](const analysis::RoundRecord& round) { found = round; }, error);
+    if (read && !found && error != nullptr)
+        *error = QStringLiteral("その回は解答ログにありません。");
+    return read ? found : std::nullopt;
+}
+
+std::optional<std::int64_t> FindLoggedRoundBySave(const QString& logPath, const SaveStamp& save,
+                                                  int answers, int correct, int wrong) {
+    if (!QFileInfo(logPath).isFile()) return std::nullopt;
+    ReadConnection connection(logPath);
+    if (!connection.IsOpen()) return std::nullopt;
+    QSqlQuery q(connection.Database());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral(
+        "SELECT r.id FROM saves s JOIN rounds r ON r.id = s.round_id"
+        " WHERE s.date_text = ? AND s.time_text = ? AND r.answers = ? AND r.correct = ?"
+        " AND r.wrong = ? ORDER BY r.id DESC LIMIT 1"));
+    q.addBindValue(save.date);
+    q.addBindValue(save.time);
+    q.addBindValue(answers);
+    q.addBindValue(correct);
+    q.addBindValue(wrong);
+    if (!q.exec() || !q.next()) return std::nullopt;
+    return q.value(0).toLongLong();
 }
 
 }  // namespace keta

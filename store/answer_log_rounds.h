@@ -36,4 +36,16 @@ bool ForEachLoggedRound(const QString& logPath,
                         const std::function<void(const analysis::RoundRecord&)>& visit,
                         QString* error = nullptr);
 
+// One round of the log by its key, read the same way (nullopt when there is no such round or
+// the log cannot be read). Opens no more than a read-only connection for the call: no check
+// of the whole file, so that opening a round stays quick on a long log.
+std::optional<analysis::RoundRecord> LoadLoggedRound(const QString& logPath, std::int64_t id,
+                                                     QString* error = nullptr);
+
+// The key of the round a history line was saved from: its save's date and time texts, with the
+// counters as a cross-check (a line written by hand or by another instance may share the
+// second). The latest such round; nullopt when there is none.
+std::optional<std::int64_t> FindLoggedRoundBySave(const QString& logPath, const SaveStamp& save,
+                                                  int answers, int correct, int wrong);
+
 }  // namespace keta

@@ -19,6 +19,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QValueAxis>
 #include <cmath>
@@ -705,7 +706,13 @@ private slots:
             path, [&streamed](const analysis::RoundRecord& r) { streamed.push_back(r); }));
         QCOMPARE(streamed.size(), std::size_t{4});
         QCOMPARE(loaded.size(), streamed.size());
+        QVERIFY(!LoadLoggedRound(path, 99).has_value());
         for (std::size_t i = 0; i < loaded.size(); ++i) {
+            // One round alone reads as it does among the others.
+            const std::optional<analysis::RoundRecord> one = LoadLoggedRound(path, loaded[i].id);
+            QVERIFY(one.has_value());
+            QCOMPARE(one->damaged, loaded[i].damaged);
+            QCOMPARE(one->events.size(), loaded[i].events.size());
             QCOMPARE(streamed[i].id, loaded[i].id);
             QCOMPARE(streamed[i].damaged, loaded[i].damaged);
             QCOMPARE(streamed[i].damaged, static_cast<int>(i) + 1 == damaged);
@@ -1020,6 +1027,10 @@ private slots:
         const std::optional<QPoint> old = chart->PositionOf(0);
         QVERIFY(old.has_value());
         QTest::mouseMove(chart->viewport(), *old);
+        // Pointing at a result tells it: date, time, rate and accuracy.
+        QTRY_VERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text(), QStringLiteral("2004/05/01 13:05:09\n速さ 0.20 /秒（正解 2）\n"
+                                                  "正解率 50.0%\nクリックで作業曲線"));
         QTest::mouseClick(chart->viewport(), Qt::LeftButton, {}, *old);
         QTRY_COMPARE(told.size(), 1);
         QVERIFY(told[0].contains(QStringLiteral("ありません")));

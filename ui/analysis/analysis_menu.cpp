@@ -100,10 +100,12 @@ void AnalysisWindows::OpenWorkCurve(int gridRow) {
     const RowCounts counts = CountsOf(model_, gridRow);
     const QString date = model_.TextMatrix(gridRow, 1);
     const QString time = model_.TextMatrix(gridRow, 2);
-    QString why;
+    // Read through connections of their own, read-only and without a check of the whole file:
+    // the first open stays quick on a long log.
     std::optional<analysis::RoundRecord> round;
-    if (AnswerLog* log = Log(&why)) {
-        round = log->FindRoundBySave(date, time, counts.answers, counts.correct, counts.wrong);
+    if (const std::optional<std::int64_t> id = FindLoggedRoundBySave(
+            logPath_, {date, time}, counts.answers, counts.correct, counts.wrong)) {
+        round = LoadLoggedRound(logPath_, *id);
     }
     if (!round) {
         Tell(QStringLiteral("この回（%1）の解答は解答ログにありません。解答ログができる前の回か、"
@@ -115,11 +117,8 @@ void AnalysisWindows::OpenWorkCurve(int gridRow) {
     const bool first = workCurve_ == nullptr;
     if (first) workCurve_ = new WorkCurveWindow(&owner_);
     // Every logged round, so that the window can step to rounds the grid has no row for.
-    const auto load = [this](std::int64_t id) {
-        QString unused;
-        AnswerLog* log = Log(&unused);
-        return log != nullptr ? log->LoadRound(id) : std::nullopt;
-    };
+    const QString logPath = logPath_;
+    const auto load = [logPath](std::int64_t id) { return LoadLoggedRound(logPath, id); };
     workCurve_->SetLoggedRounds(ListLoggedRounds(logPath_).value_or(std::vector<LoggedRound>{}),
                                 load);
     workCurve_->ShowRound(*round, {date.toStdString(), time.toStdString(), true});
@@ -165,24 +164,6 @@ void AnalysisWindows::OpenPairs() {
     }
     if (first) FitToScreen(*pairs_);
     Present(*pairs_);
-}
-
-AnswerLog* AnalysisWindows::Log(QString* why) {
-    if (log_ != nullptr && log_->IsAvailable()) return log_.get();
-    log_.reset();
-    if (!QFileInfo::exists(logPath_)) {
-        *why = QStringLiteral("解答ログがまだありません。1回遊ぶとできます。");
-        return nullptr;
-    }
-    // Read-only: the program's own connection writes; this one never changes the file. Kept
-    // open, since opening checks the whole file.
-    log_ = std::make_unique<AnswerLog>(logPath_, nullptr, 2000, AnswerLog::Access::ReadOnly);
-    if (!log_->Open()) {
-        *why = QStringLiteral("解答ログを読み込めませんでした。") + log_->LastError();
-        log_.reset();
-        return nullptr;
-    }
-    return log_.get();
 }
 
 void AnalysisWindows::ExportHistory() { Export(false); }

@@ -63,9 +63,6 @@ public:
     void SetTeller(Teller teller) { tell_ = std::move(teller); }
 
 private:
-    // The answer log for reading, opened at the first need; nullptr and the reason in words
-    // when there is none yet or it cannot be read.
-    AnswerLog* Log(QString* why);
     void Export(bool answers);
     void Tell(const QString& text, bool problem);
     static void Present(QWidget& window);
@@ -75,7 +72,6 @@ private:
     QWidget& owner_;
     QString historyPath_;
     QString logPath_;
-    std::unique_ptr<AnswerLog> log_;
     QMenu* menu_ = nullptr;
     int menuRow_ = 0;
     QPointer<WorkCurveWindow> workCurve_;
