@@ -185,8 +185,22 @@ void WorkCurveWindow::FitAxisLabels() {
     const double plotWidth =
         chart_->plotArea().width() > 0 ? chart_->plotArea().width() : view_->width() - 140.0;
     const int perBin = std::max(1, static_cast<int>(plotWidth) / bins);
-    int every = 1;
-    while (every < bins && perBin * every < labelWidth) ++every;
+    // Labels a round number of seconds apart (1, 2 or 5 × 10ⁿ, a whole number of bins).
+    int every = bins;
+    for (std::int64_t step = 1; step <= curve_.limitMs * 10; step *= 10) {
+        bool found = false;
+        for (const std::int64_t factor : {1000, 2000, 5000}) {
+            const std::int64_t stepMs = step * factor;
+            if (stepMs % curve_.binWidthMs != 0) continue;
+            const auto candidate = static_cast<int>(stepMs / curve_.binWidthMs);
+            if (perBin * candidate >= labelWidth || candidate >= bins) {
+                every = std::min(candidate, bins);
+                found = true;
+                break;
+            }
+        }
+        if (found) break;
+    }
     if (every == labelEvery_ && curve_.limitMs == labelledLimitMs_) return;
     labelEvery_ = every;
     labelledLimitMs_ = curve_.limitMs;
