@@ -199,40 +199,24 @@ private slots:
         Program p;
         FrmMain& w = StartWith(p, "60,1\r\n", Records(40));
         HistoryGrid* grid = w.msgRireki;
-        QAbstractItemModel* model = grid->model();
         grid->setFocus();
-        grid->setCurrentIndex(model->index(0, 0));
-        const struct {
-            const char* what;
-            std::function<void()> act;
-            int top;  // the first visible row afterwards; -1: any
-        } steps[] = {
-            {"Ctrl+End", [&] { QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier); }, -1},
-            {"Page Up", [&] { QTest::keyClick(grid, Qt::Key_PageUp); }, -1},
-            {"Page Down", [&] { QTest::keyClick(grid, Qt::Key_PageDown); }, -1},
-            {"Ctrl+Home", [&] { QTest::keyClick(grid, Qt::Key_Home, Qt::ControlModifier); }, 0},
-            {"Down to the last row",
-             [&] {
-                 for (int k = 0; k < 45; ++k) QTest::keyClick(grid, Qt::Key_Down);
-             },
-             -1},
-            {"the wheel up", [&] { Wheel(grid->viewport(), 120); }, -1},
-            {"the wheel down to the end",
+        grid->setCurrentIndex(grid->model()->index(0, 0));
+        const std::pair<const char*, std::function<void()>> steps[] = {
+            {"Ctrl+End", [&] { QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier); }},
+            {"Page Up", [&] { QTest::keyClick(grid, Qt::Key_PageUp); }},
+            {"Page Down", [&] { QTest::keyClick(grid, Qt::Key_PageDown); }},
+            {"Ctrl+Home", [&] { QTest::keyClick(grid, Qt::Key_Home, Qt::ControlModifier); }},
+            {"the wheel to the end",
              [&] {
                  for (int k = 0; k < 20; ++k) Wheel(grid->viewport(), -120);
-             },
-             -1},
+             }},
         };
-        for (const auto& step : steps) {
-            step.act();
-            QCoreApplication::processEvents();
-            const int top = grid->rowAt(0);
-            QVERIFY2(top >= 0 && grid->visualRect(model->index(top, 0)).top() == 0, step.what);
-            if (step.top >= 0) QCOMPARE(top, step.top);
+        for (const auto& [what, act] : steps) {
+            act();
+            const QRect top = grid->visualRect(grid->model()->index(grid->rowAt(0), 0));
+            QVERIFY2(top.isValid() && top.top() == 0, what);
         }
-        // At the end of the scrolling the newest row is in view.
-        const QRect newest = grid->visualRect(model->index(39, 0));
-        QVERIFY(newest.top() >= 0 && newest.bottom() < grid->viewport()->height());
+        QCOMPARE(grid->rowAt(grid->viewport()->height() - 1), -1);  // below the last row
     }
 
     void earlierTopButtonsLieInFront() {
