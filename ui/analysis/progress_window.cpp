@@ -30,7 +30,7 @@ const QString kNoResults = QStringLiteral(
 
 // Below this size the file is read at once: a history of a few thousand results takes a few
 // milliseconds, and a busy note would only flicker.
-constexpr qint64 kReadAtOnceBytes = 256 * 1024;
+constexpr qint64 kReadAtOnceBytes = qint64{256} * 1024;
 // Above this many results in a period, the per-day view is shown first.
 constexpr std::size_t kResultsForDays = 400;
 
@@ -216,8 +216,10 @@ ProgressWindow::Loaded ProgressWindow::Compute(const std::vector<analysis::Histo
     Loaded loaded;
     loaded.skippedLines = skippedLines;
     loaded.report = analysis::ComputeProgress(history);
-    for (auto it = history.rbegin(); it != history.rend(); ++it) {
-        const std::pair<analysis::Mode, int> key{analysis::ModeOf(it->modeText), it->timeLimit};
+    // The newest result whose series exists: the first one looked at from the end.
+    for (std::size_t i = history.size(); i-- > 0;) {
+        const std::pair<analysis::Mode, int> key{analysis::ModeOf(history[i].modeText),
+                                                 history[i].timeLimit};
         if (loaded.report.find(key.first, key.second) != nullptr) {
             loaded.newest = key;
             break;
