@@ -86,6 +86,7 @@ Shell::Shell(Clock* clock, std::function<void()> quit)
     // Reached only through the history grid's context menu: the window's layout stays as it is.
     analysis_ = new AnalysisWindows(*window_->msgRireki, window_->historyModel(), *window_,
                                     QDir::currentPath());
+    analysis_->SetLogSettler([w = window_.get()] { w->SettleAnswerLog(1000); });
 }
 
 Shell::~Shell() = default;

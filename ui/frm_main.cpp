@@ -81,6 +81,8 @@ FrmMain::~FrmMain() {
     logWriter_->Finish();
 }
 
+bool FrmMain::SettleAnswerLog(int timeoutMs) { return logWriter_->WaitUntilIdle(timeoutMs); }
+
 void FrmMain::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     logWriter_->OpenSoon();

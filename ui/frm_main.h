@@ -45,6 +45,9 @@ public:
     HistoryFile& historyFile() { return *historyFile_; }
     SettingsFile& settingsFile() { return *settingsFile_; }
     ResultSaver& saver() { return *saver_; }
+    // Waits, at most `timeoutMs`, for the answer log's writer to finish the rounds it holds;
+    // false when it could not in that time.
+    bool SettleAnswerLog(int timeoutMs);
 
     // Controls, under their names; arrays keep their index ranges (slot 0 unused where they
     // start at 1).

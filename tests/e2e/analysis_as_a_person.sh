@@ -33,12 +33,12 @@ date=${date//\"/}; time=${time//\"/}
 at 121 332; xdotool click 3
 sleep 0.5
 xdotool key Down Return
-curve=$(window_named "^1: $date $time $answers $ok $ng ") || fail "no work curve window for '$line'"
+curve=$(window_named "^作業曲線 — $date $time・.*正解 $ok/$answers・") || fail "no work curve window for '$line'"
 sleep 1
 import -window root "$shots/analysis-work-curve.png" || true
 xdotool windowfocus --sync "$curve"; xdotool key Escape   # Esc closes an analysis window
 sleep 0.5
-xdotool search --onlyvisible --name "^1: $date" >/dev/null && fail "Esc left the work curve open"
+xdotool search --onlyvisible --name "^作業曲線 — $date" >/dev/null && fail "Esc left the work curve open"
 
 # The grid keeps the focus within the main window: Shift+F10 opens the same menu.
 xdotool windowfocus --sync "$win"

@@ -97,6 +97,7 @@ void AnalysisWindows::Present(QWidget& window) {
 
 void AnalysisWindows::OpenWorkCurve(int gridRow) {
     if (gridRow < 1 || gridRow >= model_.Rows()) return;
+    if (settleLog_) settleLog_();
     const RowCounts counts = CountsOf(model_, gridRow);
     const QString date = model_.TextMatrix(gridRow, 1);
     const QString time = model_.TextMatrix(gridRow, 2);
@@ -156,6 +157,7 @@ void AnalysisWindows::OpenWorkCurveOfResult(const QString& date, const QString& 
 void AnalysisWindows::OpenPairs() {
     const bool first = pairs_ == nullptr;
     if (first) pairs_ = new PairsWindow(&owner_);
+    if (settleLog_) settleLog_();
     if (QFileInfo::exists(logPath_)) {
         // Read and counted off the drill's thread: a long log never freezes the main window.
         pairs_->Load(logPath_);
@@ -183,6 +185,7 @@ void AnalysisWindows::Export(bool answers) {
                                                 QStringLiteral("CSV ファイル (*.csv)"), nullptr,
                                                 QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) return;
+    if (answers && settleLog_) settleLog_();
     const QString source = answers ? logPath_ : historyPath_;
     const ExportTarget target = ResolveExportTarget(QFileInfo(source).absolutePath(), path);
     if (target.kind == ExportTarget::Kind::Refused) {

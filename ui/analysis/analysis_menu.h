@@ -58,6 +58,10 @@ public:
     // test answers it.
     using ReplaceAsker = std::function<bool(const QString& path)>;
     void SetReplaceAsker(ReplaceAsker asker) { askReplace_ = std::move(asker); }
+    // Lets the answer log's writer finish what it was handed before a window or an export
+    // reads the log: a round closed a moment ago belongs in what the person sees.
+    using LogSettler = std::function<void()>;
+    void SetLogSettler(LogSettler settler) { settleLog_ = std::move(settler); }
     // How the user is told something: a message box unless a test listens instead.
     using Teller = std::function<void(const QString& text, bool problem)>;
     void SetTeller(Teller teller) { tell_ = std::move(teller); }
@@ -79,6 +83,7 @@ private:
     QPointer<PairsWindow> pairs_;
     PathAsker askPath_;
     ReplaceAsker askReplace_;
+    LogSettler settleLog_;
     Teller tell_;
 };
 
