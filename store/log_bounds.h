@@ -69,6 +69,62 @@ private:
     std::int64_t eventsLeft_;  // a click empties a box an answer filled
 };
 
+// A session row: the settings a session can be configured with, and one of its states.
+struct SessionRow {
+    std::int64_t lineSeconds = 0, firstLines = 0, secondLines = 0, restMinutes = 0, mode = 0;
+    std::int64_t showMarks = 0, showTimeLeft = 0, startedChars = 0;
+};
+
+inline bool SessionRowInBounds(const SessionRow& s) {
+    return Within(s.lineSeconds, 10, 120) && Within(s.firstLines, 1, 30) &&
+           Within(s.secondLines, 0, 30) && Within(s.restMinutes, 0, 10) && Within(s.mode, 0, 2) &&
+           Within(s.showMarks, 0, 1) && Within(s.showTimeLeft, 0, 1) &&
+           Within(s.startedChars, 0, kMaxTextChars);
+}
+
+// A line row of a session whose settings are in bounds. Lines come in key order, each after
+// the one before it, with no gaps: a missing line would shift the curve.
+struct SessionLineRow {
+    std::int64_t half = 0, line = 0, difference = 0, answers = 0, errors = 0;
+};
+
+class SessionLineChecker {
+public:
+    explicit SessionLineChecker(const SessionRow& s)
+        : lineMs_(SessionRowInBounds(s) ? s.lineSeconds * 1000 : 0),
+          first_(s.firstLines),
+          second_(s.secondLines) {}
+
+    bool Accept(const SessionLineRow& l) {
+        const bool next = (l.half == half_ && l.line == line_ + 1) ||
+                          (l.half == 2 && half_ == 1 && line_ == first_ && l.line == 1);
+        const std::int64_t lines = l.half == 1 ? first_ : second_;
+        const bool ok = next && Within(l.half, 1, 2) && Within(l.line, 1, lines) &&
+                        Within(l.difference, 0, 1) && Within(l.answers, 0, kMaxCount) &&
+                        Within(l.errors, 0, l.answers);
+        half_ = l.half;
+        line_ = l.line;
+        return ok;
+    }
+    std::int64_t LineMs() const { return lineMs_; }
+
+private:
+    std::int64_t lineMs_, first_, second_;
+    std::int64_t half_ = 1, line_ = 0;
+};
+
+// A session answer row. A scored answer was typed within its line.
+struct SessionAnswerRow {
+    std::int64_t ms = 0, box = 0, left = 0, right = 0, expected = 0, correct = 0, typedBytes = 0;
+};
+
+inline bool SessionAnswerInBounds(const SessionAnswerRow& a, std::int64_t previousMs,
+                                  std::int64_t lineMs) {
+    return Within(a.ms, previousMs, lineMs) && Within(a.box, 1, 14) && Within(a.left, 0, 9) &&
+           Within(a.right, 0, 9) && Within(a.expected, 0, 9) && Within(a.correct, 0, 1) &&
+           Within(a.typedBytes, 1, kMaxTextChars);
+}
+
 inline void MarkDamaged(analysis::RoundRecord& round) {
     round.damaged = true;
     round.events.clear();

@@ -47,6 +47,48 @@ const char* const kMigrations[][4] = {
         " time_text TEXT NOT NULL)",
         "CREATE INDEX IF NOT EXISTS saves_by_stamp ON saves (date_text, time_text)",
     },
+    {
+        // Practice sessions: the settings they ran with and how they ended ('running' until
+        // then, so that a session cut off by a crash still shows its lines).
+        "CREATE TABLE IF NOT EXISTS sessions ("
+        " id INTEGER PRIMARY KEY,"
+        " started_at TEXT NOT NULL,"
+        " line_seconds INTEGER NOT NULL,"
+        " first_lines INTEGER NOT NULL,"
+        " second_lines INTEGER NOT NULL,"
+        " rest_minutes INTEGER NOT NULL,"
+        " mode INTEGER NOT NULL,"
+        " show_marks INTEGER NOT NULL,"
+        " show_time_left INTEGER NOT NULL,"
+        " state TEXT NOT NULL)",
+        "CREATE TABLE IF NOT EXISTS session_lines ("
+        " session_id INTEGER NOT NULL REFERENCES sessions(id) ON DELETE CASCADE,"
+        " half INTEGER NOT NULL,"
+        " line INTEGER NOT NULL,"
+        " difference INTEGER NOT NULL,"
+        " answers INTEGER NOT NULL,"
+        " errors INTEGER NOT NULL,"
+        " PRIMARY KEY (session_id, half, line)) WITHOUT ROWID",
+        "CREATE TABLE IF NOT EXISTS session_answers ("
+        " session_id INTEGER NOT NULL,"
+        " half INTEGER NOT NULL,"
+        " line INTEGER NOT NULL,"
+        " seq INTEGER NOT NULL,"
+        " ms INTEGER NOT NULL,"
+        " box INTEGER NOT NULL,"
+        " left_digit INTEGER NOT NULL,"
+        " right_digit INTEGER NOT NULL,"
+        " typed TEXT NOT NULL,"
+        " expected INTEGER NOT NULL,"
+        " correct INTEGER NOT NULL,"
+        " PRIMARY KEY (session_id, half, line, seq),"
+        " FOREIGN KEY (session_id, half, line)"
+        " REFERENCES session_lines(session_id, half, line) ON DELETE CASCADE) WITHOUT ROWID",
+        // Small remembered values, such as the last session's settings.
+        "CREATE TABLE IF NOT EXISTS preferences ("
+        " key TEXT PRIMARY KEY,"
+        " value TEXT NOT NULL) WITHOUT ROWID",
+    },
 };
 static_assert(std::size(kMigrations) == kLogSchemaVersion);
 

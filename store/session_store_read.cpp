@@ -1,0 +1,314 @@
+// The reading side of the sessions in the answer log: every session with its lines and
+// answers, through a read-only connection, each value checked against what a session can
+// produce.
+
+#include <sqlite3.h>
+
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QVariant>
+#include <atomic>
+#include <unordered_map>
+
+#include "log_bounds.h"
+#include "log_schema.h"
+#include "session_store.h"
+
+namespace keta {
+namespace {
+
+constexpr int kBusyTimeoutMs = 2000;
+
+// A read-only connection for one call, removed again whatever the way out.
+class ReadConnection {
+public:
+    explicit ReadConnection(const QString& path) {
+        static std::atomic<unsigned> serial{0};
+        name_ = QStringLiteral("ketatobi-session-read-%1").arg(++serial);
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
+        db.setDatabaseName(path);
+        db.setConnectOptions(
+            QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+        open_ = db.isValid() && db.open();
+        if (open_) {
+            const QVariant handle = db.driver()->handle();
+            if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+                handle_ = *static_cast<sqlite3* const*>(handle.constData());
+        }
+    }
+    ~ReadConnection() {
+        {
+            QSqlDatabase db = QSqlDatabase::database(name_, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(name_);
+    }
+    ReadConnection(const ReadConnection&) = delete;
+    ReadConnection& operator=(const ReadConnection&) = delete;
+    sqlite3* Handle() const { return handle_; }
+
+private:
+    QString name_;
+    bool open_ = false;
+    sqlite3* handle_ = nullptr;
+};
+
+class Statement {
+public:
+    Statement(sqlite3* h, const char* sql) { sqlite3_prepare_v2(h, sql, -1, &stmt_, nullptr); }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    bool Valid() const { return stmt_ != nullptr; }
+    bool Step() { return (rc_ = sqlite3_step(stmt_)) == SQLITE_ROW; }
+    bool Done() const { return rc_ == SQLITE_DONE; }
+    std::int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }
+    std::string Text(int column) const {
+        const auto* t = sqlite3_column_text(stmt_, column);
+        return t == nullptr
+                   ? std::string()
+                   : std::string(reinterpret_cast<const char*>(t),
+                                 static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)));
+    }
+    std::int64_t Bytes(int column) const { return sqlite3_column_bytes(stmt_, column); }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+    int rc_ = SQLITE_OK;
+};
+
+// Why a log cannot be read, in words; empty when it can (or holds no sessions yet).
+QString Unreadable(const LogInspection& seen, const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    switch (seen.kind) {
+        case LogInspection::Kind::Busy:
+            return QStringLiteral("解答ログ %1 はほかのプログラムが使っています。").arg(name);
+        case LogInspection::Kind::Corrupt:
+            return QStringLiteral("解答ログ %1 が壊れています: %2").arg(name, seen.detail);
+        case LogInspection::Kind::Failed:
+            return QStringLiteral("解答ログ %1 を開けません: %2").arg(name, seen.detail);
+        case LogInspection::Kind::Newer:
+            return QStringLiteral("解答ログ %1 はこのプログラムより新しい版で作られています。")
+                .arg(name);
+        case LogInspection::Kind::Foreign:
+            return QStringLiteral("%1 は、このプログラムが知っている解答ログではありません。")
+                .arg(name);
+        default:
+            return {};
+    }
+}
+
+struct SessionReading {
+    StoredSession* session;
+    log_bounds::SessionLineChecker lines;
+    std::vector<std::pair<std::int64_t, std::int64_t>> declared;  // answers, errors per line
+    std::int64_t previousMs = 0;
+    std::size_t lineOfPrevious = SIZE_MAX;
+};
+
+void MarkDamaged(StoredSession& s) {
+    s.damaged = true;
+    s.lines.clear();
+    s.lines.shrink_to_fit();
+}
+
+}  // namespace
+
+std::optional<std::vector<StoredSession>> LoadSessions(const QString& logPath, QString* why) {
+    const auto fail = [why](const QString& text) {
+        if (why != nullptr) *why = text;
+        return std::nullopt;
+    };
+    std::vector<StoredSession> sessions;
+    const LogInspection seen = InspectLog(logPath, kBusyTimeoutMs);
+    if (const QString text = Unreadable(seen, logPath); !text.isEmpty()) return fail(text);
+    // No file, an empty one, or a log from before sessions: none kept yet.
+    if (seen.kind != LogInspection::Kind::Ours || seen.version < 2) return sessions;
+
+    ReadConnection connection(logPath);
+    sqlite3* h = connection.Handle();
+    if (h == nullptr) return fail(QStringLiteral("解答ログを開けませんでした。"));
+    // One read transaction: a line written meanwhile is wholly in or wholly out.
+    sqlite3_exec(h, "BEGIN", nullptr, nullptr, nullptr);
+    struct EndRead {
+        sqlite3* h;
+        ~EndRead() { sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr); }
+    } endRead{h};
+    const QString unreadable = QStringLiteral("解答ログのセッションを読めませんでした。");
+
+    std::vector<SessionReading> reading;
+    std::unordered_map<std::int64_t, std::size_t> index;
+    {
+        Statement q(h,
+                    "SELECT id, substr(started_at, 1, 4097), line_seconds, first_lines,"
+                    " second_lines, rest_minutes, mode, show_marks, show_time_left, state,"
+                    " length(started_at) FROM sessions ORDER BY id");
+        if (!q.Valid()) return fail(unreadable);
+        while (q.Step()) {
+            StoredSession s;
+            s.id = q.Int(0);
+            log_bounds::SessionRow row;
+            row.lineSeconds = q.Int(2);
+            row.firstLines = q.Int(3);
+            row.secondLines = q.Int(4);
+            row.restMinutes = q.Int(5);
+            row.mode = q.Int(6);
+            row.showMarks = q.Int(7);
+            row.showTimeLeft = q.Int(8);
+            row.startedChars = q.Int(10);
+            const std::string state = q.Text(9);
+            s.damaged = !log_bounds::SessionRowInBounds(row) ||
+                        (state != "finished" && state != "stopped" && state != "running");
+            if (!s.damaged) {
+                s.startedAt = q.Text(1);
+                s.settings.lineSeconds = static_cast<int>(row.lineSeconds);
+                s.settings.firstHalfLines = static_cast<int>(row.firstLines);
+                s.settings.secondHalfLines = static_cast<int>(row.secondLines);
+                s.settings.restMinutes = static_cast<int>(row.restMinutes);
+                s.settings.mode = static_cast<SessionMode>(row.mode);
+                s.settings.showMarks = row.showMarks != 0;
+                s.settings.showTimeLeft = row.showTimeLeft != 0;
+                s.running = state == "running";
+                s.state = state == "finished" ? SessionState::Finished : SessionState::Stopped;
+            }
+            index.emplace(s.id, sessions.size());
+            sessions.push_back(std::move(s));
+            reading.push_back({nullptr, log_bounds::SessionLineChecker(row), {}});
+        }
+        if (!q.Done()) return fail(unreadable);
+    }
+    for (std::size_t i = 0; i < sessions.size(); ++i) reading[i].session = &sessions[i];
+
+    {
+        Statement q(h,
+                    "SELECT session_id, half, line, difference, answers, errors"
+                    " FROM session_lines ORDER BY session_id, half, line");
+        if (!q.Valid()) return fail(unreadable);
+        while (q.Step()) {
+            const auto it = index.find(q.Int(0));
+            if (it == index.end()) continue;
+            SessionReading& r = reading[it->second];
+            if (r.session->damaged) continue;
+            const log_bounds::SessionLineRow row{q.Int(1), q.Int(2), q.Int(3), q.Int(4), q.Int(5)};
+            if (!r.lines.Accept(row)) {
+                MarkDamaged(*r.session);
+                continue;
+            }
+            LineResult line;
+            line.half = static_cast<int>(row.half);
+            line.line = static_cast<int>(row.line);
+            line.difference = row.difference != 0;
+            r.session->lines.push_back(std::move(line));
+            r.declared.emplace_back(row.answers, row.errors);
+        }
+        if (!q.Done()) return fail(unreadable);
+    }
+
+    {
+        Statement q(h,
+                    "SELECT session_id, half, line, ms, box, left_digit, right_digit, typed,"
+                    " expected, correct FROM session_answers ORDER BY session_id, half, line, seq");
+        if (!q.Valid()) return fail(unreadable);
+        while (q.Step()) {
+            const auto it = index.find(q.Int(0));
+            if (it == index.end()) continue;
+            SessionReading& r = reading[it->second];
+            StoredSession& s = *r.session;
+            if (s.damaged) continue;
+            // Lines are kept in order without gaps, so a line's place follows from its number.
+            const std::int64_t half = q.Int(1), number = q.Int(2);
+            if (!log_bounds::Within(half, 1, 2) || !log_bounds::Within(number, 1, 30)) {
+                MarkDamaged(s);
+                continue;
+            }
+            const std::int64_t place = (half == 2 ? s.settings.firstHalfLines : 0) + number - 1;
+            if (place < 0 || place >= static_cast<std::int64_t>(s.lines.size()) ||
+                s.lines[static_cast<std::size_t>(place)].half != half ||
+                s.lines[static_cast<std::size_t>(place)].line != number) {
+                MarkDamaged(s);  // an answer of a line that is not there
+                continue;
+            }
+            const auto at = static_cast<std::size_t>(place);
+            if (r.lineOfPrevious != at) r.previousMs = 0;
+            const log_bounds::SessionAnswerRow row{q.Int(3), q.Int(4), q.Int(5),  q.Int(6),
+                                                   q.Int(8), q.Int(9), q.Bytes(7)};
+            LineResult& line = s.lines[at];
+            if (!log_bounds::SessionAnswerInBounds(row, r.previousMs, r.lines.LineMs()) ||
+                line.Answers() >= r.declared[at].first) {
+                MarkDamaged(s);
+                continue;
+            }
+            r.previousMs = row.ms;
+            r.lineOfPrevious = at;
+            LineAnswer a;
+            a.ms = row.ms;
+            a.box = static_cast<int>(row.box);
+            a.left = static_cast<int>(row.left);
+            a.right = static_cast<int>(row.right);
+            a.typed = q.Text(7);
+            a.expected = static_cast<int>(row.expected);
+            a.correct = row.correct != 0;
+            line.answers.push_back(std::move(a));
+        }
+        if (!q.Done()) return fail(unreadable);
+    }
+    // Each line's counts must match its answers: a count without them would be a figure the
+    // log cannot back.
+    for (SessionReading& r : reading) {
+        StoredSession& s = *r.session;
+        if (s.damaged) continue;
+        for (std::size_t i = 0; i < s.lines.size(); ++i) {
+            if (s.lines[i].Answers() != r.declared[i].first ||
+                s.lines[i].Errors() != r.declared[i].second) {
+                MarkDamaged(s);
+                break;
+            }
+        }
+    }
+    return sessions;
+}
+
+std::optional<SessionSettings> LoadLastSessionSettings(const QString& logPath) {
+    const LogInspection seen = InspectLog(logPath, kBusyTimeoutMs);
+    if (seen.kind != LogInspection::Kind::Ours || seen.version < 2) return std::nullopt;
+    ReadConnection connection(logPath);
+    sqlite3* h = connection.Handle();
+    if (h == nullptr) return std::nullopt;
+    Statement q(h,
+                "SELECT substr(value, 1, 4097) FROM preferences"
+                " WHERE key = 'session_settings'");
+    if (!q.Valid() || !q.Step()) return std::nullopt;
+    std::unordered_map<std::string, std::int64_t> values;
+    for (const QString& pair : QString::fromStdString(q.Text(0)).split(QLatin1Char(';'))) {
+        const qsizetype eq = pair.indexOf(QLatin1Char('='));
+        bool ok = false;
+        const qlonglong v = pair.mid(eq + 1).toLongLong(&ok);
+        if (eq > 0 && ok) values[pair.left(eq).toStdString()] = v;
+    }
+    log_bounds::SessionRow row;
+    const auto take = [&](const char* key, std::int64_t& into) {
+        const auto it = values.find(key);
+        if (it == values.end()) return false;
+        into = it->second;
+        return true;
+    };
+    if (!take("line_seconds", row.lineSeconds) || !take("first_lines", row.firstLines) ||
+        !take("second_lines", row.secondLines) || !take("rest_minutes", row.restMinutes) ||
+        !take("mode", row.mode) || !take("show_marks", row.showMarks) ||
+        !take("show_time_left", row.showTimeLeft) || !log_bounds::SessionRowInBounds(row))
+        return std::nullopt;
+    SessionSettings s;
+    s.lineSeconds = static_cast<int>(row.lineSeconds);
+    s.firstHalfLines = static_cast<int>(row.firstLines);
+    s.secondHalfLines = static_cast<int>(row.secondLines);
+    s.restMinutes = static_cast<int>(row.restMinutes);
+    s.mode = static_cast<SessionMode>(row.mode);
+    s.showMarks = row.showMarks != 0;
+    s.showTimeLeft = row.showTimeLeft != 0;
+    return s;
+}
+
+}  // namespace keta
