@@ -1,0 +1,237 @@
+#include "session_result_window.h"
+
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QVBoxLayout>
+
+#include "analysis/chart_support.h"
+#include "analysis/figure_label.h"
+#include "fonts.h"
+#include "session_curve_view.h"
+#include "session_figure_rows.h"
+#include "session_store.h"
+
+namespace keta {
+namespace {
+
+using Value = std::optional<double>;
+
+QString Text(FigureKind kind, Value v, bool mean) {
+    switch (kind) {
+        case FigureKind::Count:
+            return FigureText(v, mean ? 1 : 0);
+        case FigureKind::Percent:
+            return PercentText(v);
+        case FigureKind::PerLine:
+            return v ? FigureText(v, 1) + QStringLiteral(" 問/行") : kNoFigure;
+        case FigureKind::Ratio:
+            return FigureText(v, 2);
+        case FigureKind::Slope:
+            return v ? FigureText(v, 2) + QStringLiteral(" 問/行") : kNoFigure;
+    }
+    return kNoFigure;
+}
+
+QString ModeName(SessionMode mode) {
+    switch (mode) {
+        case SessionMode::Sum:
+            return QStringLiteral("＋");
+        case SessionMode::Difference:
+            return QStringLiteral("－");
+        case SessionMode::Alternating:
+            return QStringLiteral("交互");
+    }
+    return {};
+}
+
+QString FormatText(const SessionSettings& s) {
+    QString text = QStringLiteral("%1 秒 × %2 行").arg(s.lineSeconds).arg(s.firstHalfLines);
+    if (s.secondHalfLines > 0) {
+        text += QStringLiteral("、休憩 %1 分、%2 行").arg(s.restMinutes).arg(s.secondHalfLines);
+    }
+    return text + QStringLiteral("、%1").arg(ModeName(s.mode));
+}
+
+constexpr double kGap = 2.0;  // the rest's width on the curve, in lines
+
+}  // namespace
+
+bool SameFormat(const SessionSettings& a, const SessionSettings& b) {
+    return a.lineSeconds == b.lineSeconds && a.firstHalfLines == b.firstHalfLines &&
+           a.secondHalfLines == b.secondHalfLines && a.restMinutes == b.restMinutes &&
+           a.mode == b.mode;
+}
+
+std::vector<ShownSession> EarlierSessions(const QString& logPath, const SessionSettings& settings,
+                                          std::int64_t beforeId, std::int64_t skipId) {
+    std::vector<ShownSession> found;
+    const std::optional<std::vector<StoredSession>> all = LoadSessions(logPath);
+    if (!all) return found;
+    for (const StoredSession& s : *all) {
+        if (s.damaged || s.running || s.state != SessionState::Finished) continue;
+        if (s.id == skipId || (beforeId != 0 && s.id >= beforeId)) continue;
+        if (!SameFormat(s.settings, settings)) continue;
+        ShownSession shown;
+        shown.id = s.id;
+        shown.when = QString::fromStdString(s.startedAt)
+                         .replace(QLatin1Char('T'), QLatin1Char(' '))
+                         .left(16);
+        shown.settings = s.settings;
+        shown.lines = s.lines;
+        found.push_back(std::move(shown));
+    }
+    return found;
+}
+
+SessionResultWindow::SessionResultWindow(QWidget* parent) : QWidget(parent) {
+    SetUpAnalysisWindow(*this, QStringLiteral("本番形式の結果"));
+    setObjectName(QStringLiteral("sessionResult"));
+
+    title_ = new QLabel;
+    title_->setObjectName(QStringLiteral("title"));
+    title_->setWordWrap(true);
+    title_->setFont(GothicFont(11));
+    curve_ = new SessionCurveView;
+    curve_->setObjectName(QStringLiteral("curve"));
+    trend_ = new SessionCurveView;
+    trend_->setObjectName(QStringLiteral("trend"));
+    auto* charts = new QSplitter(Qt::Vertical);
+    charts->addWidget(curve_);
+    charts->addWidget(trend_);
+    charts->setStretchFactor(0, 3);
+    charts->setStretchFactor(1, 2);
+
+    auto* thisBox = new QGroupBox(QStringLiteral("この回"));
+    auto* thisForm = new QFormLayout(thisBox);
+    earlierTitle_ = new QLabel;
+    earlierTitle_->setWordWrap(true);
+    auto* earlierBox = new QGroupBox(QStringLiteral("同じ設定のこれまでの平均"));
+    auto* earlierForm = new QFormLayout(earlierBox);
+    earlierForm->addRow(earlierTitle_);
+    for (const SessionFigureRow& row : SessionFigureRows()) {
+        figures_.push_back(AddFigureRow(*thisForm, row.caption, row.meaning));
+        earlierFigures_.push_back(AddFigureRow(*earlierForm, row.caption, row.meaning));
+    }
+    auto* figures = new QWidget;
+    auto* side = new QHBoxLayout(figures);
+    side->addWidget(thisBox);
+    side->addWidget(earlierBox);
+    auto* scroll = new QScrollArea;
+    scroll->setWidget(figures);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+
+    auto* split = new QSplitter(Qt::Horizontal);
+    split->addWidget(charts);
+    split->addWidget(scroll);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(title_);
+    layout->addWidget(split, 1);
+    resize(1100, 680);
+}
+
+FigureLabel* SessionResultWindow::Figure(const QString& caption) const {
+    for (FigureLabel* f : figures_) {
+        if (f->Caption() == caption) return f;
+    }
+    return nullptr;
+}
+
+void SessionResultWindow::ShowSession(const ShownSession& session,
+                                      const std::vector<ShownSession>& earlier) {
+    const SessionSettings& s = session.settings;
+    QString title = QStringLiteral("%1　%2").arg(session.when, FormatText(s));
+    if (session.stopped)
+        title += QStringLiteral("　（中止：終わった %1 行）").arg(session.lines.size());
+    if (!session.kept) title += QStringLiteral("　※ 解答ログに記録されていません");
+    title_->setText(title);
+    title_->setAccessibleName(title);
+
+    const SessionFigureValues figures = ComputeSessionFigureValues(session.lines);
+    std::vector<SessionFigureValues> before;
+    for (const ShownSession& e : earlier) before.push_back(ComputeSessionFigureValues(e.lines));
+    const std::vector<SessionFigureRow>& rows = SessionFigureRows();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const SessionFigureRow& row = rows[i];
+        figures_[i]->setText(Text(row.kind, figures.values[i], false));
+        double sum = 0.0;
+        int n = 0;
+        for (const SessionFigureValues& f : before) {
+            if (const Value v = f.values[i]) {
+                sum += *v;
+                ++n;
+            }
+        }
+        earlierFigures_[i]->setText(Text(row.kind, n > 0 ? Value(sum / n) : std::nullopt, true));
+    }
+    earlierTitle_->setText(earlier.empty()
+                               ? QStringLiteral("同じ設定で終えた回はまだありません。")
+                               : QStringLiteral("同じ設定で終えた %1 回").arg(earlier.size()));
+
+    // The curve: line numbers across, the second half after a gap for the rest.
+    const double secondStart = s.firstHalfLines + kGap;
+    std::vector<CurveSeries> series;
+    std::vector<std::pair<double, QString>> ticks;
+    QStringList table;
+    const QColor answersColour(0x1f, 0x5f, 0xb0);
+    const QColor errorsColour(0xd0, 0x20, 0x20);
+    CurveSeries errors{QStringLiteral("誤答数"), errorsColour, {}, false, true};
+    for (int half = 1; half <= 2; ++half) {
+        const int n = half == 1 ? s.firstHalfLines : s.secondHalfLines;
+        const double base = half == 1 ? 0.0 : secondStart;
+        for (int k = 1; k <= n; ++k) ticks.emplace_back(base + k, QString::number(k));
+        CurveSeries answers{QStringLiteral("解答数"), answersColour, {}, true, false};
+        for (const LineResult& l : session.lines) {
+            if (l.half != half) continue;
+            answers.points.emplace_back(base + l.line, l.Answers());
+            if (l.Errors() > 0) errors.points.emplace_back(base + l.line, l.Errors());
+            table << QStringLiteral("%1 %2 行目 %3 問 誤り %4")
+                         .arg(half == 1 ? QStringLiteral("前半") : QStringLiteral("後半"))
+                         .arg(l.line)
+                         .arg(l.Answers())
+                         .arg(l.Errors());
+        }
+        if (!answers.points.empty()) series.push_back(std::move(answers));
+    }
+    series.push_back(std::move(errors));
+    const bool twoHalves = s.secondHalfLines > 0;
+    const double high = twoHalves ? secondStart + s.secondHalfLines + 0.5 : s.firstHalfLines + 0.5;
+    curve_->SetData(QStringLiteral("行ごとの解答数"), QStringLiteral("行"), QStringLiteral("問"),
+                    std::move(series), std::move(ticks), 0.5, high,
+                    twoHalves ? QStringLiteral("休憩") : QString(),
+                    s.firstHalfLines + kGap / 2 + 0.5, table.join(QStringLiteral("、")));
+
+    // Mean per line over the sessions in this format, this one last.
+    std::vector<const ShownSession*> all;
+    for (const ShownSession& e : earlier) all.push_back(&e);
+    all.push_back(&session);
+    CurveSeries firstMeans{QStringLiteral("前半の平均"), answersColour, {}, true, false};
+    CurveSeries secondMeans{QStringLiteral("後半の平均"), QColor(0x20, 0x90, 0x40), {}, true, true};
+    std::vector<std::pair<double, QString>> sessionTicks;
+    QStringList trendTable;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const SessionFigureValues f = ComputeSessionFigureValues(all[i]->lines);
+        const double x = static_cast<double>(i + 1);
+        sessionTicks.emplace_back(x, all[i]->when.mid(5, 5));
+        if (f.firstMean) firstMeans.points.emplace_back(x, *f.firstMean);
+        if (f.secondMean) secondMeans.points.emplace_back(x, *f.secondMean);
+        trendTable << QStringLiteral("%1 前半 %2 後半 %3")
+                          .arg(all[i]->when, FigureText(f.firstMean, 1),
+                               FigureText(f.secondMean, 1));
+    }
+    std::vector<CurveSeries> trendSeries{std::move(firstMeans)};
+    if (twoHalves) trendSeries.push_back(std::move(secondMeans));
+    trend_->SetData(QStringLiteral("同じ設定の回ごとの 1 行当たりの平均"),
+                    QStringLiteral("回（古い順、右端がこの回）"), QStringLiteral("問/行"),
+                    std::move(trendSeries), std::move(sessionTicks), 0.5,
+                    static_cast<double>(all.size()) + 0.5, {}, 0.0,
+                    trendTable.join(QStringLiteral("、")));
+}
+
+}  // namespace keta

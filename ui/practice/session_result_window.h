@@ -1,0 +1,58 @@
+#pragma once
+// The result of a practice session: its curve (answers per line, the two halves side by side
+// with the rest between), its figures, and beside them the same figures over the person's
+// earlier sessions in the same format with a chart of their mean per line.
+
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <vector>
+
+#include "practice_session.h"
+
+class QFormLayout;
+class QLabel;
+
+namespace keta {
+
+class FigureLabel;
+class SessionCurveView;
+
+struct ShownSession {
+    std::int64_t id = 0;  // 0: not in the log
+    QString when;         // "2026-12-07 21:03"
+    SessionSettings settings;
+    bool stopped = false;
+    bool kept = true;  // false: the log could not take it
+    std::vector<LineResult> lines;
+};
+
+// True when two sessions ran in the same format (line time, lines, rest, mode); whether marks
+// or the time left were shown does not change the work.
+bool SameFormat(const SessionSettings& a, const SessionSettings& b);
+
+// The finished, undamaged sessions of the log at `logPath` in the format of `settings` that
+// started before session `beforeId` (0: all), oldest first; `skipId` is left out.
+std::vector<ShownSession> EarlierSessions(const QString& logPath, const SessionSettings& settings,
+                                          std::int64_t beforeId, std::int64_t skipId);
+
+class SessionResultWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit SessionResultWindow(QWidget* parent = nullptr);
+
+    void ShowSession(const ShownSession& session, const std::vector<ShownSession>& earlier);
+    // The value label of this session's figure named `caption`; nullptr when there is none.
+    FigureLabel* Figure(const QString& caption) const;
+
+private:
+    QLabel* title_ = nullptr;
+    QLabel* earlierTitle_ = nullptr;
+    SessionCurveView* curve_ = nullptr;
+    SessionCurveView* trend_ = nullptr;
+    std::vector<FigureLabel*> figures_;
+    std::vector<FigureLabel*> earlierFigures_;
+};
+
+}  // namespace keta
