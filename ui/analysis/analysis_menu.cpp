@@ -16,6 +16,8 @@
 #include "history_model.h"
 #include "history_points.h"
 #include "pairs_window.h"
+#include "practice/session_list_window.h"
+#include "practice/session_window.h"
 #include "progress_window.h"
 #include "work_curve_window.h"
 
@@ -72,6 +74,13 @@ AnalysisWindows::AnalysisWindows(HistoryGrid& grid, const HistoryModel& model, Q
     QAction* answers = menu_->addAction(QStringLiteral("解答ログをCSVに書き出す(&L)..."));
     answers->setObjectName(QStringLiteral("actionExportAnswers"));
     connect(answers, &QAction::triggered, this, &AnalysisWindows::ExportAnswers);
+    menu_->addSeparator();
+    QAction* session = menu_->addAction(QStringLiteral("本番形式で練習"));
+    session->setObjectName(QStringLiteral("actionSession"));
+    connect(session, &QAction::triggered, this, &AnalysisWindows::OpenSession);
+    QAction* sessions = menu_->addAction(QStringLiteral("本番形式の記録"));
+    sessions->setObjectName(QStringLiteral("actionSessionList"));
+    connect(sessions, &QAction::triggered, this, &AnalysisWindows::OpenSessionList);
 
     connect(&grid_, &HistoryGrid::contextMenuAsked, this, &AnalysisWindows::ShowMenu);
 }
@@ -125,6 +134,27 @@ void AnalysisWindows::OpenWorkCurve(int gridRow) {
     workCurve_->ShowRound(*round, {date.toStdString(), time.toStdString(), true});
     if (first) FitToScreen(*workCurve_);
     Present(*workCurve_);
+}
+
+void AnalysisWindows::OpenSession() {
+    if (session_ == nullptr) {
+        const QString logPath = logPath_;
+        session_ = new SessionWindow(
+            logPath_, [logPath] { return MakeSessionLogLink(logPath); }, nullptr, &owner_);
+        FitToScreen(*session_);
+    }
+    Present(*session_);
+}
+
+void AnalysisWindows::OpenSessionList() {
+    if (settleLog_) settleLog_();
+    if (sessionList_ == nullptr) {
+        sessionList_ = new SessionListWindow(logPath_, &owner_);
+        FitToScreen(*sessionList_);
+    } else {
+        sessionList_->Reload();
+    }
+    Present(*sessionList_);
 }
 
 void AnalysisWindows::OpenProgress() {

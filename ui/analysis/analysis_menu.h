@@ -19,6 +19,8 @@ class HistoryGrid;
 class HistoryModel;
 class PairsWindow;
 class ProgressWindow;
+class SessionListWindow;
+class SessionWindow;
 class WorkCurveWindow;
 
 class AnalysisWindows : public QObject {
@@ -42,6 +44,9 @@ public:
     void OpenWorkCurveOfResult(const QString& date, const QString& time, int answers,
                                int correct, int wrong);
     void OpenPairs();
+    // A practice session in the written test's format, and the list of those kept in the log.
+    void OpenSession();
+    void OpenSessionList();
     void ExportHistory();
     void ExportAnswers();
 
@@ -81,6 +86,8 @@ private:
     QPointer<WorkCurveWindow> workCurve_;
     QPointer<ProgressWindow> progress_;
     QPointer<PairsWindow> pairs_;
+    QPointer<SessionWindow> session_;
+    QPointer<SessionListWindow> sessionList_;
     PathAsker askPath_;
     ReplaceAsker askReplace_;
     LogSettler settleLog_;

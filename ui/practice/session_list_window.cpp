@@ -1,0 +1,113 @@
+#include "session_list_window.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "analysis/chart_support.h"
+#include "session_figure_rows.h"
+#include "session_store.h"
+
+namespace keta {
+namespace {
+
+QString ModeText(SessionMode mode) {
+    switch (mode) {
+        case SessionMode::Sum:
+            return QStringLiteral("＋");
+        case SessionMode::Difference:
+            return QStringLiteral("－");
+        case SessionMode::Alternating:
+            return QStringLiteral("交互");
+    }
+    return {};
+}
+
+}  // namespace
+
+SessionListWindow::SessionListWindow(QString logPath, QWidget* parent)
+    : QWidget(parent), logPath_(std::move(logPath)) {
+    SetUpAnalysisWindow(*this, QStringLiteral("本番形式の記録"));
+    setObjectName(QStringLiteral("sessionList"));
+    note_ = new QLabel;
+    note_->setWordWrap(true);
+    list_ = new QTreeWidget;
+    list_->setObjectName(QStringLiteral("sessions"));
+    list_->setAccessibleName(QStringLiteral("本番形式の記録の一覧"));
+    list_->setRootIsDecorated(false);
+    list_->setUniformRowHeights(true);
+    list_->setHeaderLabels({QStringLiteral("日時"), QStringLiteral("行の時間"),
+                            QStringLiteral("行数"), QStringLiteral("休憩"),
+                            QStringLiteral("モード"), QStringLiteral("状態"),
+                            QStringLiteral("解答数"), QStringLiteral("正答率")});
+    list_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    connect(list_, &QTreeWidget::itemActivated, this,
+            [this](QTreeWidgetItem* item) { OpenRow(list_->indexOfTopLevelItem(item)); });
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(note_);
+    layout->addWidget(list_, 1);
+    resize(760, 480);
+    Reload();
+}
+
+void SessionListWindow::Reload() {
+    list_->clear();
+    sessions_.clear();
+    QString why;
+    const std::optional<std::vector<StoredSession>> all = LoadSessions(logPath_, &why);
+    if (!all) {
+        note_->setText(QStringLiteral("解答ログを読めません。%1").arg(why));
+        return;
+    }
+    for (auto it = all->rbegin(); it != all->rend(); ++it) {
+        const StoredSession& s = *it;
+        ShownSession shown;
+        shown.id = s.id;
+        shown.when = QString::fromStdString(s.startedAt)
+                         .replace(QLatin1Char('T'), QLatin1Char(' '))
+                         .left(16);
+        shown.settings = s.settings;
+        shown.stopped = s.state == SessionState::Stopped || s.running;
+        if (!s.damaged) shown.lines = s.lines;
+        QString state = shown.stopped ? QStringLiteral("中止") : QStringLiteral("終了");
+        if (s.running) state = QStringLiteral("途中で終わった");
+        if (s.damaged) state = QStringLiteral("読めない");
+        long long answers = 0;
+        for (const LineResult& l : shown.lines) answers += l.Answers();
+        const SessionFigureValues figures = ComputeSessionFigureValues(shown.lines);
+        // The accuracy is the third figure of the list.
+        const std::optional<double> accuracy =
+            figures.values.size() > 2 ? figures.values[2] : std::nullopt;
+        auto* item = new QTreeWidgetItem(
+            {shown.when, QStringLiteral("%1 秒").arg(s.settings.lineSeconds),
+             s.settings.secondHalfLines > 0 ? QStringLiteral("%1 + %2")
+                                                  .arg(s.settings.firstHalfLines)
+                                                  .arg(s.settings.secondHalfLines)
+                                            : QString::number(s.settings.firstHalfLines),
+             QStringLiteral("%1 分").arg(s.settings.restMinutes), ModeText(s.settings.mode), state,
+             QString::number(answers), PercentText(accuracy)});
+        list_->addTopLevelItem(item);
+        sessions_.push_back(std::move(shown));
+    }
+    note_->setText(sessions_.empty()
+                       ? QStringLiteral("本番形式の練習はまだ記録されていません。履歴のメニューの"
+                                        "「本番形式で練習」から始められます。")
+                       : QStringLiteral("%1 回。Enter かダブルクリックで結果を開きます。")
+                             .arg(sessions_.size()));
+    if (list_->topLevelItemCount() > 0) list_->setCurrentItem(list_->topLevelItem(0));
+}
+
+void SessionListWindow::OpenRow(int row) {
+    if (row < 0 || row >= static_cast<int>(sessions_.size())) return;
+    const ShownSession& shown = sessions_[static_cast<std::size_t>(row)];
+    const bool first = result_ == nullptr;
+    if (first) result_ = new SessionResultWindow(this);
+    result_->ShowSession(shown, EarlierSessions(logPath_, shown.settings, shown.id, shown.id));
+    if (first) FitToScreen(*result_);
+    result_->show();
+    result_->raise();
+    result_->activateWindow();
+}
+
+}  // namespace keta
