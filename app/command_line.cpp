@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTextStream>
+#include <iterator>
+#include <utility>
 
 #include "answer_log.h"
 #include "csv_export.h"
@@ -39,6 +41,12 @@ struct Options {
                        "standard output.")
             .arg(AnswerLog::FileName()),
         QStringLiteral("file")};
+    QCommandLineOption exportSessions{
+        QStringLiteral("export-sessions"),
+        QStringLiteral("Write every line of the practice sessions in the answer log (%1) to "
+                       "<file> as CSV and exit; '-' is standard output.")
+            .arg(AnswerLog::FileName()),
+        QStringLiteral("file")};
     // Not addHelpOption(): its --help-all would list Qt's options, which only a QApplication
     // knows, and the help is printed without one.
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
@@ -51,7 +59,7 @@ struct Options {
             "Without options the window opens and the data files (設定.txt, 履歴.txt) are\n"
             "read and written in the current folder. Qt's own options (-platform, -style,\n"
             "...) are accepted as well."));
-        parser.addOptions({help, dataDir, userData, exportHistory, exportAnswers});
+        parser.addOptions({help, dataDir, userData, exportHistory, exportAnswers, exportSessions});
     }
 };
 
@@ -103,7 +111,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     QString error;
     if (!SingleValue(parser, options.dataDir, &line.dataDir, &error) ||
         !SingleValue(parser, options.exportHistory, &line.historyCsv, &error) ||
-        !SingleValue(parser, options.exportAnswers, &line.answersCsv, &error)) {
+        !SingleValue(parser, options.exportAnswers, &line.answersCsv, &error) ||
+        !SingleValue(parser, options.exportSessions, &line.sessionsCsv, &error)) {
         return Failed(error);
     }
     const bool userData = parser.isSet(options.userData);
@@ -113,13 +122,22 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     if (userData) line.folder = CommandLine::DataFolder::User;
     if (!line.dataDir.isEmpty()) line.folder = CommandLine::DataFolder::Given;
 
-    if (!line.historyCsv.isEmpty() || !line.answersCsv.isEmpty()) {
-        // Both exports into one file would leave only the second.
-        if (!line.historyCsv.isEmpty() && QFileInfo(line.historyCsv).absoluteFilePath() ==
-                                              QFileInfo(line.answersCsv).absoluteFilePath()) {
-            return Failed(QStringLiteral("--export-history and --export-answers name the same "
-                                         "file '%1'.")
-                              .arg(line.historyCsv));
+    if (!line.historyCsv.isEmpty() || !line.answersCsv.isEmpty() || !line.sessionsCsv.isEmpty()) {
+        // Two exports into one file would leave only the second.
+        const std::pair<const char*, const QString*> csvs[] = {
+            {"--export-history", &line.historyCsv},
+            {"--export-answers", &line.answersCsv},
+            {"--export-sessions", &line.sessionsCsv}};
+        for (std::size_t i = 0; i < std::size(csvs); ++i) {
+            for (std::size_t j = i + 1; j < std::size(csvs); ++j) {
+                if (csvs[i].second->isEmpty() || csvs[j].second->isEmpty() ||
+                    QFileInfo(*csvs[i].second).absoluteFilePath() !=
+                        QFileInfo(*csvs[j].second).absoluteFilePath())
+                    continue;
+                return Failed(QStringLiteral("%1 and %2 name the same file '%3'.")
+                                  .arg(QLatin1String(csvs[i].first), QLatin1String(csvs[j].first),
+                                       *csvs[i].second));
+            }
         }
         line.action = CommandLine::Action::Export;
     }
@@ -225,8 +243,9 @@ int RunWithoutWindow(const CommandLine& line, QTextStream& out, QTextStream& err
     const Export exports[] = {
         {&ExportHistoryCsv, data.filePath(kHistoryFile), line.historyCsv},
         {&ExportAnswersCsv, data.filePath(AnswerLog::FileName()), line.answersCsv},
+        {&ExportSessionsCsv, data.filePath(AnswerLog::FileName()), line.sessionsCsv},
     };
-    // Every target is looked at before anything is written: a refused one stops both.
+    // Every target is looked at before anything is written: a refused one stops them all.
     bool refused = false;
     for (const Export& e : exports) {
         if (e.csv.isEmpty()) continue;

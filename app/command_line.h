@@ -29,6 +29,8 @@ struct CommandLine {
     QString historyCsv;  // --export-history FILE, or empty
     QString answersCsv;  // --export-answers FILE, or empty
     QString error;       // with Action::Fail
+    // --export-sessions FILE, or empty
+    QString sessionsCsv;
 };
 
 // Reads `arguments` (the program's name first, as in argv). Parses only; touches no file.

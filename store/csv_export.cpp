@@ -8,6 +8,7 @@
 #include "answer_log.h"
 #include "export_target.h"
 #include "history_points.h"
+#include "session_store.h"
 
 namespace keta {
 namespace {
@@ -209,6 +210,51 @@ bool ExportAnswersCsv(const QString& logPath, const QString& csvPath, QString* e
             error,
             QStringLiteral("解答ログ %1 を読み込めませんでした。%2").arg(logPath, log.LastError()));
         return false;
+    }
+    return csv.Finish(error);
+}
+
+bool ExportSessionsCsv(const QString& logPath, const QString& csvPath, QString* error) {
+    CsvWriter csv(logPath, csvPath);
+    if (csv.Refused(error)) return false;
+    const auto unreadable = [&](const QString& why) {
+        CsvWriter::SetError(
+            error, QStringLiteral("解答ログ %1 を読み込めませんでした。%2").arg(logPath, why));
+        return false;
+    };
+    if (!QFileInfo(logPath).isFile()) return unreadable(QStringLiteral("ファイルがありません。"));
+    QString why;
+    const std::optional<std::vector<StoredSession>> sessions = LoadSessions(logPath, &why);
+    if (!sessions) return unreadable(why);
+    const auto modeText = [](SessionMode mode) {
+        return mode == SessionMode::Sum          ? QStringLiteral("＋")
+               : mode == SessionMode::Difference ? QStringLiteral("－")
+                                                 : QStringLiteral("交互");
+    };
+    const std::vector<bool> isText{false, true,  true,  false, false, false,
+                                   true,  false, false, false, true};
+    csv.Row({QStringLiteral("セッション番号"), QStringLiteral("開始日時"), QStringLiteral("モード"),
+             QStringLiteral("行の時間"), QStringLiteral("前半・後半"), QStringLiteral("行"),
+             QStringLiteral("行のモード"), QStringLiteral("答えた数"), QStringLiteral("正解"),
+             QStringLiteral("誤り"), QStringLiteral("状態")},
+            {});
+    QStringList fields;
+    for (const StoredSession& s : *sessions) {
+        const QString state = s.running                           ? QStringLiteral("未終了")
+                              : s.state == SessionState::Finished ? QStringLiteral("完了")
+                                                                  : QStringLiteral("中止");
+        for (const LineResult& line : s.lines) {
+            const int errors = line.Errors();
+            fields.clear();
+            fields << QString::number(s.id) << QString::fromStdString(s.startedAt)
+                   << modeText(s.settings.mode) << QString::number(s.settings.lineSeconds)
+                   << (line.half == 1 ? QStringLiteral("前半") : QStringLiteral("後半"))
+                   << QString::number(line.line)
+                   << (line.difference ? QStringLiteral("－") : QStringLiteral("＋"))
+                   << QString::number(line.Answers()) << QString::number(line.Answers() - errors)
+                   << QString::number(errors) << state;
+            csv.Row(fields, isText);
+        }
     }
     return csv.Finish(error);
 }

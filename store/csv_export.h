@@ -16,5 +16,8 @@ bool ExportHistoryCsv(const QString& historyPath, const QString& csvPath, QStrin
 // Writes every logged answer (one row per answer, with its round's columns) likewise. The
 // save columns list every save of the round, oldest first, joined by "; ".
 bool ExportAnswersCsv(const QString& logPath, const QString& csvPath, QString* error);
+// Writes every line of every practice session likewise, one row per line, oldest session
+// first. A session whose values were found damaged has no rows.
+bool ExportSessionsCsv(const QString& logPath, const QString& csvPath, QString* error);
 
 }  // namespace keta

@@ -457,7 +457,12 @@ TEST_F(LogTest, AnUnmarkedLogOfOursAndAnEmptyDatabaseAreTakenOn) {
             WriteBytes(path, {});
         } else {
             Seed(2);
-            ASSERT_TRUE(Peek(path).Exec(QStringLiteral("PRAGMA application_id = 0")));
+            // The logs from before the mark were at the first version, without sessions.
+            Peek p(path);
+            for (const char* sql :
+                 {"DROP TABLE session_answers", "DROP TABLE session_lines", "DROP TABLE sessions",
+                  "DROP TABLE preferences", "PRAGMA user_version = 1", "PRAGMA application_id = 0"})
+                ASSERT_TRUE(p.Exec(QString::fromLatin1(sql))) << sql;
         }
         AnswerLog log(path, &boxes);
         RoundRecord r = MakeRound(3);
