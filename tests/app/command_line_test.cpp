@@ -9,6 +9,8 @@
 #include <QTextStream>
 #include <vector>
 
+#include "session_store.h"
+
 namespace keta {
 namespace {
 
@@ -224,11 +226,59 @@ TEST_F(DataFolderTest, ExportsRefuseTheDataFilesBeforeWritingAnything) {
     EXPECT_EQ(QDir(Path(QStringLiteral("data"))).entryList(QDir::Files).size(), 1);
 }
 
+// A log with one session of four lines: a header and four rows; a data file, a missing log
+// and one file named twice are refused as the other exports refuse them.
+TEST_F(DataFolderTest, SessionsExportLikeTheOtherExports) {
+    ASSERT_TRUE(QDir().mkpath(Path(QStringLiteral("data"))));
+    const QString log = Path(QStringLiteral("data/解答ログ.db"));
+    {
+        SessionRecorder recorder(log);
+        QString why;
+        ASSERT_TRUE(recorder.CheckWritable(&why)) << why.toStdString();
+        SessionSettings settings;
+        settings.firstHalfLines = 2;
+        settings.secondHalfLines = 2;
+        recorder.SessionStarted(settings, 0);
+        for (int k = 0; k < 4; ++k)
+            recorder.LineCompleted(
+                {k / 2 + 1, k % 2 + 1, false, 0, {{500, 1, 2, 3, "5", 5, true}}});
+        recorder.SessionEnded(SessionState::Finished);
+        ASSERT_EQ(recorder.UnwrittenLines(), 0);
+    }
+    const Outcome done = RunArgs({"--data-dir", "data", "--export-sessions", "s.csv"});
+    EXPECT_EQ(done.status, 0) << done.err.toStdString();
+    QFile csv(Path(QStringLiteral("s.csv")));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(csv.readAll().trimmed().split('\n').size(), 5);
+
+    const QByteArray before = [&] {
+        QFile f(log);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    const struct {
+        std::vector<const char*> options;
+        int status;
+    } refused[] = {
+        {{"--data-dir", "data", "--export-sessions", "data/解答ログ.db"}, 1},
+        {{"--data-dir", "nowhere", "--export-sessions", "x.csv"}, 1},
+        {{"--export-answers", "x.csv", "--export-sessions", "x.csv"}, 2},
+    };
+    for (const auto& c : refused) {
+        const Outcome run = RunArgs(c.options);
+        EXPECT_EQ(run.status, c.status) << run.err.toStdString();
+        EXPECT_TRUE(run.err.startsWith(QStringLiteral("ketatobi: "))) << run.err.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(Path(QStringLiteral("x.csv"))));
+    QFile after(log);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), before);
+}
+
 TEST(CommandLine, HelpVersionAndUsageErrorsGoToTheirStreams) {
     const Outcome help = RunArgs({"--help"});
     EXPECT_EQ(help.status, 0);
-    for (const char* option :
-         {"--data-dir", "--user-data", "--export-history", "--export-answers", "--version"}) {
+    for (const char* option : {"--data-dir", "--user-data", "--export-history", "--export-answers",
+                               "--export-sessions", "--version"}) {
         EXPECT_TRUE(help.out.contains(QString::fromUtf8(option))) << option;
     }
     EXPECT_TRUE(help.err.isEmpty());
