@@ -321,10 +321,16 @@ bool SessionWindow::AskStop() {
                     QMessageBox::Yes | QMessageBox::No, this);
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+    const QPointer<QWidget> focus = QApplication::focusWidget();
+    const bool yes = box.exec() == QMessageBox::Yes;
+    // Back to the box being worked on, whatever the window system does with the focus.
+    activateWindow();
+    if (focus != nullptr) focus->setFocus();
+    return yes;
 }
 
 void SessionWindow::ShowRow(const DigitRow& digits, bool difference) {
+    SetRowEnabled(true);  // a row is shown only to be worked on
     for (int i = 0; i < kDigitCount; ++i) {
         digitLabels_[static_cast<std::size_t>(i)]->setText(
             QString::number(digits[static_cast<std::size_t>(i)]));
@@ -349,7 +355,6 @@ void SessionWindow::FocusBox(int box) {
 }
 
 void SessionWindow::LineChanged() {
-    SetRowEnabled(true);
     status_->clear();
     for (QLabel* light : lights_) light->clear();
     rowFrame_->setStyleSheet(kRowStyle.arg(QStringLiteral("#f08000")));

@@ -1,0 +1,217 @@
+// The practice session window driven by keys with a clock the test moves: settings, lines,
+// boundaries, the stop question and the result window, against a real answer log.
+
+#include "practice/session_window.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+#include "analysis/figure_label.h"
+#include "answer_log.h"
+#include "practice/session_log_link.h"
+#include "practice/session_result_window.h"
+#include "session_store.h"
+
+namespace keta {
+namespace {
+
+class FakeClock : public MonotonicClock {
+public:
+    std::int64_t now = 0;
+    std::int64_t NowMs() override { return now; }
+};
+
+// Presses `key` in the next message box that opens (its text kept in *text).
+void PressInNextBox(Qt::Key key, QString* text, int polls = 400) {
+    QTimer::singleShot(5, [=] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            *text = box->text();
+            QTest::keyClick(box, key);
+        } else if (polls > 0) {
+            PressInNextBox(key, text, polls - 1);
+        }
+    });
+}
+
+void SetSpin(QWidget& w, const char* name, int value) {
+    auto* spin = w.findChild<QSpinBox*>(QString::fromLatin1(name));
+    QVERIFY(spin);
+    spin->setFocus();
+    QTest::keyClick(spin, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(spin, QString::number(value));
+    QTest::keyClick(spin, Qt::Key_Tab);
+    QCOMPARE(spin->value(), value);
+}
+
+QString Text(QWidget& w, const QString& name) { return w.findChild<QLabel*>(name)->text(); }
+
+// Types into the focused boxes: `answers` of them, all right but those listed in `wrong`.
+void TypeAnswers(QWidget& w, int answers, std::vector<int> wrong = {}) {
+    for (int i = 0; i < answers; ++i) {
+        auto* box = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(box);
+        const int b = box->objectName().mid(3).toInt();
+        const int l = Text(w, QStringLiteral("digit%1").arg(b)).toInt();
+        const int r = Text(w, QStringLiteral("digit%1").arg(b + 1)).toInt();
+        const bool minus = Text(w, QStringLiteral("modeLabel")) == QStringLiteral("－");
+        int answer = minus ? std::abs(l - r) : (l + r) % 10;
+        if (std::find(wrong.begin(), wrong.end(), i) != wrong.end()) answer = (answer + 1) % 10;
+        QTest::keyClick(box, static_cast<char>('0' + answer));
+        QCOMPARE(box->text(), QString::number(answer));
+    }
+}
+
+struct Fixture {
+    QTemporaryDir dir;
+    FakeClock clock;
+    QString log = dir.filePath(AnswerLog::FileName());
+    SessionWindow window{log, [this] { return MakeSessionLogLink(log); }, &clock};
+
+    Fixture() {
+        window.show();
+        window.activateWindow();
+        [[maybe_unused]] const bool active = QTest::qWaitForWindowActive(&window);
+    }
+    // Moves the clock and lets the window's timer see it.
+    void At(std::int64_t ms) {
+        clock.now = ms;
+        QTest::qWait(60);
+    }
+    void Start(int first, int second) {
+        SetSpin(window, "lineSeconds", 10);
+        SetSpin(window, "firstHalfLines", first);
+        SetSpin(window, "secondHalfLines", second);
+        SetSpin(window, "restMinutes", 0);
+        auto* mode = window.findChild<QComboBox*>(QStringLiteral("mode"));
+        mode->setFocus();
+        QTest::keyClick(mode, Qt::Key_End);
+        QCOMPARE(mode->currentText(), QStringLiteral("交互"));
+        auto* start = window.findChild<QPushButton*>(QStringLiteral("start"));
+        start->setFocus();
+        QTest::keyClick(start, Qt::Key_Space);
+    }
+};
+
+}  // namespace
+
+class SessionWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void settingsAreNamedByTheirCaptions() {
+        Fixture f;
+        for (const auto& [name, caption] : {std::pair{"lineSeconds", "行の時間"},
+                                            {"firstHalfLines", "前半の行数"},
+                                            {"secondHalfLines", "後半の行数"},
+                                            {"restMinutes", "休憩"},
+                                            {"mode", "モード"},
+                                            {"showMarks", "答え合わせ"},
+                                            {"showTimeLeft", "残り時間を表示"}}) {
+            QWidget* control = f.window.findChild<QWidget*>(QString::fromLatin1(name));
+            QVERIFY2(control, name);
+            QCOMPARE(control->accessibleName(), QString::fromUtf8(caption));
+        }
+        QCOMPARE(f.window.findChild<QSpinBox*>(QStringLiteral("lineSeconds"))->value(), 60);
+    }
+
+    void aWholeSessionByKeys() {
+        Fixture f;
+        const QByteArray history = "1,2026/12/07,10:00:00,30,28,2\r\n";
+        const QByteArray settings = "60,＋,0\r\n";
+        for (const auto& [name, bytes] : {std::pair{"履歴.txt", history}, {"設定.txt", settings}}) {
+            QFile file(f.dir.filePath(QString::fromUtf8(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        }
+        f.Start(2, 2);
+        QCOMPARE(Text(f.window, QStringLiteral("lineLabel")), QStringLiteral("前半 1 / 2"));
+        const QString firstMode = Text(f.window, QStringLiteral("modeLabel"));
+        TypeAnswers(f.window, 3, {1});
+
+        f.At(10'000);
+        QCOMPARE(Text(f.window, QStringLiteral("lineLabel")), QStringLiteral("前半 2 / 2"));
+        QVERIFY(Text(f.window, QStringLiteral("modeLabel")) != firstMode);  // 交互
+        QVERIFY(f.window.findChild<QLineEdit*>(QStringLiteral("box1"))->text().isEmpty());
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("box1"));
+        TypeAnswers(f.window, 1);
+
+        // No rest: the ready lights, then the second half two seconds later.
+        f.At(20'000);
+        QVERIFY(!f.window.findChild<QLineEdit*>(QStringLiteral("box1"))->isEnabled());
+        f.At(22'000);
+        QCOMPARE(Text(f.window, QStringLiteral("lineLabel")), QStringLiteral("後半 1 / 2"));
+
+        // Esc, then No (the default, taken by Enter): the session goes on.
+        QString asked;
+        PressInNextBox(Qt::Key_Return, &asked);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(asked.contains(QStringLiteral("中止")));
+        QVERIFY(f.window.Session()->Working());
+        QVERIFY(QTest::qWaitForWindowActive(&f.window));
+        TypeAnswers(f.window, 2, {0});
+        f.At(32'000);
+        QCOMPARE(Text(f.window, QStringLiteral("lineLabel")), QStringLiteral("後半 2 / 2"));
+        TypeAnswers(f.window, 1);
+        f.At(42'000);
+        QTRY_VERIFY(f.window.Result() != nullptr);
+
+        const std::vector<std::pair<QString, QString>> expected = {
+            {QStringLiteral("解答数"), QStringLiteral("7")},
+            {QStringLiteral("正答数"), QStringLiteral("5")},
+            {QStringLiteral("平均（前半）"), QStringLiteral("2.0 問/行")},
+            {QStringLiteral("平均（後半）"), QStringLiteral("1.5 問/行")},
+            {QStringLiteral("休憩効果"), QStringLiteral("0.75")},
+            {QStringLiteral("誤りのある行（後半）"), QStringLiteral("1")},
+            {QStringLiteral("初頭努力（前半）"), QStringLiteral("3.00")},
+        };
+        for (const auto& [caption, value] : expected) {
+            FigureLabel* label = f.window.Result()->Figure(caption);
+            QVERIFY2(label, qPrintable(caption));
+            QCOMPARE(label->accessibleName(), caption + QLatin1Char(' ') + value);
+        }
+
+        std::optional<std::vector<StoredSession>> kept;
+        QTRY_VERIFY((kept = LoadSessions(f.log)) && kept->size() == 1 &&
+                    kept->front().state == SessionState::Finished);
+        std::vector<int> counts;
+        for (const LineResult& line : kept->front().lines) counts.push_back(line.Answers());
+        QCOMPARE(counts, (std::vector<int>{3, 1, 2, 1}));
+        QCOMPARE(kept->front().lines[0].Errors(), 1);
+
+        QFile h(f.dir.filePath(QStringLiteral("履歴.txt")));
+        QFile s(f.dir.filePath(QStringLiteral("設定.txt")));
+        QVERIFY(h.open(QIODevice::ReadOnly) && s.open(QIODevice::ReadOnly));
+        QCOMPARE(h.readAll(), history);
+        QCOMPARE(s.readAll(), settings);
+    }
+
+    void escYesStopsKeepingTheEndedLines() {
+        Fixture f;
+        f.Start(3, 0);
+        TypeAnswers(f.window, 2);
+        f.At(10'000);
+        TypeAnswers(f.window, 4);  // the line cut short is not counted
+        QString asked;
+        PressInNextBox(Qt::Key_Y, &asked);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QCOMPARE(f.window.Session()->State(), SessionState::Stopped);
+        QTRY_VERIFY(f.window.Result() != nullptr);
+        QCOMPARE(f.window.Result()->Figure(QStringLiteral("解答数"))->accessibleName(),
+                 QStringLiteral("解答数 2"));
+    }
+};
+
+}  // namespace keta
+
+QTEST_MAIN(keta::SessionWindowTest)
+#include "session_window_test.moc"
