@@ -47,6 +47,10 @@ struct Options {
                        "<file> as CSV and exit; '-' is standard output.")
             .arg(AnswerLog::FileName()),
         QStringLiteral("file")};
+    QCommandLineOption session{
+        QStringLiteral("session"),
+        QStringLiteral("Open the practice session in the written test's format (timed lines, a "
+                       "rest, two halves) instead of the main window.")};
     // Not addHelpOption(): its --help-all would list Qt's options, which only a QApplication
     // knows, and the help is printed without one.
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
@@ -59,7 +63,8 @@ struct Options {
             "Without options the window opens and the data files (設定.txt, 履歴.txt) are\n"
             "read and written in the current folder. Qt's own options (-platform, -style,\n"
             "...) are accepted as well."));
-        parser.addOptions({help, dataDir, userData, exportHistory, exportAnswers, exportSessions});
+        parser.addOptions({help, dataDir, userData, exportHistory, exportAnswers, exportSessions,
+                           session});
     }
 };
 
@@ -115,6 +120,7 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         !SingleValue(parser, options.exportSessions, &line.sessionsCsv, &error)) {
         return Failed(error);
     }
+    line.session = parser.isSet(options.session);
     const bool userData = parser.isSet(options.userData);
     if (userData && !line.dataDir.isEmpty())
         return Failed(

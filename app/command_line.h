@@ -29,6 +29,7 @@ struct CommandLine {
     QString historyCsv;  // --export-history FILE, or empty
     QString answersCsv;  // --export-answers FILE, or empty
     QString error;       // with Action::Fail
+    bool session = false;  // --session: the practice session's window instead of the main one
     // --export-sessions FILE, or empty
     QString sessionsCsv;
 };

@@ -1,10 +1,14 @@
 // ケタトビ: a drill in mental arithmetic and typing speed.
 
 #include <QApplication>
+#include <QDir>
 #include <QTextStream>
 #include <cstdio>
 
+#include "analysis/figure_label.h"
+#include "answer_log.h"
 #include "command_line.h"
+#include "practice/session_window.h"
 #include "shell.h"
 #include "translations.h"
 
@@ -52,6 +56,14 @@ int main(int argc, char* argv[]) {
     }
 
     keta::InstallQtTranslations(app);
+    if (line.session) {
+        // The data folder is the working folder now; the session keeps its lines in its log.
+        const QString log = QDir::current().absoluteFilePath(keta::AnswerLog::FileName());
+        keta::SessionWindow session(log, [log] { return keta::MakeSessionLogLink(log); });
+        keta::FitToScreen(session);
+        session.show();
+        return QApplication::exec();
+    }
     keta::Shell shell;
     shell.Form_Load();
     return QApplication::exec();

@@ -12,6 +12,7 @@
 
 #include "practice_session.h"
 #include "session_log_link.h"
+#include "session_result_window.h"
 
 class QCheckBox;
 class QComboBox;
@@ -26,7 +27,6 @@ class QTimer;
 namespace keta {
 
 class Clock;
-class SessionResultWindow;
 
 class SessionWindow : public QWidget, public SessionView {
     Q_OBJECT
