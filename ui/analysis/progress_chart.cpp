@@ -105,7 +105,10 @@ ProgressChart::ProgressChart(QWidget* parent) : QChartView(parent) {
     legend_->setAlignment(Qt::AlignCenter);
     legend_->setAccessibleName(QStringLiteral("凡例"));
     ApplyChartFont(*chart);
+    // The view made a chart of its own and gives it up, undeleted, when it takes this one.
+    QChart* const madeByTheView = QChartView::chart();
     setChart(chart);
+    delete madeByTheView;
     chart->setAnimationOptions(QChart::NoAnimation);
     setRenderHint(QPainter::Antialiasing);
     setAccessibleName(QStringLiteral("上達のグラフ"));
