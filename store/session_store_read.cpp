@@ -201,6 +201,7 @@ std::optional<std::vector<StoredSession>> LoadSessions(const QString& logPath, Q
             line.half = static_cast<int>(row.half);
             line.line = static_cast<int>(row.line);
             line.difference = row.difference != 0;
+            line.answers.reserve(static_cast<std::size_t>(row.answers));
             r.session->lines.push_back(std::move(line));
             r.declared.emplace_back(row.answers, row.errors);
         }
@@ -212,10 +213,17 @@ std::optional<std::vector<StoredSession>> LoadSessions(const QString& logPath, Q
                     "SELECT session_id, half, line, ms, box, left_digit, right_digit, typed,"
                     " expected, correct FROM session_answers ORDER BY session_id, half, line, seq");
         if (!q.Valid()) return fail(unreadable);
+        std::int64_t lastId = 0;
+        SessionReading* last = nullptr;
         while (q.Step()) {
-            const auto it = index.find(q.Int(0));
-            if (it == index.end()) continue;
-            SessionReading& r = reading[it->second];
+            // Rows come session by session: one look-up per session, not per answer.
+            if (last == nullptr || q.Int(0) != lastId) {
+                const auto it = index.find(q.Int(0));
+                lastId = q.Int(0);
+                last = it == index.end() ? nullptr : &reading[it->second];
+            }
+            if (last == nullptr) continue;
+            SessionReading& r = *last;
             StoredSession& s = *r.session;
             if (s.damaged) continue;
             // Lines are kept in order without gaps, so a line's place follows from its number.

@@ -1,0 +1,157 @@
+// The sessions in the answer log: reading 500 sessions of 30 lines for the result window, and
+// what handing a completed line to the recorder costs the GUI thread at a line boundary.
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QVariant>
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "answer_log.h"
+#include "session_store.h"
+
+namespace {
+
+constexpr int kSessions = 500, kLinesPerHalf = 15, kAnswersPerLine = 40;
+
+std::vector<std::string> summary;
+
+double Quantile(std::vector<double> v, double q) {
+    std::sort(v.begin(), v.end());
+    return v[static_cast<std::size_t>(q * static_cast<double>(v.size() - 1))];
+}
+
+keta::LineResult Line(int half, int line) {
+    keta::LineResult r{half, line, false, 0, {}};
+    for (int k = 0; k < kAnswersPerLine; ++k) {
+        const int left = k % 10, right = (k * 3) % 10;
+        r.answers.push_back({1400 * (k + 1), k % 14 + 1, left, right,
+                             std::to_string((left + right) % 10), (left + right) % 10, true});
+    }
+    return r;
+}
+
+// The rows go in through SQL in one transaction: the recorder's one commit per line would
+// make the set-up, not the measurement, take the time.
+bool FillLog(const QString& path) {
+    if (!keta::AnswerLog(path).Open()) return false;
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "fill");
+        db.setDatabaseName(path);
+        ok = db.open();
+        QSqlQuery q(db);
+        ok = ok && q.exec(QStringLiteral("BEGIN"));
+        QSqlQuery line(db), answer(db);
+        line.prepare(QStringLiteral("INSERT INTO session_lines VALUES (?, ?, ?, 0, ?, 0)"));
+        answer.prepare(
+            QStringLiteral("INSERT INTO session_answers VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 1)"));
+        for (int s = 1; ok && s <= kSessions; ++s) {
+            ok = q.exec(QStringLiteral("INSERT INTO sessions VALUES (%1, '2026-01-01T09:00:00',"
+                                       " 60, 15, 15, 5, 0, 0, 0, 'finished')")
+                            .arg(s));
+            for (int half = 1; ok && half <= 2; ++half) {
+                for (int l = 1; ok && l <= kLinesPerHalf; ++l) {
+                    const keta::LineResult r = Line(half, l);
+                    for (const int v : {s, half, l, r.Answers()}) line.addBindValue(v);
+                    ok = line.exec();
+                    int seq = 0;
+                    for (const keta::LineAnswer& a : r.answers) {
+                        for (const QVariant& v :
+                             {QVariant(s), QVariant(half), QVariant(l), QVariant(++seq),
+                              QVariant(qlonglong{a.ms}), QVariant(a.box), QVariant(a.left),
+                              QVariant(a.right), QVariant(QString::fromStdString(a.typed)),
+                              QVariant(a.expected)})
+                            answer.addBindValue(v);
+                        ok = ok && answer.exec();
+                    }
+                }
+            }
+        }
+        ok = ok && q.exec(QStringLiteral("COMMIT"));
+    }
+    QSqlDatabase::removeDatabase("fill");
+    return ok;
+}
+
+void BM_LoadSessions(benchmark::State& state) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(keta::AnswerLog::FileName());
+    if (!FillLog(path)) {
+        state.SkipWithError("could not fill the log");
+        return;
+    }
+    std::vector<double> ms;
+    std::size_t lines = 0;
+    for (auto _ : state) {
+        QElapsedTimer t;
+        t.start();
+        const auto sessions = keta::LoadSessions(path);
+        const double seconds = static_cast<double>(t.nsecsElapsed()) * 1e-9;
+        state.SetIterationTime(seconds);
+        ms.push_back(seconds * 1e3);
+        lines = 0;
+        if (!sessions) continue;
+        for (const keta::StoredSession& s : *sessions) lines += s.damaged ? 0 : s.lines.size();
+    }
+    char text[240];
+    std::snprintf(text, sizeof text,
+                  "sessions, LoadSessions of %d sessions x %d lines x %d answers: median %.1f ms, "
+                  "max %.1f ms (<= 200 ms (result window))%s",
+                  kSessions, 2 * kLinesPerHalf, kAnswersPerLine, Quantile(ms, 0.5),
+                  Quantile(ms, 1.0),
+                  lines == std::size_t{kSessions} * 2 * kLinesPerHalf ? "" : " LINES MISSING");
+    summary.emplace_back(text);
+}
+BENCHMARK(BM_LoadSessions)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// The boundary's hand-over on the GUI thread while the recorder's thread writes the lines
+// before it.
+void BM_LineHandOver(benchmark::State& state) {
+    QTemporaryDir dir;
+    keta::SessionRecorder recorder(dir.filePath(keta::AnswerLog::FileName()));
+    QString why;
+    if (!recorder.CheckWritable(&why)) {
+        state.SkipWithError("the log cannot be written");
+        return;
+    }
+    recorder.SessionStarted(keta::SessionSettings{}, 0);
+    std::vector<double> ms;
+    int n = 0;
+    for (auto _ : state) {
+        const keta::LineResult line = Line(1, ++n);
+        QElapsedTimer t;
+        t.start();
+        recorder.LineCompleted(line);
+        const double seconds = static_cast<double>(t.nsecsElapsed()) * 1e-9;
+        state.SetIterationTime(seconds);
+        ms.push_back(seconds * 1e3);
+    }
+    recorder.SessionEnded(keta::SessionState::Stopped);
+    const int unwritten = recorder.UnwrittenLines(5000);
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "sessions, a completed line handed to the recorder: median %.3f ms, max %.3f ms "
+                  "(part of <= 16 ms a line change)%s",
+                  Quantile(ms, 0.5), Quantile(ms, 1.0), unwritten == 0 ? "" : " LINES NOT WRITTEN");
+    summary.emplace_back(text);
+}
+BENCHMARK(BM_LineHandOver)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(15);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    for (const std::string& line : summary) std::printf("%s\n", line.c_str());
+    return 0;
+}
