@@ -165,7 +165,9 @@ void SessionRecorder::Run() {
         working_ = true;
         lock.unlock();
 
-        const bool ok = WriteSome(work);
+        // A recorder that was never used leaves the folder as it found it.
+        const bool any = work.check || work.start || !work.lines.empty() || work.end.has_value();
+        const bool ok = !any || WriteSome(work);
 
         lock.lock();
         lines_.erase(lines_.begin(),

@@ -154,6 +154,32 @@ TEST_F(SessionStoreTest, ALockMidSessionDelaysTheLinesButLosesNone) {
     EXPECT_EQ(sessions->front().state, SessionState::Finished);
 }
 
+// Two instances on one folder, their lines interleaved: both sessions keep every line. One
+// never ends (a crash) and comes back as running, with the lines it completed; a recorder
+// that was never used makes no file.
+TEST_F(SessionStoreTest, TwoInstancesKeepTheirSessionsAndACrashKeepsItsLines) {
+    { SessionRecorder unused(path); }
+    EXPECT_FALSE(QFileInfo::exists(path));
+    {
+        SessionRecorder a(path, &At, 2000), b(path, &At, 2000);
+        a.SessionStarted(TwoPlusTwo(), 0);
+        b.SessionStarted(TwoPlusTwo(), 0);
+        for (const LineResult& l : kLines) {
+            a.LineCompleted(l);
+            b.LineCompleted(l);
+        }
+        a.SessionEnded(SessionState::Finished);
+        EXPECT_EQ(a.UnwrittenLines(), 0);
+        EXPECT_EQ(b.UnwrittenLines(), 0);
+    }
+    const auto sessions = LoadSessions(path);
+    ASSERT_TRUE(sessions && sessions->size() == 2u);
+    for (const StoredSession& s : *sessions) EXPECT_EQ(s.lines.size(), 4u);
+    const int crashed = sessions->front().state == SessionState::Finished ? 1 : 0;
+    EXPECT_TRUE((*sessions)[crashed].running);
+    EXPECT_EQ((*sessions)[crashed].state, SessionState::Stopped);
+}
+
 TEST_F(SessionStoreTest, AFolderThatCannotBeWrittenIsToldBeforeTheStart) {
     test::AsNobody nobody;
     if (!nobody.active()) GTEST_SKIP() << "needs root to drop to nobody";
