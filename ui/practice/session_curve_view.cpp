@@ -87,7 +87,15 @@ void SessionCurveView::paintEvent(QPaintEvent*) {
         lastRight = cx + w / 2;
     }
     if (!gapLabel_.isEmpty()) {
-        p.drawText(QRectF(xAt(gapX_) - 40, plot.top() + 4, 80, line), Qt::AlignCenter, gapLabel_);
+        // A shaded band where no line runs, its name written top to bottom so that it fits however
+        // narrow it is.
+        const double half = std::max(xAt(gapX_ + 0.5) - xAt(gapX_), line * 0.6);
+        p.fillRect(QRectF(xAt(gapX_) - half, plot.top() + 1, 2 * half, plot.height() - 2),
+                   palette().color(QPalette::AlternateBase));
+        QStringList upright;
+        for (const QChar c : gapLabel_) upright << QString(c);
+        p.drawText(QRectF(xAt(gapX_) - half, plot.top(), 2 * half, plot.height()), Qt::AlignCenter,
+                   upright.join(QLatin1Char('\n')));
     }
     p.drawText(QRectF(plot.left(), plot.bottom() + line + 6, plot.width(), line), Qt::AlignCenter,
                acrossTitle_);

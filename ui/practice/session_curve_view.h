@@ -34,7 +34,7 @@ public:
                  const QString& table);
 
     QSize sizeHint() const override { return {560, 280}; }
-    QSize minimumSizeHint() const override { return {320, 200}; }
+    QSize minimumSizeHint() const override { return {200, 150}; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,10 +1,10 @@
 #include "session_result_window.h"
 
-#include <QFormLayout>
-#include <QGroupBox>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QVBoxLayout>
 
@@ -105,25 +105,55 @@ SessionResultWindow::SessionResultWindow(QWidget* parent) : QWidget(parent) {
     charts->setStretchFactor(0, 3);
     charts->setStretchFactor(1, 2);
 
-    auto* thisBox = new QGroupBox(QStringLiteral("この回"));
-    auto* thisForm = new QFormLayout(thisBox);
+    // One table: the caption, this session's value and the mean of the earlier sessions. Each
+    // value is a label of its own that a screen reader reads with its caption.
+    auto* figures = new QWidget;
+    auto* grid = new QGridLayout(figures);
+    grid->setHorizontalSpacing(14);
+    const auto heading = [grid](const QString& text, int column) {
+        auto* label = new QLabel(QStringLiteral("<b>%1</b>").arg(text));
+        label->setAlignment(Qt::AlignRight | Qt::AlignBottom);
+        label->setWordWrap(true);
+        grid->addWidget(label, 0, column);
+    };
+    heading(QStringLiteral("この回"), 1);
+    heading(QStringLiteral("同じ設定のこれまでの平均"), 2);
     earlierTitle_ = new QLabel;
     earlierTitle_->setWordWrap(true);
-    auto* earlierBox = new QGroupBox(QStringLiteral("同じ設定のこれまでの平均"));
-    auto* earlierForm = new QFormLayout(earlierBox);
-    earlierForm->addRow(earlierTitle_);
+    grid->addWidget(earlierTitle_, 1, 0, 1, 3);
+    int r = 2;
+    const auto value = [](const QString& caption, const QString& meaning) {
+        auto* label = new FigureLabel(caption);
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        label->setFocusPolicy(Qt::StrongFocus);
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        label->setToolTip(meaning);
+        label->setAccessibleDescription(meaning);
+        return label;
+    };
     for (const SessionFigureRow& row : SessionFigureRows()) {
-        figures_.push_back(AddFigureRow(*thisForm, row.caption, row.meaning));
-        earlierFigures_.push_back(AddFigureRow(*earlierForm, row.caption, row.meaning));
+        auto* caption = new QLabel(row.caption);
+        caption->setToolTip(row.meaning);
+        FigureLabel* now = value(row.caption, row.meaning);
+        FigureLabel* before =
+            value(row.caption + QStringLiteral("（これまでの平均）"), row.meaning);
+        caption->setBuddy(now);
+        grid->addWidget(caption, r, 0);
+        grid->addWidget(now, r, 1);
+        grid->addWidget(before, r, 2);
+        figures_.push_back(now);
+        earlierFigures_.push_back(before);
+        ++r;
     }
-    auto* figures = new QWidget;
-    auto* side = new QHBoxLayout(figures);
-    side->addWidget(thisBox);
-    side->addWidget(earlierBox);
+    grid->setRowStretch(r, 1);
     auto* scroll = new QScrollArea;
     scroll->setWidget(figures);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
+    // The figures keep the width they need; the charts give way on a narrow screen.
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setMinimumWidth(figures->sizeHint().width() +
+                            scroll->verticalScrollBar()->sizeHint().width());
 
     auto* split = new QSplitter(Qt::Horizontal);
     split->addWidget(charts);

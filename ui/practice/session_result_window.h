@@ -10,7 +10,6 @@
 
 #include "practice_session.h"
 
-class QFormLayout;
 class QLabel;
 
 namespace keta {

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QTimer>
@@ -176,13 +177,17 @@ QWidget* SessionWindow::BuildWorkPage() {
     rowFrame_ = new QFrame;
     rowFrame_->setObjectName(QStringLiteral("sessionRow"));
     rowFrame_->setStyleSheet(kRowStyle.arg(QStringLiteral("transparent")));
+    // Large digits, but a row that fits the screen's width at any scale factor.
+    const QScreen* shown = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
+    const int available = shown != nullptr ? shown->availableGeometry().width() : 1280;
+    const double points = std::clamp(available / 52.0, 10.0, 24.0);
     auto* grid = new QGridLayout(rowFrame_);
     grid->setHorizontalSpacing(2);
     // Each box sits below the gap between the two digits it adds, as in the drill's row.
     for (int i = 0; i < kDigitCount; ++i) {
         auto* digit = new QLabel;
         digit->setObjectName(QStringLiteral("digit%1").arg(i + 1));
-        digit->setFont(GothicFont(28));
+        digit->setFont(GothicFont(points + 4));
         digit->setAlignment(Qt::AlignCenter);
         digitLabels_[static_cast<std::size_t>(i)] = digit;
         grid->addWidget(digit, 0, 2 * i, 1, 2);
@@ -191,7 +196,7 @@ QWidget* SessionWindow::BuildWorkPage() {
         auto* box = new QLineEdit;
         box->setObjectName(QStringLiteral("box%1").arg(b));
         box->setAccessibleName(QStringLiteral("答え %1").arg(b));
-        box->setFont(GothicFont(24));
+        box->setFont(GothicFont(points));
         box->setAlignment(Qt::AlignCenter);
         box->setAttribute(Qt::WA_InputMethodEnabled, false);
         box->setFixedWidth(QFontMetrics(box->font()).horizontalAdvance(QStringLiteral("00")) + 12);
