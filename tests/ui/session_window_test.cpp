@@ -14,10 +14,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <functional>
 
 #include "analysis/figure_label.h"
 #include "answer_log.h"
+#include "practice/session_list_window.h"
 #include "practice/session_log_link.h"
 #include "practice/session_result_window.h"
 #include "session_store.h"
@@ -187,6 +189,16 @@ private slots:
         for (const LineResult& line : kept->front().lines) counts.push_back(line.Answers());
         QCOMPARE(counts, (std::vector<int>{3, 1, 2, 1}));
         QCOMPARE(kept->front().lines[0].Errors(), 1);
+
+        // The list of kept sessions opens the same result with Enter.
+        SessionListWindow list(f.log);
+        list.show();
+        QCOMPARE(list.List()->topLevelItemCount(), 1);
+        list.List()->setFocus();
+        QTest::keyClick(list.List(), Qt::Key_Return);
+        QVERIFY(list.Result() != nullptr);
+        QCOMPARE(list.Result()->Figure(QStringLiteral("解答数"))->accessibleName(),
+                 QStringLiteral("解答数 7"));
 
         QFile h(f.dir.filePath(QStringLiteral("履歴.txt")));
         QFile s(f.dir.filePath(QStringLiteral("設定.txt")));
