@@ -79,7 +79,9 @@ struct Fixture {
     QString log = dir.filePath(AnswerLog::FileName());
     SessionWindow window{log, [this] { return MakeSessionLogLink(log); }, &clock};
 
-    Fixture() {
+    // `blocked`: a folder stands where the log would be, so nothing can be kept.
+    explicit Fixture(bool blocked = false) {
+        if (blocked) QDir(dir.path()).mkdir(AnswerLog::FileName());
         window.show();
         window.activateWindow();
         [[maybe_unused]] const bool active = QTest::qWaitForWindowActive(&window);
@@ -89,11 +91,11 @@ struct Fixture {
         clock.now = ms;
         QTest::qWait(60);
     }
-    void Start(int first, int second) {
+    void Start(int first, int second, int rest = 0) {
         SetSpin(window, "lineSeconds", 10);
         SetSpin(window, "firstHalfLines", first);
         SetSpin(window, "secondHalfLines", second);
-        SetSpin(window, "restMinutes", 0);
+        SetSpin(window, "restMinutes", rest);
         auto* mode = window.findChild<QComboBox*>(QStringLiteral("mode"));
         mode->setFocus();
         QTest::keyClick(mode, Qt::Key_End);
@@ -205,6 +207,38 @@ private slots:
         QVERIFY(h.open(QIODevice::ReadOnly) && s.open(QIODevice::ReadOnly));
         QCOMPARE(h.readAll(), history);
         QCOMPARE(s.readAll(), settings);
+    }
+
+    void theRestEndsEarlyWithSpace() {
+        Fixture f;
+        f.Start(1, 1, 1);
+        f.At(10'000);
+        QVERIFY(Text(f.window, QStringLiteral("status")).contains(QStringLiteral("1:00")));
+        f.At(40'000);
+        QVERIFY(Text(f.window, QStringLiteral("status")).contains(QStringLiteral("0:30")));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        f.At(42'000);  // the ready lights take two seconds
+        QCOMPARE(Text(f.window, QStringLiteral("lineLabel")), QStringLiteral("後半 1 / 1"));
+        QVERIFY(f.window.findChild<QLineEdit*>(QStringLiteral("box1"))->hasFocus());
+    }
+
+    void anUnwritableLogIsToldAndTheSessionStillRuns() {
+        Fixture f(true);
+        QString told;
+        PressInNextBox(Qt::Key_Return, &told);
+        f.Start(1, 0);
+        QVERIFY(told.contains(QStringLiteral("記録されません")));
+        QTRY_VERIFY(f.window.Session()->Working());
+        QVERIFY(QTest::qWaitForWindowActive(&f.window));
+        TypeAnswers(f.window, 3);
+        f.At(10'000);
+        QTRY_VERIFY(f.window.Result() != nullptr);
+        QCOMPARE(f.window.Result()->Figure(QStringLiteral("解答数"))->accessibleName(),
+                 QStringLiteral("解答数 3"));
+        QVERIFY(f.window.Result()
+                    ->findChild<QLabel*>(QStringLiteral("title"))
+                    ->text()
+                    .contains(QStringLiteral("記録されていません")));
     }
 
     void escYesStopsKeepingTheEndedLines() {

@@ -258,6 +258,7 @@ void SessionWindow::StartSession() {
                     .arg(why),
                 QMessageBox::Ok, this);
             box.exec();
+            activateWindow();  // the row takes the keys once the warning is gone
         }
     }
     session_ = std::make_unique<PracticeSession>(*this, *clock_, *digits_);
