@@ -202,6 +202,26 @@ private slots:
         QCOMPARE(list.Result()->Figure(QStringLiteral("解答数"))->accessibleName(),
                  QStringLiteral("解答数 7"));
 
+        // Its CSV: a header and one row per line; the log itself is refused as the target.
+        const QByteArray logBytes = [&] {
+            QFile file(f.log);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        }();
+        for (const QString& target : {f.dir.filePath(QStringLiteral("s.csv")), f.log}) {
+            list.SetPathAsker([target](const QString&) { return target; });
+            QString told;
+            PressInNextBox(Qt::Key_Return, &told);
+            QTest::keyClick(list.findChild<QPushButton*>(QStringLiteral("exportCsv")),
+                            Qt::Key_Space);
+            QVERIFY(!told.isEmpty());
+        }
+        QFile csv(f.dir.filePath(QStringLiteral("s.csv")));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QCOMPARE(csv.readAll().count('\n'), 5);
+        QFile logAfter(f.log);
+        QVERIFY(logAfter.open(QIODevice::ReadOnly));
+        QCOMPARE(logAfter.readAll(), logBytes);
+
         QFile h(f.dir.filePath(QStringLiteral("履歴.txt")));
         QFile s(f.dir.filePath(QStringLiteral("設定.txt")));
         QVERIFY(h.open(QIODevice::ReadOnly) && s.open(QIODevice::ReadOnly));

@@ -1,11 +1,19 @@
 #include "session_list_window.h"
 
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStandardPaths>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "analysis/chart_support.h"
+#include "csv_export.h"
+#include "export_target.h"
 #include "session_figure_rows.h"
 #include "session_store.h"
 
@@ -44,9 +52,14 @@ SessionListWindow::SessionListWindow(QString logPath, QWidget* parent)
     list_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     connect(list_, &QTreeWidget::itemActivated, this,
             [this](QTreeWidgetItem* item) { OpenRow(list_->indexOfTopLevelItem(item)); });
+    auto* exportButton = new QPushButton(QStringLiteral("CSVに書き出す(&E)..."));
+    exportButton->setObjectName(QStringLiteral("exportCsv"));
+    exportButton->setAccessibleName(QStringLiteral("CSVに書き出す"));
+    connect(exportButton, &QPushButton::clicked, this, &SessionListWindow::ExportCsv);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(note_);
     layout->addWidget(list_, 1);
+    layout->addWidget(exportButton, 0, Qt::AlignRight);
     resize(760, 480);
     Reload();
 }
@@ -108,6 +121,44 @@ void SessionListWindow::OpenRow(int row) {
     result_->show();
     result_->raise();
     result_->activateWindow();
+}
+
+void SessionListWindow::ExportCsv() {
+    const QString title = QStringLiteral("本番形式の記録をCSVに書き出す");
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
+    const QString suggested = QDir(folder).filePath(QStringLiteral("本番形式の記録.csv"));
+    // No replace question from the dialog: a data file is refused before any question.
+    const QString path =
+        askPath_ ? askPath_(suggested)
+                 : QFileDialog::getSaveFileName(this, title, suggested,
+                                                QStringLiteral("CSV ファイル (*.csv)"), nullptr,
+                                                QFileDialog::DontConfirmOverwrite);
+    if (path.isEmpty()) return;
+    const auto tell = [this, &title](const QString& text, bool problem) {
+        QMessageBox box(problem ? QMessageBox::Warning : QMessageBox::Information, title, text,
+                        QMessageBox::Ok, this);
+        box.exec();
+    };
+    const ExportTarget target = ResolveExportTarget(QFileInfo(logPath_).absolutePath(), path);
+    if (target.kind == ExportTarget::Kind::Refused) {
+        tell(target.reason, true);
+        return;
+    }
+    if (target.exists) {
+        QMessageBox ask(QMessageBox::Question, title,
+                        QStringLiteral("%1 は既にあります。置き換えますか？")
+                            .arg(QDir::toNativeSeparators(path)),
+                        QMessageBox::Yes | QMessageBox::No, this);
+        ask.setDefaultButton(QMessageBox::No);
+        if (ask.exec() != QMessageBox::Yes) return;
+    }
+    QString error;
+    if (ExportSessionsCsv(logPath_, path, &error)) {
+        tell(QStringLiteral("%1 に書き出しました。").arg(QDir::toNativeSeparators(path)), false);
+    } else {
+        tell(error, true);
+    }
 }
 
 }  // namespace keta

@@ -1,10 +1,11 @@
 #pragma once
 // Every practice session in the answer log, newest first; Enter or a double click opens one in
-// the result window.
+// the result window. Every line of every session can be written out as CSV.
 
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <vector>
 
 #include "session_result_window.h"
@@ -24,7 +25,12 @@ public:
     void Reload();
     // Opens the session in row `row` (0: newest) in the result window.
     void OpenRow(int row);
+    // Every line of every session to a CSV file the person picks.
+    void ExportCsv();
     QTreeWidget* List() const { return list_; }
+    // Where the CSV goes: a save dialog unless a test gives its own answer (empty: cancelled).
+    using PathAsker = std::function<QString(const QString& suggested)>;
+    void SetPathAsker(PathAsker asker) { askPath_ = std::move(asker); }
     SessionResultWindow* Result() const { return result_; }
 
 private:
@@ -33,6 +39,7 @@ private:
     QTreeWidget* list_ = nullptr;
     std::vector<ShownSession> sessions_;  // newest first, as listed
     QPointer<SessionResultWindow> result_;
+    PathAsker askPath_;
 };
 
 }  // namespace keta
