@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
@@ -19,10 +20,12 @@
 
 #include "analysis/figure_label.h"
 #include "answer_log.h"
+#include "history_grid.h"
 #include "practice/session_list_window.h"
 #include "practice/session_log_link.h"
 #include "practice/session_result_window.h"
 #include "session_store.h"
+#include "ui_fixture.h"
 
 namespace keta {
 namespace {
@@ -112,6 +115,26 @@ class SessionWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void theHistoryMenuEndsWithTheSessionEntries() {
+        test::Program p;
+        test::WriteBytes(p.Path(QStringLiteral("設定.txt")), "10,1\r\n");
+        test::WriteBytes(p.Path(QStringLiteral("履歴.txt")), "");
+        FrmMain& w = p.Start();
+        w.msgRireki->setFocus();
+        QTest::keyClick(w.msgRireki, Qt::Key_F10, Qt::ShiftModifier);
+        QMenu* menu = nullptr;
+        QTRY_VERIFY((menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())));
+        const QList<QAction*> actions = menu->actions();
+        QVERIFY(actions.size() >= 3);
+        QVERIFY(actions[actions.size() - 3]->isSeparator());
+        QCOMPARE(actions[actions.size() - 2]->text(), QStringLiteral("本番形式で練習"));
+        QCOMPARE(actions.back()->text(), QStringLiteral("本番形式の記録"));
+        QTest::mouseClick(menu, Qt::LeftButton, {},
+                          menu->actionGeometry(actions[actions.size() - 2]).center());
+        SessionWindow* session = nullptr;
+        QTRY_VERIFY((session = w.findChild<SessionWindow*>()) && session->isVisible());
+    }
+
     void settingsAreNamedByTheirCaptions() {
         Fixture f;
         for (const auto& [name, caption] : {std::pair{"lineSeconds", "行の時間"},
