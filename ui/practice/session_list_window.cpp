@@ -116,7 +116,7 @@ void SessionListWindow::OpenRow(int row) {
     const ShownSession& shown = sessions_[static_cast<std::size_t>(row)];
     const bool first = result_ == nullptr;
     if (first) result_ = new SessionResultWindow(this);
-    result_->ShowSession(shown, EarlierSessions(logPath_, shown.settings, shown.id, shown.id));
+    result_->ShowSessionReadingEarlier(shown, logPath_, shown.id, shown.id);
     if (first) FitToScreen(*result_);
     result_->show();
     result_->raise();

@@ -7,6 +7,7 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QVBoxLayout>
+#include <memory>
 
 #include "analysis/chart_support.h"
 #include "analysis/figure_label.h"
@@ -173,8 +174,46 @@ FigureLabel* SessionResultWindow::Figure(const QString& caption) const {
     return nullptr;
 }
 
+SessionResultWindow::~SessionResultWindow() {
+    if (worker_.joinable()) worker_.join();
+}
+
 void SessionResultWindow::ShowSession(const ShownSession& session,
                                       const std::vector<ShownSession>& earlier) {
+    ++generation_;  // a read still running is out of date
+    Apply(session, earlier);
+    emit earlierShown();
+}
+
+void SessionResultWindow::ShowSessionReadingEarlier(const ShownSession& session,
+                                                    const QString& logPath, std::int64_t beforeId,
+                                                    std::int64_t skipId) {
+    const int generation = ++generation_;
+    Apply(session, {});
+    reading_ = true;
+    earlierTitle_->setText(QStringLiteral("これまでの回を読み込んでいます…"));
+    earlierTitle_->setAccessibleName(earlierTitle_->text());
+    setCursor(Qt::BusyCursor);
+    if (worker_.joinable()) worker_.join();
+    worker_ = std::thread([this, session, logPath, beforeId, skipId, generation] {
+        auto earlier = std::make_shared<std::vector<ShownSession>>(
+            EarlierSessions(logPath, session.settings, beforeId, skipId));
+        // Delivered on the window's own thread; dropped with the window or by a newer session.
+        QMetaObject::invokeMethod(
+            this,
+            [this, session, earlier, generation] {
+                if (generation != generation_) return;
+                reading_ = false;
+                unsetCursor();
+                Apply(session, *earlier);
+                emit earlierShown();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void SessionResultWindow::Apply(const ShownSession& session,
+                                const std::vector<ShownSession>& earlier) {
     const SessionSettings& s = session.settings;
     QString title = QStringLiteral("%1　%2").arg(session.when, FormatText(s));
     if (session.stopped)
@@ -203,6 +242,7 @@ void SessionResultWindow::ShowSession(const ShownSession& session,
     earlierTitle_->setText(earlier.empty()
                                ? QStringLiteral("同じ設定で終えた回はまだありません。")
                                : QStringLiteral("同じ設定で終えた %1 回").arg(earlier.size()));
+    earlierTitle_->setAccessibleName(earlierTitle_->text());
 
     // The curve: line numbers across, the second half after a gap for the rest.
     const double secondStart = s.firstHalfLines + kGap;

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 #include "practice_session.h"
@@ -40,18 +41,32 @@ class SessionResultWindow : public QWidget {
 
 public:
     explicit SessionResultWindow(QWidget* parent = nullptr);
+    ~SessionResultWindow() override;
 
     void ShowSession(const ShownSession& session, const std::vector<ShownSession>& earlier);
+    // Shows the session at once and its earlier sessions (as EarlierSessions finds them) once
+    // they are read off this thread: a long log does not hold the window up.
+    void ShowSessionReadingEarlier(const ShownSession& session, const QString& logPath,
+                                   std::int64_t beforeId, std::int64_t skipId);
+    bool ReadingEarlier() const { return reading_; }
     // The value label of this session's figure named `caption`; nullptr when there is none.
     FigureLabel* Figure(const QString& caption) const;
 
+signals:
+    void earlierShown();
+
 private:
+    void Apply(const ShownSession& session, const std::vector<ShownSession>& earlier);
+
     QLabel* title_ = nullptr;
     QLabel* earlierTitle_ = nullptr;
     SessionCurveView* curve_ = nullptr;
     SessionCurveView* trend_ = nullptr;
     std::vector<FigureLabel*> figures_;
     std::vector<FigureLabel*> earlierFigures_;
+    std::thread worker_;
+    int generation_ = 0;  // a read whose generation is past is dropped
+    bool reading_ = false;
 };
 
 }  // namespace keta

@@ -434,11 +434,9 @@ void SessionWindow::ShowResult() {
             box.exec();
         }
     }
-    const std::vector<ShownSession> earlier =
-        EarlierSessions(logPath_, shown.settings, 0, shown.id);
     const bool first = result_ == nullptr;
     if (first) result_ = new SessionResultWindow(this);
-    result_->ShowSession(shown, earlier);
+    result_->ShowSessionReadingEarlier(shown, logPath_, 0, shown.id);
     if (first) FitToScreen(*result_);
     result_->show();
     result_->raise();
