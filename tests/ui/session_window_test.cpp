@@ -95,6 +95,9 @@ struct Fixture {
         QTest::qWait(60);
     }
     void Start(int first, int second, int rest = 0) {
+        // Back from the result window of a session before, as a person clicks into the window.
+        QApplication::setActiveWindow(&window);
+        QTRY_VERIFY(QApplication::activeWindow() == &window);
         SetSpin(window, "lineSeconds", 10);
         SetSpin(window, "firstHalfLines", first);
         SetSpin(window, "secondHalfLines", second);
@@ -282,6 +285,29 @@ private slots:
                     ->findChild<QLabel*>(QStringLiteral("title"))
                     ->text()
                     .contains(QStringLiteral("記録されていません")));
+    }
+
+    void earlierSessionsInTheSameFormatAreAveraged() {
+        Fixture f;
+        const auto run = [&f](int lines, std::vector<int> counts, std::int64_t from) {
+            f.Start(lines, 0);
+            for (std::size_t i = 0; i < counts.size(); ++i) {
+                TypeAnswers(f.window, counts[i]);
+                f.At(from + 10'000 * static_cast<std::int64_t>(i + 1));
+            }
+            QTRY_VERIFY(f.window.Result() != nullptr && !f.window.Result()->ReadingEarlier() &&
+                        f.window.Session()->State() == SessionState::Finished);
+        };
+        run(1, {2}, 0);
+        run(2, {7, 1}, 10'000);  // another format: not compared
+        run(1, {4}, 30'000);
+        QString earlierAnswers;
+        for (FigureLabel* label : f.window.Result()->findChildren<FigureLabel*>()) {
+            if (label->Caption() == QStringLiteral("解答数（これまでの平均）"))
+                earlierAnswers = label->accessibleName();
+        }
+        QCOMPARE(earlierAnswers, QStringLiteral("解答数（これまでの平均） 2.0"));
+        QCOMPARE(f.window.Result()->Figure(QStringLiteral("解答数"))->text(), QStringLiteral("4"));
     }
 
     void escYesStopsKeepingTheEndedLines() {
