@@ -106,6 +106,7 @@ SessionWindow::~SessionWindow() {
 QWidget* SessionWindow::BuildSettingsPage() {
     auto* page = new QWidget;
     auto* form = new QFormLayout;
+    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     lineSeconds_ = AddRow(*form, QStringLiteral("行の時間"),
                           SpinBox(SessionSettings::kMinLineSeconds,
                                   SessionSettings::kMaxLineSeconds, QStringLiteral(" 秒")),
