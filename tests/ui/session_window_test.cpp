@@ -263,6 +263,9 @@ private slots:
         f.At(40'000);
         QVERIFY(Text(f.window, QStringLiteral("status")).contains(QStringLiteral("0:30")));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        f.At(41'000);  // two of the three ready lights on
+        QVERIFY(!f.window.findChild<QLabel*>(QStringLiteral("light2"))->pixmap().isNull());
+        QVERIFY(f.window.findChild<QLabel*>(QStringLiteral("light3"))->pixmap().isNull());
         f.At(42'000);  // the ready lights take two seconds
         QCOMPARE(Text(f.window, QStringLiteral("lineLabel")), QStringLiteral("後半 1 / 1"));
         QVERIFY(f.window.findChild<QLineEdit*>(QStringLiteral("box1"))->hasFocus());

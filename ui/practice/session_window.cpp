@@ -169,6 +169,7 @@ QWidget* SessionWindow::BuildWorkPage() {
     top->addStretch();
     for (std::size_t i = 0; i < lights_.size(); ++i) {
         lights_[i] = new QLabel;
+        lights_[i]->setObjectName(QStringLiteral("light%1").arg(i + 1));
         lights_[i]->setFixedSize(36, 36);
         top->addWidget(lights_[i]);
     }
