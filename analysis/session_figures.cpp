@@ -25,8 +25,8 @@ std::optional<double> AgainstMean(double a, std::span<const double> rest) {
 
 }  // namespace
 
-HalfFigures ComputeHalfFigures(std::span<const LineCount> lines) {
-    HalfFigures f;
+SessionHalfFigures ComputeHalfFigures(std::span<const LineCount> lines) {
+    SessionHalfFigures f;
     f.lines = static_cast<int>(lines.size());
     std::vector<double> counts;
     counts.reserve(lines.size());

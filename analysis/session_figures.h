@@ -35,7 +35,7 @@ struct LineCount {
     int errors = 0;  // wrong answers among them
 };
 
-struct HalfFigures {
+struct SessionHalfFigures {
     int lines = 0;
     long long answers = 0;  // wide enough for any sum of line counts
     long long correct = 0;
@@ -51,8 +51,8 @@ struct HalfFigures {
 };
 
 struct SessionFigures {
-    HalfFigures first;
-    HalfFigures second;
+    SessionHalfFigures first;
+    SessionHalfFigures second;
     long long answers = 0;
     long long correct = 0;
     long long errors = 0;
@@ -62,7 +62,7 @@ struct SessionFigures {
 
 // Counts outside their range (negative answers, errors above the answers, from a damaged log)
 // are brought into it first, so correct is never negative.
-HalfFigures ComputeHalfFigures(std::span<const LineCount> lines);
+SessionHalfFigures ComputeHalfFigures(std::span<const LineCount> lines);
 SessionFigures ComputeSessionFigures(std::span<const LineCount> firstHalf,
                                      std::span<const LineCount> secondHalf);
 

@@ -20,22 +20,26 @@ for f in bin/ketatobi share/ketatobi/help/VexoHelp.chm "$desktop" \
 done
 gzip -t "$prefix/share/man/man6/ketatobi.6.gz" || { echo "FAIL: the manual page is no gzip file"; exit 1; }
 
-exec_line=$(sed -n 's/^Exec=//p' "$prefix/$desktop")
-[[ -n $exec_line ]] || { echo "FAIL: no Exec line in $desktop"; exit 1; }
+# The entry's own Exec line, then each desktop action's (right-clicking the launcher offers them).
+mapfile -t exec_lines < <(sed -n 's/^Exec=//p' "$prefix/$desktop")
+((${#exec_lines[@]} > 0)) || { echo "FAIL: no Exec line in $desktop"; exit 1; }
 export HOME="$root/home" XDG_DATA_HOME= QT_QPA_PLATFORM=offscreen PATH="$prefix/bin:$PATH"
 mkdir -p "$HOME/elsewhere"
 cd "$HOME/elsewhere"  # the desktop starts programs in any folder
-# shellcheck disable=SC2086  # the Exec line is split into words, as the desktop does
-$exec_line & pid=$!
 data=$(realpath -m "$HOME/.local/share/ketatobi")
-cwd=
-for _ in $(seq 20); do
-    sleep 0.2
-    cwd=$(readlink "/proc/$pid/cwd" || true)
-    [[ $cwd == "$data" ]] && break
+for exec_line in "${exec_lines[@]}"; do
+    # shellcheck disable=SC2086  # the Exec line is split into words, as the desktop does
+    $exec_line & pid=$!
+    cwd=
+    for _ in $(seq 20); do
+        sleep 0.2
+        cwd=$(readlink "/proc/$pid/cwd" || true)
+        [[ $cwd == "$data" ]] && break
+    done
+    sleep 1
+    kill -0 "$pid" || { echo "FAIL: '$exec_line' did not stay up"; exit 1; }
+    [[ -d "$data" ]] || { echo "FAIL: no data folder was created"; exit 1; }
+    [[ $cwd == "$data" ]] || { echo "FAIL: '$exec_line' works in '$cwd', not in $data"; exit 1; }
+    kill "$pid"; wait "$pid" 2>/dev/null || true; pid=
 done
-sleep 1
-kill -0 "$pid" || { echo "FAIL: the installed program did not stay up"; exit 1; }
-[[ -d "$data" ]] || { echo "FAIL: no data folder was created"; exit 1; }
-[[ $cwd == "$data" ]] || { echo "FAIL: the program works in '$cwd', not in $data"; exit 1; }
-echo "PASS: installed $(find "$prefix" -type f | wc -l) files; '$exec_line' runs from the install"
+echo "PASS: installed $(find "$prefix" -type f | wc -l) files; ${#exec_lines[@]} Exec lines run from the install"

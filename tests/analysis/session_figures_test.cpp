@@ -47,7 +47,7 @@ TEST(SessionFigures, EachHalfAgainstHandComputedTables) {
     };
     for (const HalfCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const HalfFigures f = ComputeHalfFigures(c.lines);
+        const SessionHalfFigures f = ComputeHalfFigures(c.lines);
         EXPECT_EQ((std::array<long long, 4>{f.answers, f.correct, f.errors, f.linesWithErrors}),
                   c.counts);
         const std::array<Opt, 7> got{f.accuracy,    f.meanPerLine, f.initialEffort, f.finalEffort,

@@ -7,9 +7,9 @@
 namespace keta {
 namespace {
 
-using analysis::HalfFigures;
 using analysis::LineCount;
 using analysis::SessionFigures;
+using analysis::SessionHalfFigures;
 using Value = std::optional<double>;
 
 struct FigureRow {
@@ -23,7 +23,7 @@ Value Of(long long n) { return static_cast<double>(n); }
 
 // Both halves of one figure: "<name>（前半）" and "<name>（後半）".
 void AddHalves(std::vector<FigureRow>& rows, const QString& name, const QString& meaning,
-               FigureKind kind, const std::function<Value(const HalfFigures&)>& get) {
+               FigureKind kind, const std::function<Value(const SessionHalfFigures&)>& get) {
     rows.push_back({name + QStringLiteral("（前半）"), meaning, kind,
                     [get](const SessionFigures& f) { return get(f.first); }});
     rows.push_back({name + QStringLiteral("（後半）"), meaning, kind,
@@ -41,34 +41,34 @@ const std::vector<FigureRow>& Rows() {
                      FigureKind::Percent, [](const SessionFigures& f) { return f.accuracy; }});
         AddHalves(r, QStringLiteral("平均"),
                   QStringLiteral("その半分の、1 行当たりの解答数の平均。"), FigureKind::PerLine,
-                  [](const HalfFigures& h) { return h.meanPerLine; });
+                  [](const SessionHalfFigures& h) { return h.meanPerLine; });
         AddHalves(r, QStringLiteral("初頭努力"),
                   QStringLiteral("最初の行の解答数 ÷ 残りの行の平均。1 より大きいと出だしが速い。"),
-                  FigureKind::Ratio, [](const HalfFigures& h) { return h.initialEffort; });
+                  FigureKind::Ratio, [](const SessionHalfFigures& h) { return h.initialEffort; });
         AddHalves(r, QStringLiteral("終末努力"),
                   QStringLiteral(
                       "最後の行の解答数 ÷ それより前の行の平均。1 より大きいと終わりに伸びた。"),
-                  FigureKind::Ratio, [](const HalfFigures& h) { return h.finalEffort; });
+                  FigureKind::Ratio, [](const SessionHalfFigures& h) { return h.finalEffort; });
         AddHalves(r, QStringLiteral("動揺"),
                   QStringLiteral(
                       "隣り合う行の解答数の差（絶対値）の平均 ÷ 平均。0 なら同じ速さが続いた。"),
-                  FigureKind::Ratio, [](const HalfFigures& h) { return h.fluctuation; });
+                  FigureKind::Ratio, [](const SessionHalfFigures& h) { return h.fluctuation; });
         AddHalves(r, QStringLiteral("最大差"),
                   QStringLiteral("（いちばん多い行 − いちばん少ない行）÷ 平均。"),
-                  FigureKind::Ratio, [](const HalfFigures& h) { return h.largestGap; });
+                  FigureKind::Ratio, [](const SessionHalfFigures& h) { return h.largestGap; });
         r.push_back({QStringLiteral("休憩効果"),
                      QStringLiteral("後半の平均 ÷ 前半の平均。1 より大きいと休憩のあとが速い。"),
                      FigureKind::Ratio, [](const SessionFigures& f) { return f.restEffect; }});
         AddHalves(r, QStringLiteral("誤答数"), QStringLiteral("その半分で間違えた答えの数。"),
-                  FigureKind::Count, [](const HalfFigures& h) { return Of(h.errors); });
+                  FigureKind::Count, [](const SessionHalfFigures& h) { return Of(h.errors); });
         AddHalves(r, QStringLiteral("誤りのある行"),
                   QStringLiteral("その半分で、間違いが一つでもあった行の数。"), FigureKind::Count,
-                  [](const HalfFigures& h) { return Value(h.linesWithErrors); });
+                  [](const SessionHalfFigures& h) { return Value(h.linesWithErrors); });
         AddHalves(
             r, QStringLiteral("傾き"),
             QStringLiteral(
                 "行が進むごとに解答数が平均して何問増えたか（減ったか）。最小二乗法の直線の傾き。"),
-            FigureKind::Slope, [](const HalfFigures& h) { return h.slope; });
+            FigureKind::Slope, [](const SessionHalfFigures& h) { return h.slope; });
         return r;
     }();
     return rows;
