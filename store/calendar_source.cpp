@@ -1,0 +1,182 @@
+#include "calendar_source.h"
+
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+#include <atomic>
+
+#include "answer_log.h"
+#include "history_points.h"
+
+namespace keta {
+namespace {
+
+constexpr int kBusyTimeoutMs = 2000;
+const QString kGoalKey = QStringLiteral("daily_goal_minutes");
+
+// One connection for one call, removed again whatever the way out.
+class Connection {
+public:
+    Connection(const QString& path, bool readOnly) {
+        static std::atomic<unsigned> serial{0};
+        name_ = QStringLiteral("ketatobi-calendar-%1").arg(++serial);
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
+        db.setDatabaseName(path);
+        db.setConnectOptions(
+            QStringLiteral("%1QSQLITE_BUSY_TIMEOUT=%2")
+                .arg(readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY;") : QString())
+                .arg(kBusyTimeoutMs));
+        open_ = db.isValid() && db.open();
+    }
+    ~Connection() {
+        {
+            QSqlDatabase db = QSqlDatabase::database(name_, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(name_);
+    }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    bool IsOpen() const { return open_; }
+    QSqlDatabase Database() const { return QSqlDatabase::database(name_, false); }
+
+private:
+    QString name_;
+    bool open_ = false;
+};
+
+// The local day of a "yyyy-MM-ddTHH:mm:ss" or "yyyy/MM/dd" text; an impossible date otherwise,
+// which the figures leave out.
+analysis::CivilDate DayOf(const QString& text) {
+    if (text.size() < 10) return {0, 0, 0};
+    bool y = false, m = false, d = false;
+    analysis::CivilDate day{text.left(4).toInt(&y), text.mid(5, 2).toInt(&m),
+                            text.mid(8, 2).toInt(&d)};
+    if (!y || !m || !d) return {0, 0, 0};
+    return day;
+}
+
+bool HasTable(QSqlDatabase db, const QString& name) {
+    QSqlQuery q(db);
+    q.prepare(
+        QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?"));
+    q.addBindValue(name);
+    return q.exec() && q.next() && q.value(0).toLongLong() > 0;
+}
+
+int GoalFrom(QSqlDatabase db) {
+    if (!HasTable(db, QStringLiteral("preferences"))) return 0;
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT substr(value, 1, 32) FROM preferences WHERE key = ?"));
+    q.addBindValue(kGoalKey);
+    if (!q.exec() || !q.next()) return 0;
+    bool ok = false;
+    const int minutes = q.value(0).toString().toInt(&ok);
+    return ok && minutes > 0 && minutes <= kMaxDailyGoalMinutes ? minutes : 0;
+}
+
+// Bounds beyond anything the drill writes: a hand-edited row cannot swamp a day.
+constexpr qlonglong kMaxRoundSeconds = 24 * 3600;
+constexpr qlonglong kMaxLineSeconds = 3600;
+
+bool ReadLog(QSqlDatabase db, CalendarSource& source) {
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("BEGIN"))) return false;
+    bool ok = true;
+    if (HasTable(db, QStringLiteral("rounds"))) {
+        ok = q.exec(QStringLiteral("SELECT substr(started_at, 1, 32), time_limit FROM rounds"));
+        while (ok && q.next()) {
+            const qlonglong seconds = q.value(1).toLongLong();
+            if (seconds < 0 || seconds > kMaxRoundSeconds) continue;
+            source.items.push_back(
+                {DayOf(q.value(0).toString()), seconds, analysis::PracticeSource::Round});
+        }
+    }
+    if (ok && HasTable(db, QStringLiteral("sessions")) &&
+        HasTable(db, QStringLiteral("session_lines"))) {
+        ok = q.exec(QStringLiteral(
+            "SELECT substr(s.started_at, 1, 32), s.line_seconds,"
+            " (SELECT count(*) FROM session_lines l WHERE l.session_id = s.id) FROM sessions s"));
+        while (ok && q.next()) {
+            const qlonglong lineSeconds = q.value(1).toLongLong();
+            const qlonglong lines = q.value(2).toLongLong();
+            if (lineSeconds < 0 || lineSeconds > kMaxLineSeconds || lines < 0 || lines > 1000)
+                continue;
+            source.items.push_back({DayOf(q.value(0).toString()), lineSeconds * lines,
+                                    analysis::PracticeSource::Session});
+        }
+    }
+    if (ok) source.goalMinutes = GoalFrom(db);
+    q.finish();
+    QSqlQuery(db).exec(QStringLiteral("COMMIT"));
+    return ok;
+}
+
+}  // namespace
+
+CalendarSource ReadCalendarSource(const QString& logPath, const QString& historyPath) {
+    CalendarSource source;
+    if (QFileInfo(logPath).isFile()) {
+        Connection connection(logPath, true);
+        if (!connection.IsOpen() || !ReadLog(connection.Database(), source)) {
+            source.items.clear();
+            source.goalMinutes = 0;
+            source.problem = QStringLiteral("解答ログを読めませんでした。");
+        }
+    }
+    const HistoryPointsRead history = ReadHistoryPoints(historyPath);
+    if (history.status == HistoryPointsRead::Status::Read) {
+        for (const analysis::HistoryPoint& point : history.points) {
+            // The same result saved twice is one round of practice.
+            if (point.repeatsPrevious || point.timeLimit <= 0) continue;
+            source.items.push_back({DayOf(QString::fromStdString(point.date)), point.timeLimit,
+                                    analysis::PracticeSource::History});
+        }
+    } else if (history.status != HistoryPointsRead::Status::Missing && source.problem.isEmpty()) {
+        source.problem = QStringLiteral("履歴.txt を読めませんでした。");
+    }
+    return source;
+}
+
+int LoadDailyGoal(const QString& logPath) {
+    if (!QFileInfo(logPath).isFile()) return 0;
+    Connection connection(logPath, true);
+    return connection.IsOpen() ? GoalFrom(connection.Database()) : 0;
+}
+
+bool SaveDailyGoal(const QString& logPath, int minutes, QString* why) {
+    const auto fail = [why](const QString& text) {
+        if (why != nullptr) *why = text;
+        return false;
+    };
+    if (minutes < 0 || minutes > kMaxDailyGoalMinutes) {
+        return fail(QStringLiteral("1日の目標は 0〜%1 分です。").arg(kMaxDailyGoalMinutes));
+    }
+    {
+        // The log's own opening: made or migrated, another program's database left alone.
+        AnswerLog log(logPath, nullptr, kBusyTimeoutMs);
+        if (!log.Open()) {
+            return fail(QStringLiteral("解答ログ %1 に書き込めません。%2")
+                            .arg(QFileInfo(logPath).fileName(), log.LastError()));
+        }
+    }
+    Connection connection(logPath, false);
+    if (!connection.IsOpen()) {
+        return fail(
+            QStringLiteral("解答ログ %1 を開けません。").arg(QFileInfo(logPath).fileName()));
+    }
+    QSqlQuery q(connection.Database());
+    q.prepare(QStringLiteral("INSERT OR REPLACE INTO preferences (key, value) VALUES (?, ?)"));
+    q.addBindValue(kGoalKey);
+    q.addBindValue(QString::number(minutes));
+    if (!q.exec()) {
+        return fail(QStringLiteral("解答ログ %1 に書き込めません: %2")
+                        .arg(QFileInfo(logPath).fileName(), q.lastError().text()));
+    }
+    return true;
+}
+
+}  // namespace keta
