@@ -21,6 +21,9 @@ struct AnswerRecord {
     bool cleared = false;
 };
 
+// The drill's rounds, and focus rounds whose rows lean towards chosen digit pairs.
+enum class RoundKind { Drill = 0, Focus = 1 };
+
 // One round that reached timed play.
 struct RoundRecord {
     std::int64_t id = 0;    // the log's own key; 0 before it is stored
@@ -34,6 +37,11 @@ struct RoundRecord {
     // A value read back lies outside what the drill can produce: shown as damaged, and its
     // events are left out so that no figure is computed over them.
     bool damaged = false;
+    // Which practice it was. A focus round carries its share of pairs (percent) and its
+    // pairs as "78 96" (left digit, right digit).
+    RoundKind kind = RoundKind::Drill;
+    int focusPercent = 0;
+    std::string focusPairs;
 };
 
 // One saved result of the history file, its items already read.

@@ -185,6 +185,8 @@ AnswerLog::OpenResult AnswerLog::OpenConnection() {
         return OpenResult::Corrupt;
     }
     q.finish();
+    // Only a log read as it is can stay at an older version; the writer migrated its file.
+    openedVersion_ = access_ == Access::ReadOnly ? seen.version : kSchemaVersion;
     opened_ = true;
     return OpenResult::Ok;
 }
@@ -274,15 +276,24 @@ AnswerLog::WriteResult AnswerLog::WriteRound(analysis::RoundRecord& round,
         if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) return failed(q);
         q.prepare(
             QStringLiteral("INSERT INTO rounds (started_at, time_limit, mode_text, answers,"
-                           " correct, wrong) VALUES (?, ?, ?, ?, ?, ?)"));
+                           " correct, wrong, kind) VALUES (?, ?, ?, ?, ?, ?, ?)"));
         q.addBindValue(Utf8(round.startedAt));
         q.addBindValue(round.timeLimit);
         q.addBindValue(Utf8(round.modeText));
         q.addBindValue(round.answers);
         q.addBindValue(round.correct);
         q.addBindValue(round.wrong);
+        q.addBindValue(static_cast<int>(round.kind));
         if (!q.exec()) return failed(q);
         const qlonglong id = q.lastInsertId().toLongLong();
+        if (round.kind == analysis::RoundKind::Focus) {
+            q.prepare(QStringLiteral(
+                "INSERT INTO focus_rounds (round_id, percent, pairs) VALUES (?, ?, ?)"));
+            q.addBindValue(id);
+            q.addBindValue(round.focusPercent);
+            q.addBindValue(Utf8(round.focusPairs));
+            if (!q.exec()) return failed(q);
+        }
         QSqlQuery a(db);
         a.prepare(
             QStringLiteral("INSERT INTO answers (round_id, seq, ms, box, left_digit,"

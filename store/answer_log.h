@@ -87,6 +87,8 @@ public:
 private:
     enum class OpenResult { Ok, Corrupt, Busy, Failed };
     OpenResult OpenConnection();
+    // The rounds' columns as the open log has them.
+    QString RoundColumns() const;
     void CloseConnection();
     bool SetAsideCorruptFile();
     bool Usable();
@@ -105,7 +107,8 @@ private:
     bool available_ = true;
     bool reported_ = false;
     bool reportedOff_ = false;
-    bool lockedAtOpen_ = false;  // the last open met another program's lock
+    bool lockedAtOpen_ = false;
+    int openedVersion_ = kSchemaVersion;  // the schema of the open file  // the last open met another program's lock
     QString lastError_;
 };
 

@@ -8,6 +8,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <string>
@@ -22,10 +23,18 @@ namespace {
 
 // Integers through CAST, so that a text or a huge real in a column arrives as a bounded
 // 64-bit value, and texts as a prefix with their full length beside it.
-constexpr const char* kRoundColumns =
+constexpr const char* kRoundColumnsBeforeKinds =
     "SELECT id, substr(started_at, 1, 4097), CAST(time_limit AS INTEGER),"
     " substr(mode_text, 1, 4097), CAST(answers AS INTEGER), CAST(correct AS INTEGER),"
-    " CAST(wrong AS INTEGER), length(started_at), length(mode_text) FROM rounds";
+    " CAST(wrong AS INTEGER), length(started_at), length(mode_text), 0, NULL, NULL FROM rounds";
+constexpr const char* kRoundColumnsWithKinds =
+    "SELECT id, substr(started_at, 1, 4097), CAST(time_limit AS INTEGER),"
+    " substr(mode_text, 1, 4097), CAST(answers AS INTEGER), CAST(correct AS INTEGER),"
+    " CAST(wrong AS INTEGER), length(started_at), length(mode_text), CAST(kind AS INTEGER),"
+    " (SELECT CAST(percent AS INTEGER) FROM focus_rounds WHERE round_id = rounds.id),"
+    " (SELECT substr(pairs, 1, 64) FROM focus_rounds WHERE round_id = rounds.id) FROM rounds";
+// The version that gave rounds their kind; a log read as it is (an export) may predate it.
+constexpr int kVersionWithKinds = 3;
 constexpr const char* kAnswerColumns =
     "SELECT round_id, CAST(ms AS INTEGER), CAST(box AS INTEGER), CAST(left_digit AS INTEGER),"
     " CAST(right_digit AS INTEGER), substr(typed, 1, 4097), CAST(expected AS INTEGER),"
@@ -57,6 +66,12 @@ analysis::RoundRecord RoundFrom(const QSqlQuery& q) {
     r.answers = static_cast<int>(row.answers);
     r.correct = static_cast<int>(row.correct);
     r.wrong = static_cast<int>(row.wrong);
+    // Any kind this program does not know reads as the drill's, so the round still counts.
+    if (q.value(9).toLongLong() == static_cast<int>(analysis::RoundKind::Focus)) {
+        r.kind = analysis::RoundKind::Focus;
+        r.focusPercent = static_cast<int>(std::clamp<qlonglong>(q.value(10).toLongLong(), 0, 100));
+        r.focusPairs = q.value(11).toString().toStdString();
+    }
     return r;
 }
 
@@ -167,12 +182,17 @@ std::vector<SaveStamp> AnswerLog::SavesOf(std::int64_t roundId) {
     return saves;
 }
 
+QString AnswerLog::RoundColumns() const {
+    return QString::fromLatin1(openedVersion_ >= kVersionWithKinds ? kRoundColumnsWithKinds
+                                                                   : kRoundColumnsBeforeKinds);
+}
+
 std::optional<analysis::RoundRecord> AnswerLog::LoadRound(std::int64_t id) {
     if (!Usable()) return std::nullopt;
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    q.prepare(QString::fromLatin1(kRoundColumns) + QStringLiteral(" WHERE id = ?"));
+    q.prepare(RoundColumns() + QStringLiteral(" WHERE id = ?"));
     q.addBindValue(static_cast<qlonglong>(id));
     if (!q.exec() || !q.next()) return std::nullopt;
     analysis::RoundRecord round = RoundFrom(q);
@@ -222,7 +242,7 @@ std::vector<analysis::RoundRecord> AnswerLog::LoadAllRounds() {
         QSqlDatabase db;
         ~EndRead() { QSqlQuery(db).exec(QStringLiteral("COMMIT")); }
     } endRead{db};
-    if (!q.exec(QString::fromLatin1(kRoundColumns) + QStringLiteral(" ORDER BY id"))) return rounds;
+    if (!q.exec(RoundColumns() + QStringLiteral(" ORDER BY id"))) return rounds;
     std::unordered_map<qlonglong, std::size_t> index;
     while (q.next()) {
         index.emplace(q.value(0).toLongLong(), rounds.size());
@@ -256,7 +276,7 @@ bool AnswerLog::ForEachAnswer(
     // wholly in or wholly out.
     if (!q.exec(QStringLiteral("BEGIN"))) return false;
     std::map<qlonglong, std::pair<analysis::RoundRecord, std::vector<SaveStamp>>> rounds;
-    bool ok = q.exec(QString::fromLatin1(kRoundColumns));
+    bool ok = q.exec(RoundColumns());
     while (ok && q.next()) rounds[q.value(0).toLongLong()].first = RoundFrom(q);
     ok = ok &&
          q.exec(QStringLiteral("SELECT round_id, date_text, time_text FROM saves ORDER BY id"));

@@ -89,6 +89,17 @@ const char* const kMigrations[][4] = {
         " key TEXT PRIMARY KEY,"
         " value TEXT NOT NULL) WITHOUT ROWID",
     },
+    {
+        // Which practice a round was: 0 the drill, 1 a focus round on chosen digit pairs. A
+        // round logged before this step was the drill's.
+        "ALTER TABLE rounds ADD COLUMN kind INTEGER NOT NULL DEFAULT 0",
+        // A focus round's settings: its share of pairs in percent and the pairs, as
+        // "78 96" (left digit, right digit).
+        "CREATE TABLE IF NOT EXISTS focus_rounds ("
+        " round_id INTEGER PRIMARY KEY REFERENCES rounds(id) ON DELETE CASCADE,"
+        " percent INTEGER NOT NULL,"
+        " pairs TEXT NOT NULL)",
+    },
 };
 static_assert(std::size(kMigrations) == kLogSchemaVersion);
 

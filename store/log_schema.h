@@ -11,7 +11,7 @@ namespace keta {
 // PRAGMA application_id of this program's logs: the ASCII of "KTTB".
 inline constexpr std::int32_t kLogApplicationId = 0x4B545442;
 // The schema version this program writes into PRAGMA user_version.
-inline constexpr int kLogSchemaVersion = 2;
+inline constexpr int kLogSchemaVersion = 3;
 
 // The statements that bring a log at user_version `version` to `version` + 1.
 std::span<const char* const> MigrationSteps(int version);

@@ -55,8 +55,17 @@ void RoundRecorder::RoundClosed(const RoundSummary& summary) {
     current_.wrong = summary.wrong;
     current_.timeLimit = summary.timeLimit;
     current_.modeText = summary.modeText;
+    current_.kind = kind_;
+    current_.focusPercent = focusPercent_;
+    current_.focusPairs = focusPairs_;
     sink_->TakeRound(++closedRounds_, std::move(current_));
     current_ = analysis::RoundRecord();
+}
+
+void RoundRecorder::SetKind(analysis::RoundKind kind, int focusPercent, std::string focusPairs) {
+    kind_ = kind;
+    focusPercent_ = focusPercent;
+    focusPairs_ = std::move(focusPairs);
 }
 
 void RoundRecorder::ResultSaved(const QString& dateText, const QString& timeText) {

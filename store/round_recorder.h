@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "answer_log.h"
 #include "answer_observer.h"
@@ -38,6 +39,10 @@ public:
     // the round closed last, so the save is recorded for that round.
     void ResultSaved(const QString& dateText, const QString& timeText);
 
+    // The rounds that close from now on are of this kind (focus rounds with their share in
+    // percent and their pairs as "78 96"); the drill's until set.
+    void SetKind(analysis::RoundKind kind, int focusPercent = 0, std::string focusPairs = {});
+
     // Rounds closed but not yet in the log (another program held it locked, or the disk
     // refused them); tried again at the next close or save.
     std::size_t PendingRounds() const { return sink_->PendingRounds(); }
@@ -54,6 +59,9 @@ private:
     QElapsedTimer sincePlay_;
     bool playing_ = false;
     analysis::RoundRecord current_;
+    analysis::RoundKind kind_ = analysis::RoundKind::Drill;
+    int focusPercent_ = 0;
+    std::string focusPairs_;
     std::uint64_t closedRounds_ = 0;  // serial of the round closed last
 };
 

@@ -461,7 +461,9 @@ TEST_F(LogTest, AnUnmarkedLogOfOursAndAnEmptyDatabaseAreTakenOn) {
             Peek p(path);
             for (const char* sql :
                  {"DROP TABLE session_answers", "DROP TABLE session_lines", "DROP TABLE sessions",
-                  "DROP TABLE preferences", "PRAGMA user_version = 1", "PRAGMA application_id = 0"})
+                  "DROP TABLE preferences", "DROP TABLE focus_rounds",
+                  "ALTER TABLE rounds DROP COLUMN kind", "PRAGMA user_version = 1",
+                  "PRAGMA application_id = 0"})
                 ASSERT_TRUE(p.Exec(QString::fromLatin1(sql))) << sql;
         }
         AnswerLog log(path, &boxes);

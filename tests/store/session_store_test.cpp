@@ -121,7 +121,7 @@ TEST_F(SessionStoreTest, AFirstVersionLogIsMigratedAndKeepsItsRounds) {
     Record(kLines, SessionState::Finished);
     const LogInspection seen = InspectLog(path, 100);
     EXPECT_EQ(seen.kind, LogInspection::Kind::Ours);
-    EXPECT_EQ(seen.version, 2);
+    EXPECT_EQ(seen.version, kLogSchemaVersion);
     EXPECT_EQ(AnswerLog(path).LoadAllRounds().size(), 2u);
     Record(kLines, SessionState::Finished);  // the current version opened again
     EXPECT_EQ(LoadSessions(path)->size(), 2u);
