@@ -16,6 +16,7 @@
 #include "history_model.h"
 #include "history_points.h"
 #include "pairs_window.h"
+#include "practice/calendar_window.h"
 #include "practice/session_list_window.h"
 #include "practice/session_window.h"
 #include "progress_window.h"
@@ -81,6 +82,9 @@ AnalysisWindows::AnalysisWindows(HistoryGrid& grid, const HistoryModel& model, Q
     QAction* sessions = menu_->addAction(QStringLiteral("本番形式の記録"));
     sessions->setObjectName(QStringLiteral("actionSessionList"));
     connect(sessions, &QAction::triggered, this, &AnalysisWindows::OpenSessionList);
+    QAction* calendar = menu_->addAction(QStringLiteral("練習カレンダー"));
+    calendar->setObjectName(QStringLiteral("actionCalendar"));
+    connect(calendar, &QAction::triggered, this, &AnalysisWindows::OpenCalendar);
 
     connect(&grid_, &HistoryGrid::contextMenuAsked, this, &AnalysisWindows::ShowMenu);
 }
@@ -90,6 +94,7 @@ AnalysisWindows::~AnalysisWindows() = default;
 WorkCurveWindow* AnalysisWindows::WorkCurve() const { return workCurve_; }
 ProgressWindow* AnalysisWindows::Progress() const { return progress_; }
 PairsWindow* AnalysisWindows::Pairs() const { return pairs_; }
+CalendarWindow* AnalysisWindows::Calendar() const { return calendar_; }
 
 void AnalysisWindows::ShowMenu(int gridRow, const QPoint& globalPos) {
     menuRow_ = gridRow;
@@ -155,6 +160,16 @@ void AnalysisWindows::OpenSessionList() {
         sessionList_->Reload();
     }
     Present(*sessionList_);
+}
+
+void AnalysisWindows::OpenCalendar() {
+    if (settleLog_) settleLog_();
+    if (calendar_ == nullptr) {
+        calendar_ = new CalendarWindow(logPath_, historyPath_, &owner_);
+    } else {
+        calendar_->Reload();
+    }
+    Present(*calendar_);
 }
 
 void AnalysisWindows::OpenProgress() {

@@ -15,6 +15,7 @@ class QWidget;
 namespace keta {
 
 class AnswerLog;
+class CalendarWindow;
 class HistoryGrid;
 class HistoryModel;
 class PairsWindow;
@@ -47,6 +48,9 @@ public:
     // A practice session in the written test's format, and the list of those kept in the log.
     void OpenSession();
     void OpenSessionList();
+    // The practice calendar: days of practice over the last 53 weeks and the daily goal.
+    void OpenCalendar();
+    CalendarWindow* Calendar() const;
     void ExportHistory();
     void ExportAnswers();
 
@@ -88,6 +92,7 @@ private:
     QPointer<PairsWindow> pairs_;
     QPointer<SessionWindow> session_;
     QPointer<SessionListWindow> sessionList_;
+    QPointer<CalendarWindow> calendar_;
     PathAsker askPath_;
     ReplaceAsker askReplace_;
     LogSettler settleLog_;

@@ -1,0 +1,183 @@
+#include "calendar_heat_map.h"
+
+#include <QAccessible>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QToolTip>
+#include <algorithm>
+
+namespace keta {
+namespace {
+
+const QString kWeekdays[] = {
+    QStringLiteral("日"), QStringLiteral("月"), QStringLiteral("火"), QStringLiteral("水"),
+    QStringLiteral("木"), QStringLiteral("金"), QStringLiteral("土"),
+};
+
+}  // namespace
+
+CalendarHeatMap::CalendarHeatMap(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("calendarHeatMap"));
+    setFocusPolicy(Qt::StrongFocus);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setAccessibleDescription(QStringLiteral("矢印キーで日を移ります"));
+}
+
+QString CalendarHeatMap::DayText(const analysis::CalendarDay& day) {
+    QString text = QStringLiteral("%1/%2/%3 （%4） %5 分・%6 回")
+                       .arg(day.date.year, 4, 10, QLatin1Char('0'))
+                       .arg(day.date.month, 2, 10, QLatin1Char('0'))
+                       .arg(day.date.day, 2, 10, QLatin1Char('0'))
+                       .arg(kWeekdays[day.weekday])
+                       .arg(analysis::WholeMinutes(day.seconds))
+                       .arg(day.rounds);
+    if (day.goalReached) text += QStringLiteral(" 目標達成");
+    return text;
+}
+
+QColor CalendarHeatMap::MinutesColour(std::int64_t minutes) {
+    // Steps rather than a smooth scale: a few shades are told apart at a glance.
+    if (minutes <= 0) return {0xEB, 0xED, 0xF0};
+    if (minutes < 5) return {0xB7, 0xE4, 0xB0};
+    if (minutes < 15) return {0x6F, 0xC2, 0x6B};
+    if (minutes < 30) return {0x30, 0x9A, 0x3E};
+    return {0x15, 0x62, 0x27};
+}
+
+int CalendarHeatMap::Cell() const { return std::max(12, fontMetrics().height()); }
+int CalendarHeatMap::LeftMargin() const {
+    return fontMetrics().horizontalAdvance(kWeekdays[3]) + 8;
+}
+int CalendarHeatMap::TopMargin() const { return fontMetrics().height() + 4; }
+
+QSize CalendarHeatMap::sizeHint() const {
+    return {LeftMargin() + 53 * (Cell() + 2) + 2, TopMargin() + 7 * (Cell() + 2) + 2};
+}
+
+QRect CalendarHeatMap::CellRect(int index) const {
+    const int step = Cell() + 2;
+    return {LeftMargin() + (index / 7) * step, TopMargin() + (index % 7) * step, Cell(), Cell()};
+}
+
+QPoint CalendarHeatMap::CellCentre(int index) const { return CellRect(index).center(); }
+
+int CalendarHeatMap::IndexAt(const QPoint& point) const {
+    const int step = Cell() + 2;
+    const int x = point.x() - LeftMargin();
+    const int y = point.y() - TopMargin();
+    if (x < 0 || y < 0 || y / step >= 7) return -1;
+    const int index = (x / step) * 7 + y / step;
+    if (index >= static_cast<int>(calendar_.days.size())) return -1;
+    return CellRect(index).contains(point) ? index : -1;
+}
+
+void CalendarHeatMap::SetCalendar(analysis::PracticeCalendar calendar) {
+    calendar_ = std::move(calendar);
+    MoveFocus(static_cast<int>(calendar_.days.size()) - 1);
+    updateGeometry();
+}
+
+void CalendarHeatMap::MoveFocus(int index) {
+    if (index < 0 || index >= static_cast<int>(calendar_.days.size())) return;
+    focus_ = index;
+    setAccessibleName(DayText(calendar_.days[static_cast<std::size_t>(index)]));
+    if (QAccessible::isActive()) {
+        QAccessibleEvent changed(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&changed);
+    }
+    update();
+}
+
+void CalendarHeatMap::keyPressEvent(QKeyEvent* event) {
+    // The days run down each week's column, so a row is seven days apart.
+    int to = focus_;
+    switch (event->key()) {
+        case Qt::Key_Up:
+            to -= 1;
+            break;
+        case Qt::Key_Down:
+            to += 1;
+            break;
+        case Qt::Key_Left:
+            to -= 7;
+            break;
+        case Qt::Key_Right:
+            to += 7;
+            break;
+        case Qt::Key_Home:
+            to = 0;
+            break;
+        case Qt::Key_End:
+            to = static_cast<int>(calendar_.days.size()) - 1;
+            break;
+        default:
+            QWidget::keyPressEvent(event);
+            return;
+    }
+    MoveFocus(to);
+}
+
+void CalendarHeatMap::mousePressEvent(QMouseEvent* event) {
+    const int index = IndexAt(event->position().toPoint());
+    if (index >= 0) MoveFocus(index);
+    QWidget::mousePressEvent(event);
+}
+
+bool CalendarHeatMap::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const int index = IndexAt(help->pos());
+        if (index >= 0) {
+            QToolTip::showText(help->globalPos(),
+                               DayText(calendar_.days[static_cast<std::size_t>(index)]), this,
+                               CellRect(index));
+        } else {
+            QToolTip::hideText();
+            event->ignore();
+        }
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void CalendarHeatMap::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor text = palette().color(QPalette::WindowText);
+    p.setPen(text);
+    for (int row : {1, 3, 5}) {
+        const QRect r = CellRect(row);
+        p.drawText(QRect(0, r.top(), LeftMargin() - 4, r.height()),
+                   Qt::AlignRight | Qt::AlignVCenter, kWeekdays[row]);
+    }
+    int shownMonth = 0;
+    for (std::size_t i = 0; i < calendar_.days.size(); ++i) {
+        const analysis::CalendarDay& day = calendar_.days[i];
+        const QRect r = CellRect(static_cast<int>(i));
+        // A month's name over the first week that starts in it.
+        if (day.weekday == 0 && day.date.month != shownMonth && day.date.day <= 7) {
+            shownMonth = day.date.month;
+            p.setPen(text);
+            p.drawText(QPoint(r.left(), fontMetrics().ascent()),
+                       QStringLiteral("%1月").arg(day.date.month));
+        }
+        p.setPen(Qt::NoPen);
+        p.setBrush(MinutesColour(analysis::WholeMinutes(day.seconds)));
+        p.drawRoundedRect(r, 2, 2);
+        if (day.goalReached) {
+            // A dot in the cell: the goal was reached that day.
+            p.setBrush(Qt::white);
+            const int d = std::max(4, r.width() / 3);
+            p.drawEllipse(QRect(r.center().x() - d / 2 + 1, r.center().y() - d / 2 + 1, d, d));
+        }
+        if (static_cast<int>(i) == focus_ && hasFocus()) {
+            p.setBrush(Qt::NoBrush);
+            p.setPen(QPen(palette().color(QPalette::Highlight), 2));
+            p.drawRect(r.adjusted(-1, -1, 1, 1));
+        }
+    }
+}
+
+}  // namespace keta

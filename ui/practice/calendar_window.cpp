@@ -1,0 +1,169 @@
+#include "calendar_window.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "analysis/figure_label.h"
+#include "calendar_heat_map.h"
+#include "calendar_source.h"
+
+namespace keta {
+namespace {
+
+// A colour key under the map: the shades from no practice to 30 minutes and more.
+class MinutesLegend : public QWidget {
+public:
+    explicit MinutesLegend(QWidget* parent) : QWidget(parent) {
+        setAccessibleName(QStringLiteral("色の見方 少ない（0 分）から多い（30 分以上）まで"));
+        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    }
+    QSize sizeHint() const override {
+        const QFontMetrics fm = fontMetrics();
+        return {fm.horizontalAdvance(QStringLiteral("少ない多い ●目標達成")) + 9 * Cell(),
+                Cell() + 4};
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        const QFontMetrics fm = fontMetrics();
+        int x = 0;
+        const auto word = [&](const QString& w) {
+            p.setPen(palette().color(QPalette::WindowText));
+            p.drawText(QRect(x, 0, fm.horizontalAdvance(w) + 4, height()), Qt::AlignVCenter, w);
+            x += fm.horizontalAdvance(w) + 6;
+        };
+        word(QStringLiteral("少ない"));
+        for (int minutes : {0, 1, 5, 15, 30}) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(CalendarHeatMap::MinutesColour(minutes));
+            p.drawRoundedRect(QRect(x, 2, Cell(), Cell()), 2, 2);
+            x += Cell() + 2;
+        }
+        x += 4;
+        word(QStringLiteral("多い　"));
+        p.setPen(Qt::NoPen);
+        p.setBrush(CalendarHeatMap::MinutesColour(30));
+        p.drawRoundedRect(QRect(x, 2, Cell(), Cell()), 2, 2);
+        p.setBrush(Qt::white);
+        const int d = std::max(4, Cell() / 3);
+        p.drawEllipse(QRect(x + Cell() / 2 - d / 2 + 1, 2 + Cell() / 2 - d / 2 + 1, d, d));
+        x += Cell() + 4;
+        word(QStringLiteral("目標達成"));
+    }
+
+private:
+    int Cell() const { return std::max(12, fontMetrics().height()); }
+};
+
+}  // namespace
+
+CalendarWindow::CalendarWindow(QString logPath, QString historyPath, QWidget* parent,
+                               std::function<QDate()> today)
+    : QWidget(parent, Qt::Window),
+      logPath_(std::move(logPath)),
+      historyPath_(std::move(historyPath)),
+      todayOf_(std::move(today)) {
+    setObjectName(QStringLiteral("calendarWindow"));
+    setWindowTitle(QStringLiteral("練習カレンダー"));
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    auto* layout = new QVBoxLayout(this);
+    map_ = new CalendarHeatMap(this);
+    layout->addWidget(map_);
+    layout->addWidget(new MinutesLegend(this));
+
+    auto* figures = new QHBoxLayout;
+    today_ = new FigureLabel(QStringLiteral("今日の練習"), this);
+    currentRun_ = new FigureLabel(QStringLiteral("連続日数（今）"), this);
+    longestRun_ = new FigureLabel(QStringLiteral("最長の連続日数"), this);
+    goal_ = new FigureLabel(QStringLiteral("今日の目標"), this);
+    for (FigureLabel* figure : {today_, currentRun_, longestRun_, goal_}) {
+        auto* box = new QVBoxLayout;
+        auto* caption = new QLabel(figure->Caption(), this);
+        caption->setBuddy(figure);
+        box->addWidget(caption);
+        QFont big = figure->font();
+        big.setPointSizeF(big.pointSizeF() * 1.4);
+        big.setBold(true);
+        figure->setFont(big);
+        box->addWidget(figure);
+        figures->addLayout(box);
+        // The goal's caption goes with its figure when there is no goal.
+        if (figure == goal_) caption->setObjectName(QStringLiteral("goalCaption"));
+    }
+    figures->addStretch(1);
+    layout->addLayout(figures);
+
+    auto* goalRow = new QHBoxLayout;
+    auto* goalCaption = new QLabel(QStringLiteral("1日の目標（分）"), this);
+    goalBox_ = new QSpinBox(this);
+    goalBox_->setObjectName(QStringLiteral("goalMinutes"));
+    goalBox_->setRange(0, kMaxDailyGoalMinutes);
+    goalBox_->setSpecialValueText(QStringLiteral("なし"));
+    goalBox_->setAccessibleName(goalCaption->text());
+    goalCaption->setBuddy(goalBox_);
+    save_ = new QPushButton(QStringLiteral("保存"), this);
+    save_->setObjectName(QStringLiteral("saveGoal"));
+    save_->setAccessibleName(save_->text());
+    goalRow->addWidget(goalCaption);
+    goalRow->addWidget(goalBox_);
+    goalRow->addWidget(save_);
+    goalRow->addStretch(1);
+    layout->addLayout(goalRow);
+    connect(save_, &QPushButton::clicked, this, &CalendarWindow::SaveGoal);
+
+    note_ = new QLabel(this);
+    note_->setObjectName(QStringLiteral("calendarNote"));
+    note_->setWordWrap(true);
+    layout->addWidget(note_);
+    layout->addStretch(1);
+
+    Reload();
+    FitToScreen(*this);
+    map_->setFocus();
+}
+
+void CalendarWindow::Reload() {
+    const CalendarSource source = ReadCalendarSource(logPath_, historyPath_);
+    const QDate date = todayOf_();
+    analysis::PracticeCalendar cal = analysis::ComputePracticeCalendar(
+        source.items, {date.year(), date.month(), date.day()}, source.goalMinutes);
+    note_->setText(source.problem);
+    note_->setVisible(!source.problem.isEmpty());
+
+    today_->setText(QStringLiteral("%1 分・%2 回")
+                        .arg(analysis::WholeMinutes(cal.todaySeconds))
+                        .arg(cal.todayRounds));
+    currentRun_->setText(QStringLiteral("%1 日").arg(cal.currentRun));
+    longestRun_->setText(QStringLiteral("%1 日").arg(cal.longestRun));
+    const bool hasGoal = cal.goalMinutes > 0;
+    goal_->setText(hasGoal ? QStringLiteral("%1 / %2 分%3")
+                                 .arg(analysis::WholeMinutes(cal.todaySeconds))
+                                 .arg(cal.goalMinutes)
+                                 .arg(cal.goalReachedToday ? QStringLiteral(" 達成") : QString())
+                           : QString());
+    goal_->setVisible(hasGoal);
+    if (auto* caption = findChild<QLabel*>(QStringLiteral("goalCaption")))
+        caption->setVisible(hasGoal);
+    goalBox_->setValue(cal.goalMinutes);
+    map_->SetCalendar(std::move(cal));
+}
+
+bool CalendarWindow::SaveGoal() {
+    QString why;
+    if (!SaveDailyGoal(logPath_, goalBox_->value(), &why)) {
+        note_->setText(why);
+        note_->setVisible(true);
+        return false;
+    }
+    Reload();
+    return true;
+}
+
+}  // namespace keta
