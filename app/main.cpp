@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QTextStream>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include "analysis/figure_label.h"
 #include "answer_log.h"
@@ -44,10 +46,24 @@ int main(int argc, char* argv[]) {
         return WithoutWindow(early);
     }
 
-    QApplication app(argc, argv);
+    // Qt reads "--session ID" as its session manager's option and would swallow the word after
+    // ours; the program restores no sessions, so its own flag is taken out before Qt looks.
+    std::vector<char*> qtArgv;
+    bool sessionFlag = false;
+    for (int i = 0; i < argc; ++i) {
+        if (i > 0 && std::strcmp(argv[i], "--session") == 0) {
+            sessionFlag = true;
+        } else {
+            qtArgv.push_back(argv[i]);
+        }
+    }
+    int qtArgc = static_cast<int>(qtArgv.size());
+    qtArgv.push_back(nullptr);
+    QApplication app(qtArgc, qtArgv.data());
     // The desktop entry's name, so that the desktop finds the program's icon and entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.ketatobi.Ketatobi"));
-    const keta::CommandLine line = keta::ParseCommandLine(QCoreApplication::arguments());
+    keta::CommandLine line = keta::ParseCommandLine(QCoreApplication::arguments());
+    line.session = line.session || sessionFlag;
     if (line.action != keta::CommandLine::Action::Run) return WithoutWindow(line);
     QString error;
     if (!keta::EnterDataFolder(line, &error)) {

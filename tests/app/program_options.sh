@@ -95,6 +95,10 @@ start "$root/cwd" "$root/cwd"
 start "$root/rel" "$root/rel/new/folder" --data-dir new/folder
 HOME="$root/home" XDG_DATA_HOME="$root/xdg" start "$root/cwd" "$root/xdg/ketatobi" --user-data
 HOME="$root/home" XDG_DATA_HOME= start "$root/cwd" "$root/home/.local/share/ketatobi" --user-data
+# --session opens the practice window; Qt has a session option of its own that would take the
+# next word for its value, so the order of the options must not matter.
+start "$root/rel" "$root/rel/s1" --session --data-dir s1
+start "$root/rel" "$root/rel/s2" --data-dir s2 --session
 
 # A data folder that cannot be made ends the program before any window.
 touch "$root/plain-file"
