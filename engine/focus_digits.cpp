@@ -6,7 +6,7 @@
 namespace keta {
 
 namespace {
-constexpr int kMostOwed = 3;
+constexpr int kMostOwed = 14;  // a row's pairs
 }
 
 FocusDigits::FocusDigits(std::span<const DigitPair> pairs, int percent) {
@@ -46,10 +46,26 @@ int FocusDigits::DrawAmong(const std::array<bool, 10>& allowed, int count) {
     return 0;  // not reached: count matches the allowed digits
 }
 
+int FocusDigits::DrawLead(const std::array<bool, 10>& allowed, int count) {
+    std::array<bool, 10> lead{};
+    int leads = 0;
+    for (std::size_t d = 0; d < 10; ++d) {
+        if (allowed[d] && starts_[d]) {
+            lead[d] = true;
+            ++leads;
+        }
+    }
+    return leads > 0 ? DrawAmong(lead, leads) : DrawAmong(allowed, count);
+}
+
 int FocusDigits::Next() {
     int digit = 0;
     if (length_ == 0) {
-        digit = static_cast<int>(std::floor(random_.Next() * 10.0f));
+        // A row's first digit makes no pair; when one is due, it leads into one.
+        const bool lead = random_.Next() < rate_ || owed_ > 0;
+        std::array<bool, 10> any{};
+        any.fill(true);
+        digit = lead ? DrawLead(any, 10) : DrawAmong(any, 10);
     } else {
         std::array<bool, 10> pair{};
         std::array<bool, 10> other{};
@@ -72,18 +88,10 @@ int FocusDigits::Next() {
         }
         if (wantPair && pairs == 0) owed_ = std::min(owed_ + 1, kMostOwed);
         if (!wantPair && others == 0) owed_ = std::max(owed_ - 1, 0);
-        if (wantPair && pairs == 0) {
+        if ((wantPair || owed_ > 0) && pairs == 0) {
             // No pair can follow this digit: lead into one instead, by a digit that starts a
             // pair, so that a few pairs spread over the digits still reach their share.
-            std::array<bool, 10> lead{};
-            int leads = 0;
-            for (int d = 0; d < 10; ++d) {
-                if (other[static_cast<std::size_t>(d)] && starts_[static_cast<std::size_t>(d)]) {
-                    lead[static_cast<std::size_t>(d)] = true;
-                    ++leads;
-                }
-            }
-            digit = leads > 0 ? DrawAmong(lead, leads) : DrawAmong(other, others);
+            digit = DrawLead(other, others);
         } else {
             const bool pairDrawn = (wantPair && pairs > 0) || others == 0;
             digit = pairDrawn ? DrawAmong(pair, pairs) : DrawAmong(other, others);

@@ -36,6 +36,8 @@ private:
     // ("7777" for 7 and 7) or alternating ("787878").
     bool WouldRepeat(int next) const;
     int DrawAmong(const std::array<bool, 10>& allowed, int count);
+    // One of the allowed digits that starts a pair; any allowed digit when none does.
+    int DrawLead(const std::array<bool, 10>& allowed, int count);
 
     RandomSource random_;
     std::array<std::array<bool, 10>, 10> focus_{};

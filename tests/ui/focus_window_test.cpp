@@ -1,0 +1,144 @@
+// The focus round window driven by keys and clicks, with a clock the test moves, over a real
+// answer log whose weakest pairs are known.
+
+#include "practice/focus_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include "answer_log.h"
+#include "ui_fixture.h"
+
+namespace keta {
+namespace {
+
+class FakeClock : public MonotonicClock {
+public:
+    std::int64_t now = 0;
+    std::int64_t NowMs() override { return now; }
+};
+
+// Every sum pair answered six times, right and quick; 7＋8 and 9＋6 slow with half wrong.
+void WriteWeakLog(const QString& path) {
+    AnswerLog log(path);
+    analysis::RoundRecord r;
+    r.startedAt = "2026-03-01T10:00:00";
+    r.timeLimit = 180;
+    r.modeText = "＋";
+    std::int64_t ms = 0;
+    for (int k = 0; k < 6; ++k) {
+        for (int a = 0; a < 10; ++a) {
+            for (int b = 0; b < 10; ++b) {
+                const bool weak = (a == 7 && b == 8) || (a == 9 && b == 6);
+                ms += weak ? 3000 : 800;
+                const int expected = (a + b) % 10;
+                const bool right = !weak || k % 2 == 0;
+                r.events.push_back({ms, 1, a, b, std::to_string(right ? expected : expected + 1),
+                                    expected, right, false});
+                ++(right ? r.correct : r.wrong);
+                ++r.answers;
+            }
+        }
+    }
+    QCOMPARE(log.WriteRound(r), AnswerLog::WriteResult::Written);
+}
+
+QString Text(QWidget& w, const QString& name) { return w.findChild<QLabel*>(name)->text(); }
+
+class FocusWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void aRoundOnTheWeakestPairsLeansTowardsThemAndIsLoggedAsFocus() {
+        QTemporaryDir dir;
+        const QString log = dir.filePath(AnswerLog::FileName());
+        const QString history = dir.filePath(QStringLiteral("履歴.txt"));
+        WriteWeakLog(log);
+        test::WriteBytes(history, "2026/03/01,10:03:00,5,4,1\r\n");
+        FakeClock clock;
+        FocusWindow w(log, &clock);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("start")), Qt::LeftButton);
+        QVERIFY(w.Playing());
+        QCOMPARE(w.Pairs().size(), 10u);
+        QCOMPARE(w.Pairs()[0], (DigitPair{7, 8}));
+        QCOMPARE(w.Pairs()[1], (DigitPair{9, 6}));
+
+        int neighbours = 0;
+        int focus = 0;
+        const auto isFocus = [&w](int a, int b) {
+            const auto& p = w.Pairs();
+            return std::find(p.begin(), p.end(), DigitPair{a, b}) != p.end();
+        };
+        for (int row = 0; row < 40; ++row) {
+            for (int b = 1; b <= 14; ++b) {
+                const int l = Text(w, QStringLiteral("digit%1").arg(b)).toInt();
+                const int r = Text(w, QStringLiteral("digit%1").arg(b + 1)).toInt();
+                ++neighbours;
+                focus += isFocus(l, r) ? 1 : 0;
+                auto* box = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+                QVERIFY(box);
+                QCOMPARE(box->objectName(), QStringLiteral("box%1").arg(b));
+                // Every third answer wrong, so that the round has errors to count.
+                QTest::keyClick(box, static_cast<char>('0' + (l + r + (b % 3 == 0)) % 10));
+            }
+            clock.now += 1000;
+        }
+        const double share = 100.0 * focus / neighbours;
+        QVERIFY2(share > 40.0 && share < 60.0, qPrintable(QString::number(share)));
+
+        clock.now = 60'000;
+        QTRY_VERIFY(!w.Playing());
+        const auto rounds = AnswerLog(log).LoadAllRounds();
+        QCOMPARE(rounds.size(), 2u);
+        QCOMPARE(rounds[1].kind, analysis::RoundKind::Focus);
+        QCOMPARE(rounds[1].focusPercent, 50);
+        QVERIFY(QString::fromStdString(rounds[1].focusPairs).startsWith(QStringLiteral("78 96")));
+        QCOMPARE(rounds[1].answers, 40 * 14);
+        QCOMPARE(rounds[1].wrong, 40 * 4);
+        QCOMPARE(test::ReadBytes(history), QByteArray("2026/03/01,10:03:00,5,4,1\r\n"));
+
+        auto* table = w.findChild<QTableWidget*>(QStringLiteral("results"));
+        QVERIFY(table->isVisible());
+        QCOMPARE(table->rowCount(), 10);
+        QCOMPARE(table->item(0, 0)->text(), QStringLiteral("7＋8"));
+        QCOMPARE(table->item(0, 4)->text(), QStringLiteral("6"));  // answers before the round
+        QCOMPARE(table->item(0, 5)->text(), QStringLiteral("3"));
+    }
+
+    void tooLittleDataOffersTheTickedPairs() {
+        QTemporaryDir dir;
+        const QString log = dir.filePath(AnswerLog::FileName());
+        FakeClock clock;
+        FocusWindow w(log, &clock);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        auto* start = w.findChild<QPushButton*>(QStringLiteral("start"));
+        QTest::mouseClick(start, Qt::LeftButton);
+        QVERIFY(!w.Playing());
+        QVERIFY(Text(w, QStringLiteral("note")).contains(QStringLiteral("少なく")));
+        QVERIFY(w.findChild<QRadioButton*>(QStringLiteral("ticked"))->isChecked());
+        auto* pair = w.findChild<QCheckBox*>(QStringLiteral("pair33"));
+        QCOMPARE(pair->accessibleName(), QStringLiteral("3＋3"));
+        QTest::mouseClick(pair, Qt::LeftButton);
+        QTest::mouseClick(start, Qt::LeftButton);
+        QVERIFY(w.Playing());
+        QCOMPARE(w.Pairs(), (std::vector<DigitPair>{{3, 3}}));
+        QTest::keyClick(&w, Qt::Key_Escape);  // stopped: nothing is logged
+        QVERIFY(!w.Playing());
+        QVERIFY(AnswerLog(log).LoadAllRounds().empty());
+    }
+};
+
+}  // namespace
+}  // namespace keta
+
+QTEST_MAIN(keta::FocusWindowTest)
+#include "focus_window_test.moc"
