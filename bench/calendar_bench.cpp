@@ -28,6 +28,7 @@ constexpr int kRounds = 1000;
 constexpr int kSessions = 500;
 constexpr int kLinesPerSession = 30;
 constexpr int kHistoryRecords = 32766;
+constexpr int kLogDays = 150;
 
 // A local date-time `days` before today at `hour`, as the log writes it.
 QString Stamp(int days, int hour, int minute) {
@@ -35,7 +36,12 @@ QString Stamp(int days, int hour, int minute) {
         .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
 }
 
-// Rounds and sessions over the last 300 days (with gaps), written in one transaction.
+// How much a day of the fixture holds: 0 on about one day in five, so that the map has gaps
+// and shades rather than one colour.
+int Weight(int day) { return (day * 7 + day / 9) % 5; }
+
+// Rounds and sessions over the last 150 days, written in one transaction. Every tenth session
+// ran its 30 lines; the others were stopped after a few.
 bool FillLog(const QString& path) {
     if (!keta::AnswerLog(path).Open()) return false;
     bool ok = true;
@@ -48,20 +54,27 @@ bool FillLog(const QString& path) {
         round.prepare(
             QStringLiteral("INSERT INTO rounds (started_at, time_limit, mode_text,"
                            " answers, correct, wrong) VALUES (?, ?, '＋', 40, 38, 2)"));
+        std::vector<int> days;
+        for (int day = 0; day < kLogDays; ++day) {
+            for (int k = 0; k < Weight(day); ++k) days.push_back(day);
+        }
         for (int i = 0; ok && i < kRounds; ++i) {
-            const int day = (i * 7) % 300;
-            if (day % 11 == 3) continue;  // days without practice
+            const int day = days[static_cast<std::size_t>(i) % days.size()];
             round.addBindValue(Stamp(day, 8 + i % 16, i % 60));
             round.addBindValue(i % 3 == 0 ? 120 : 60);
             ok = round.exec();
         }
         line.prepare(QStringLiteral("INSERT INTO session_lines VALUES (?, ?, ?, 0, 40, 1)"));
         for (int s = 1; ok && s <= kSessions; ++s) {
-            ok = q.exec(QStringLiteral("INSERT INTO sessions VALUES (%1, '%2', 60, 15, 15, 5, 0,"
-                                       " 0, 0, 'finished')")
-                            .arg(s)
-                            .arg(Stamp((s * 13) % 300, 20, 0)));
-            for (int l = 0; ok && l < kLinesPerSession; ++l) {
+            const int day = days[static_cast<std::size_t>(s * 7) % days.size()];
+            ok = q.exec(
+                QStringLiteral("INSERT INTO sessions VALUES (%1, '%2', 60, 15, 15, 5, 0,"
+                               " 0, 0, '%3')")
+                    .arg(s)
+                    .arg(Stamp(day, 20, 0))
+                    .arg(s % 10 == 0 ? QStringLiteral("finished") : QStringLiteral("stopped")));
+            const int lines = s % 10 == 0 ? kLinesPerSession : 1 + s % 3;
+            for (int l = 0; ok && l < lines; ++l) {
                 for (const int v : {s, 1 + l / 15, 1 + l % 15}) line.addBindValue(v);
                 ok = line.exec();
             }
@@ -72,18 +85,24 @@ bool FillLog(const QString& path) {
     return ok && keta::SaveDailyGoal(path, 15, nullptr);
 }
 
-// Records a day apart, mostly from before the log; the file's own code page.
+// Records from before the log, a few a day with gaps, going back as far as they last; the
+// file's own code page.
 bool FillHistory(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return false;
-    QByteArray bytes;
+    std::vector<QByteArray> lines;
     const QDate today = QDate::currentDate();
-    for (int i = 0; i < kHistoryRecords; ++i) {
-        const QDate day = today.addDays(-(kHistoryRecords - i) / 8);
-        bytes +=
-            "\"" + day.toString(QStringLiteral("yyyy/MM/dd")).toLatin1() +
-            "\",\"10:00:00\",40,38,2,\"95.0%\",\"0.63/\x95\x62\",\"60\x95\x62\",\"\x81\x7B\"\r\n";
+    for (int day = kLogDays; static_cast<int>(lines.size()) < kHistoryRecords; ++day) {
+        const QByteArray date =
+            today.addDays(-day).toString(QStringLiteral("yyyy/MM/dd")).toLatin1();
+        for (int k = 0; k < 2 * Weight(day) && static_cast<int>(lines.size()) < kHistoryRecords;
+             ++k)
+            lines.push_back("\"" + date +
+                            "\",\"10:00:00\",40,38,2,\"95.0%\",\"0.63/\x95\x62\",\"60\x95\x62\","
+                            "\"\x81\x7B\"\r\n");
     }
+    QByteArray bytes;
+    for (auto it = lines.rbegin(); it != lines.rend(); ++it) bytes += *it;  // oldest first
     return file.write(bytes) == bytes.size();
 }
 
@@ -119,7 +138,6 @@ int main(int argc, char* argv[]) {
         QCoreApplication::processEvents();
         opens.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
         if (run == 0 && !shots.isEmpty()) {
-            window.move(40, 40);
             Shoot(shots, QStringLiteral("calendar%1.png").arg(suffix));
         }
     }

@@ -21,7 +21,9 @@ const QString kWeekdays[] = {
 CalendarHeatMap::CalendarHeatMap(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("calendarHeatMap"));
     setFocusPolicy(Qt::StrongFocus);
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
     setAccessibleDescription(QStringLiteral("矢印キーで日を移ります"));
 }
 
@@ -39,21 +41,40 @@ QString CalendarHeatMap::DayText(const analysis::CalendarDay& day) {
 
 QColor CalendarHeatMap::MinutesColour(std::int64_t minutes) {
     // Steps rather than a smooth scale: a few shades are told apart at a glance.
-    if (minutes <= 0) return {0xEB, 0xED, 0xF0};
+    if (minutes <= 0) return {0xDA, 0xDE, 0xE3};
     if (minutes < 5) return {0xB7, 0xE4, 0xB0};
     if (minutes < 15) return {0x6F, 0xC2, 0x6B};
     if (minutes < 30) return {0x30, 0x9A, 0x3E};
     return {0x15, 0x62, 0x27};
 }
 
-int CalendarHeatMap::Cell() const { return std::max(12, fontMetrics().height()); }
+namespace {
+constexpr int kWeeks = 53;
+constexpr int kSmallestCell = 5;
+}  // namespace
+
+int CalendarHeatMap::PreferredCell() const { return std::max(12, fontMetrics().height()); }
+int CalendarHeatMap::CellFor(int width) const {
+    return std::clamp((width - LeftMargin() - 2) / kWeeks - 2, kSmallestCell, PreferredCell());
+}
+int CalendarHeatMap::Cell() const { return CellFor(width()); }
 int CalendarHeatMap::LeftMargin() const {
     return fontMetrics().horizontalAdvance(kWeekdays[3]) + 8;
 }
 int CalendarHeatMap::TopMargin() const { return fontMetrics().height() + 4; }
 
 QSize CalendarHeatMap::sizeHint() const {
-    return {LeftMargin() + 53 * (Cell() + 2) + 2, TopMargin() + 7 * (Cell() + 2) + 2};
+    return {LeftMargin() + kWeeks * (PreferredCell() + 2) + 2,
+            TopMargin() + 7 * (PreferredCell() + 2) + 2};
+}
+
+QSize CalendarHeatMap::minimumSizeHint() const {
+    return {LeftMargin() + kWeeks * (kSmallestCell + 2) + 2,
+            TopMargin() + 7 * (kSmallestCell + 2) + 2};
+}
+
+int CalendarHeatMap::heightForWidth(int width) const {
+    return TopMargin() + 7 * (CellFor(width) + 2) + 2;
 }
 
 QRect CalendarHeatMap::CellRect(int index) const {
@@ -153,15 +174,20 @@ void CalendarHeatMap::paintEvent(QPaintEvent*) {
                    Qt::AlignRight | Qt::AlignVCenter, kWeekdays[row]);
     }
     int shownMonth = 0;
+    int labelsEnd = 0;  // a month's name never runs into the one before
     for (std::size_t i = 0; i < calendar_.days.size(); ++i) {
         const analysis::CalendarDay& day = calendar_.days[i];
         const QRect r = CellRect(static_cast<int>(i));
         // A month's name over the first week that starts in it.
         if (day.weekday == 0 && day.date.month != shownMonth && day.date.day <= 7) {
             shownMonth = day.date.month;
-            p.setPen(text);
-            p.drawText(QPoint(r.left(), fontMetrics().ascent()),
-                       QStringLiteral("%1月").arg(day.date.month));
+            const QString name = QStringLiteral("%1月").arg(day.date.month);
+            const int end = r.left() + fontMetrics().horizontalAdvance(name);
+            if (r.left() >= labelsEnd && end <= width()) {
+                p.setPen(text);
+                p.drawText(QPoint(r.left(), fontMetrics().ascent()), name);
+                labelsEnd = end + 4;
+            }
         }
         p.setPen(Qt::NoPen);
         p.setBrush(MinutesColour(analysis::WholeMinutes(day.seconds)));

@@ -28,6 +28,9 @@ public:
     static QColor MinutesColour(std::int64_t minutes);
 
     QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -39,7 +42,11 @@ private:
     QRect CellRect(int index) const;
     int IndexAt(const QPoint& point) const;
     void MoveFocus(int index);
+    // The side of a day's square: the font's height when the width allows, smaller on a
+    // narrow screen, so that the whole year always shows.
     int Cell() const;
+    int CellFor(int width) const;
+    int PreferredCell() const;
     int LeftMargin() const;
     int TopMargin() const;
 

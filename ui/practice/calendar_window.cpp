@@ -85,6 +85,7 @@ CalendarWindow::CalendarWindow(QString logPath, QString historyPath, QWidget* pa
     goal_ = new FigureLabel(QStringLiteral("今日の目標"), this);
     for (FigureLabel* figure : {today_, currentRun_, longestRun_, goal_}) {
         auto* box = new QVBoxLayout;
+        box->setSpacing(2);
         auto* caption = new QLabel(figure->Caption(), this);
         caption->setBuddy(figure);
         box->addWidget(caption);
@@ -93,10 +94,15 @@ CalendarWindow::CalendarWindow(QString logPath, QString historyPath, QWidget* pa
         big.setBold(true);
         figure->setFont(big);
         box->addWidget(figure);
+        // Caption and value stay together; spare height goes below everything.
+        caption->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        figure->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        box->addStretch(1);
         figures->addLayout(box);
         // The goal's caption goes with its figure when there is no goal.
         if (figure == goal_) caption->setObjectName(QStringLiteral("goalCaption"));
     }
+    figures->setSpacing(fontMetrics().height() * 2);
     figures->addStretch(1);
     layout->addLayout(figures);
 
