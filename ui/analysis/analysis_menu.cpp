@@ -17,6 +17,8 @@
 #include "history_points.h"
 #include "pairs_window.h"
 #include "practice/calendar_window.h"
+#include "practice/focus_pairs.h"
+#include "practice/focus_window.h"
 #include "practice/session_list_window.h"
 #include "practice/session_window.h"
 #include "progress_window.h"
@@ -85,6 +87,9 @@ AnalysisWindows::AnalysisWindows(HistoryGrid& grid, const HistoryModel& model, Q
     QAction* calendar = menu_->addAction(QStringLiteral("練習カレンダー"));
     calendar->setObjectName(QStringLiteral("actionCalendar"));
     connect(calendar, &QAction::triggered, this, &AnalysisWindows::OpenCalendar);
+    QAction* focus = menu_->addAction(QStringLiteral("苦手克服"));
+    focus->setObjectName(QStringLiteral("actionFocus"));
+    connect(focus, &QAction::triggered, this, &AnalysisWindows::OpenFocus);
 
     connect(&grid_, &HistoryGrid::contextMenuAsked, this, &AnalysisWindows::ShowMenu);
 }
@@ -95,6 +100,7 @@ WorkCurveWindow* AnalysisWindows::WorkCurve() const { return workCurve_; }
 ProgressWindow* AnalysisWindows::Progress() const { return progress_; }
 PairsWindow* AnalysisWindows::Pairs() const { return pairs_; }
 CalendarWindow* AnalysisWindows::Calendar() const { return calendar_; }
+FocusWindow* AnalysisWindows::Focus() const { return focus_; }
 
 void AnalysisWindows::ShowMenu(int gridRow, const QPoint& globalPos) {
     menuRow_ = gridRow;
@@ -172,6 +178,24 @@ void AnalysisWindows::OpenCalendar() {
     Present(*calendar_);
 }
 
+void AnalysisWindows::OpenFocus() {
+    // The round closed a moment ago counts in the weakest pairs of the next start.
+    if (settleLog_) settleLog_();
+    if (focus_ == nullptr) {
+        focus_ = new FocusWindow(logPath_, nullptr, &owner_);
+        FitToScreen(*focus_);
+    }
+    Present(*focus_);
+}
+
+void AnalysisWindows::OpenFocusOnShownPairs() {
+    if (pairs_ == nullptr) return;
+    const analysis::Mode mode = pairs_->ShownMode();
+    const std::vector<DigitPair> shown = WeakestOf(pairs_->Figures(), mode);
+    OpenFocus();
+    if (!shown.empty() && !focus_->Playing()) focus_->UsePairs(shown, mode);
+}
+
 void AnalysisWindows::OpenProgress() {
     const bool made = progress_ == nullptr;
     if (made) {
@@ -201,7 +225,11 @@ void AnalysisWindows::OpenWorkCurveOfResult(const QString& date, const QString& 
 
 void AnalysisWindows::OpenPairs() {
     const bool first = pairs_ == nullptr;
-    if (first) pairs_ = new PairsWindow(&owner_);
+    if (first) {
+        pairs_ = new PairsWindow(&owner_);
+        connect(pairs_, &PairsWindow::focusRoundAsked, this,
+                &AnalysisWindows::OpenFocusOnShownPairs);
+    }
     if (settleLog_) settleLog_();
     if (QFileInfo::exists(logPath_)) {
         // Read and counted off the drill's thread: a long log never freezes the main window.

@@ -16,6 +16,7 @@ namespace keta {
 
 class AnswerLog;
 class CalendarWindow;
+class FocusWindow;
 class HistoryGrid;
 class HistoryModel;
 class PairsWindow;
@@ -51,6 +52,10 @@ public:
     // The practice calendar: days of practice over the last 53 weeks and the daily goal.
     void OpenCalendar();
     CalendarWindow* Calendar() const;
+    // A focus round on the weakest pairs, or on the pairs the weak-pairs window shows.
+    void OpenFocus();
+    void OpenFocusOnShownPairs();
+    FocusWindow* Focus() const;
     void ExportHistory();
     void ExportAnswers();
 
@@ -93,6 +98,7 @@ private:
     QPointer<SessionWindow> session_;
     QPointer<SessionListWindow> sessionList_;
     QPointer<CalendarWindow> calendar_;
+    QPointer<FocusWindow> focus_;
     PathAsker askPath_;
     ReplaceAsker askReplace_;
     LogSettler settleLog_;

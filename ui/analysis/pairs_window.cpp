@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
@@ -156,6 +157,12 @@ PairsWindow::PairsWindow(QWidget* parent) : QWidget(parent) {
     listLayout->addWidget(weakest_, 1);
     listLayout->addWidget(weakNote_, 1);
     listLayout->addWidget(ranking_);
+    focusButton_ = new QPushButton(QStringLiteral("この組で苦手克服"));
+    focusButton_->setObjectName(QStringLiteral("focusRound"));
+    focusButton_->setAccessibleName(focusButton_->text());
+    focusButton_->setEnabled(false);
+    connect(focusButton_, &QPushButton::clicked, this, &PairsWindow::focusRoundAsked);
+    listLayout->addWidget(focusButton_, 0, Qt::AlignRight);
     split_ = new QSplitter(Qt::Horizontal);
     auto* split = split_;
     split->addWidget(mapSide);
@@ -353,6 +360,7 @@ void PairsWindow::ShowMode() {
 
     const bool ranked = weakest_->topLevelItemCount() > 0;
     weakest_->setVisible(ranked);
+    focusButton_->setEnabled(ranked);
     weakNote_->setVisible(!ranked);
     if (!unavailable_.isEmpty()) {
         weakNote_->setText(unavailable_);

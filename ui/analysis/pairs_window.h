@@ -13,6 +13,7 @@
 
 class QComboBox;
 class QLabel;
+class QPushButton;
 class QSplitter;
 class QTableWidget;
 class QTreeWidget;
@@ -57,6 +58,8 @@ public:
 signals:
     // The figures of a Load() are on show.
     void loaded();
+    // "この組で苦手克服": a focus round on the weakest pairs on show, in the mode on show.
+    void focusRoundAsked();
 
 private:
     void ShowMode();
@@ -74,6 +77,7 @@ private:
     FigureLabel* summary_ = nullptr;
     QLabel* weakNote_ = nullptr;
     QLabel* ranking_ = nullptr;
+    QPushButton* focusButton_ = nullptr;
     QSplitter* split_ = nullptr;
     HeatLegend* legend_ = nullptr;
 };
