@@ -5,14 +5,20 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTest>
 
+#include "analysis/analysis_menu.h"
+#include "analysis/pairs_window.h"
 #include "answer_log.h"
+#include "frm_main.h"
+#include "history_grid.h"
 #include "ui_fixture.h"
 
 namespace keta {
@@ -134,6 +140,38 @@ private slots:
         QTest::keyClick(&w, Qt::Key_Escape);  // stopped: nothing is logged
         QVERIFY(!w.Playing());
         QVERIFY(AnswerLog(log).LoadAllRounds().empty());
+    }
+
+    void reachedFromTheGridMenuAndTheWeakPairsWindow() {
+        test::Program p;
+        test::WriteBytes(p.Path(QStringLiteral("設定.txt")), "10,1\r\n");
+        test::WriteBytes(p.Path(QStringLiteral("履歴.txt")), "");
+        WriteWeakLog(p.Path(AnswerLog::FileName()));
+        FrmMain& w = p.Start();
+        QWidget* viewport = w.msgRireki->viewport();
+        const QPoint pos = w.msgRireki->visualRect(w.msgRireki->model()->index(0, 1)).center();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, pos, viewport->mapToGlobal(pos));
+        QApplication::sendEvent(viewport, &event);
+        QMenu* menu = nullptr;
+        QTRY_VERIFY((menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())));
+        QAction* entry = menu->actions().last();
+        QCOMPARE(entry->text(), QStringLiteral("苦手克服"));
+        menu->setActiveAction(entry);
+        QTest::keyClick(menu, Qt::Key_Return);
+        AnalysisWindows& a = p.shell->analysis();
+        QTRY_VERIFY(a.Focus() != nullptr && a.Focus()->isVisible());
+        QVERIFY(a.Focus()->findChild<QRadioButton*>(QStringLiteral("weakest"))->isChecked());
+
+        a.OpenPairs();
+        QTRY_VERIFY(!a.Pairs()->IsBusy());
+        auto* button = a.Pairs()->findChild<QPushButton*>(QStringLiteral("focusRound"));
+        QVERIFY(button->isEnabled());
+        QTest::mouseClick(button, Qt::LeftButton);
+        FocusWindow* focus = a.Focus();
+        QVERIFY(focus->findChild<QRadioButton*>(QStringLiteral("ticked"))->isChecked());
+        QVERIFY(focus->findChild<QCheckBox*>(QStringLiteral("pair78"))->isChecked());
+        QVERIFY(focus->findChild<QCheckBox*>(QStringLiteral("pair96"))->isChecked());
+        QVERIFY(!focus->findChild<QCheckBox*>(QStringLiteral("pair11"))->isChecked());
     }
 };
 
