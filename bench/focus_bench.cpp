@@ -1,0 +1,153 @@
+// Focus rounds: how long the next digit takes, and how long a start takes when the weakest
+// pairs are recomputed from a log of 1 000 rounds of 300 answers. With --screenshots DIR it
+// also photographs the window's settings, a round and its result (--2x names them for a
+// doubled scale factor; run under a real X server for real fonts).
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <vector>
+
+#include "answer_log.h"
+#include "focus_digits.h"
+#include "practice/focus_window.h"
+
+namespace {
+
+class HandClock : public keta::MonotonicClock {
+public:
+    std::int64_t now = 0;
+    std::int64_t NowMs() override { return now; }
+};
+
+const std::vector<keta::DigitPair> kPairs{{7, 8}, {9, 6}, {0, 0}, {0, 1}, {3, 4},
+                                          {5, 5}, {6, 2}, {8, 1}, {2, 9}, {4, 7}};
+
+double NanosSince(std::chrono::steady_clock::time_point start, double count) {
+    return std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start)
+               .count() /
+           count;
+}
+
+struct DigitTimes {
+    double next = 0.0;    // one digit, the row already seeded
+    double reseed = 0.0;  // the reseed from the clock at a row's start
+    double perRow = 0.0;  // per digit over whole rows of fifteen, reseed included
+};
+
+DigitTimes TimeDigits(int rows) {
+    keta::FocusDigits digits(kPairs, 50);
+    long sum = 0;
+    DigitTimes t;
+    auto start = std::chrono::steady_clock::now();
+    for (int r = 0; r < rows; ++r) digits.StartRow(36000.0 + r * 0.013);
+    t.reseed = NanosSince(start, rows);
+    digits.StartRow(36000.0);
+    start = std::chrono::steady_clock::now();
+    for (int i = 0; i < rows * 15; ++i) sum += digits.Next();
+    t.next = NanosSince(start, rows * 15.0);
+    start = std::chrono::steady_clock::now();
+    for (int r = 0; r < rows; ++r) {
+        digits.StartRow(36000.0 + r * 0.013);
+        for (int i = 0; i < 15; ++i) sum += digits.Next();
+    }
+    t.perRow = NanosSince(start, rows * 15.0);
+    if (sum < 0) std::printf("%ld\n", sum);  // keeps the loops
+    return t;
+}
+
+bool FillLog(const QString& path, int rounds, int answers) {
+    keta::AnswerLog log(path);
+    std::mt19937 random(777);
+    std::uniform_int_distribution<int> digit(0, 9);
+    std::uniform_int_distribution<int> gap(150, 900);
+    for (int r = 0; r < rounds; ++r) {
+        keta::analysis::RoundRecord round;
+        round.startedAt = "2026-02-01T10:00:00";
+        round.timeLimit = 60;
+        round.modeText = r % 2 == 0 ? "＋" : "－";
+        std::int64_t ms = 0;
+        for (int i = 0; i < answers; ++i) {
+            const int a = digit(random), b = digit(random);
+            ms += gap(random);
+            const bool right = gap(random) > 220;
+            round.events.push_back({ms, i % 14 + 1, a, b, "5", (a + b) % 10, right, false});
+            ++round.answers;
+            ++(right ? round.correct : round.wrong);
+        }
+        if (log.WriteRound(round) != keta::AnswerLog::WriteResult::Written) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    const qsizetype at = args.indexOf(QStringLiteral("--screenshots"));
+    const QString shots = at >= 0 ? args.value(at + 1) : QString();
+    const QString suffix =
+        args.contains(QStringLiteral("--2x")) ? QStringLiteral("-2x") : QStringLiteral("-1x");
+
+    TimeDigits(20000);  // warm
+    const DigitTimes t = TimeDigits(200000);
+    std::printf("focus: next digit %.3f us (target <= 1 us)\n", t.next / 1000.0);
+    std::printf(
+        "focus: the reseed from the clock at each row, as the drill's, %.3f us; per digit over "
+        "whole rows of 15 with it %.3f us\n",
+        t.reseed / 1000.0, t.perRow / 1000.0);
+
+    QTemporaryDir dir;
+    const QString log = dir.filePath(keta::AnswerLog::FileName());
+    if (!FillLog(log, 1000, 300)) {
+        std::printf("focus: the log could not be filled\n");
+        return 1;
+    }
+    HandClock clock;
+    keta::FocusWindow window(log, &clock);
+    window.show();
+    (void)QTest::qWaitForWindowExposed(&window);
+    if (!shots.isEmpty())
+        window.grab().save(shots + QStringLiteral("/focus-settings") + suffix +
+                           QStringLiteral(".png"));
+    auto* start = window.findChild<QPushButton*>(QStringLiteral("start"));
+    std::vector<double> starts;
+    for (int k = 0; k < 7; ++k) {
+        QElapsedTimer t;
+        t.start();
+        QTest::mouseClick(start, Qt::LeftButton);
+        starts.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+        if (!window.Playing()) {
+            std::printf("focus: the round did not start\n");
+            return 1;
+        }
+        if (k + 1 < 7) QTest::keyClick(&window, Qt::Key_Escape);
+    }
+    std::sort(starts.begin(), starts.end());
+    std::printf(
+        "focus: a start over 1 000 logged rounds of 300 answers (weak pairs recomputed): median "
+        "%.1f ms, max %.1f ms (target <= 100 ms)\n",
+        starts[starts.size() / 2], starts.back());
+
+    if (!shots.isEmpty()) {
+        for (int i = 0; i < 9; ++i) {
+            auto* box = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+            if (box != nullptr) QTest::keyClick(box, static_cast<char>('0' + (i * 7) % 10));
+        }
+        window.grab().save(shots + QStringLiteral("/focus-round") + suffix +
+                           QStringLiteral(".png"));
+        clock.now = 600'000;
+        window.Tick();
+        window.grab().save(shots + QStringLiteral("/focus-result") + suffix +
+                           QStringLiteral(".png"));
+    }
+    return 0;
+}
