@@ -7,6 +7,7 @@
 #include <QSqlDriver>
 #include <QSqlQuery>
 #include <QVariant>
+#include <algorithm>
 #include <atomic>
 #include <limits>
 #include <map>
@@ -91,6 +92,39 @@ std::optional<std::vector<LoggedRound>> ListLoggedRounds(const QString& logPath,
         if (!ok) return fail(QStringLiteral("解答ログを読めませんでした。"));
     }
     return rounds;
+}
+
+std::optional<std::vector<analysis::HistoryPoint>> LoadFocusRoundPoints(const QString& logPath) {
+    std::vector<analysis::HistoryPoint> points;
+    if (!QFileInfo(logPath).isFile()) return points;
+    ReadConnection connection(logPath);
+    if (!connection.IsOpen()) return std::nullopt;
+    QSqlQuery q(connection.Database());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT count(*) FROM pragma_table_info('rounds')"
+                               " WHERE name = 'kind'")) ||
+        !q.next())
+        return std::nullopt;
+    if (q.value(0).toInt() == 0) return points;  // before focus rounds
+    if (!q.exec(QStringLiteral("SELECT substr(started_at, 1, 32), CAST(time_limit AS INTEGER),"
+                               " substr(mode_text, 1, 64), CAST(answers AS INTEGER),"
+                               " CAST(correct AS INTEGER), CAST(wrong AS INTEGER) FROM rounds"
+                               " WHERE kind = 1 ORDER BY id")))
+        return std::nullopt;
+    while (q.next()) {
+        // "yyyy-MM-ddTHH:mm:ss"; anything else is left for the figures to count as unreadable.
+        const QString started = q.value(0).toString();
+        analysis::HistoryPoint p;
+        p.date = started.left(10).replace(QLatin1Char('-'), QLatin1Char('/')).toStdString();
+        p.time = started.mid(11, 8).toStdString();
+        p.timeLimit = static_cast<int>(std::clamp<qlonglong>(q.value(1).toLongLong(), -1, 32767));
+        p.modeText = q.value(2).toString().toStdString();
+        p.answers = static_cast<int>(std::clamp<qlonglong>(q.value(3).toLongLong(), -1, 1 << 20));
+        p.correct = static_cast<int>(std::clamp<qlonglong>(q.value(4).toLongLong(), -1, 1 << 20));
+        p.wrong = static_cast<int>(std::clamp<qlonglong>(q.value(5).toLongLong(), -1, 1 << 20));
+        points.push_back(std::move(p));
+    }
+    return points;
 }
 
 namespace {

@@ -27,6 +27,11 @@ struct LoggedRound {
 std::optional<std::vector<LoggedRound>> ListLoggedRounds(const QString& logPath,
                                                          QString* error = nullptr);
 
+// The focus rounds of the log at `logPath` as saved results would read ("yyyy/MM/dd" and
+// "HH:mm:ss" from their start), oldest first; none from a log that predates focus rounds.
+// nullopt when the log cannot be read.
+std::optional<std::vector<analysis::HistoryPoint>> LoadFocusRoundPoints(const QString& logPath);
+
 // Every round of the log at `logPath` with its answers, oldest first, handed to `visit` one
 // at a time so that a long log is never held whole. The same bounds as the log's own reading
 // apply: a round with a value the drill cannot produce comes flagged damaged, without events.

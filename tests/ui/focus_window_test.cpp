@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +17,7 @@
 
 #include "analysis/analysis_menu.h"
 #include "analysis/pairs_window.h"
+#include "analysis/progress_window.h"
 #include "answer_log.h"
 #include "frm_main.h"
 #include "history_grid.h"
@@ -140,6 +142,50 @@ private slots:
         QTest::keyClick(&w, Qt::Key_Escape);  // stopped: nothing is logged
         QVERIFY(!w.Playing());
         QVERIFY(AnswerLog(log).LoadAllRounds().empty());
+    }
+
+    void theProgressWindowShowsFocusRoundsOnlyWhenAsked() {
+        QTemporaryDir dir;
+        const QString log = dir.filePath(AnswerLog::FileName());
+        {
+            AnswerLog writer(log);
+            for (const int k : {1, 2}) {
+                analysis::RoundRecord r;
+                r.startedAt = QStringLiteral("2026-03-0%1T10:00:00").arg(k).toStdString();
+                r.timeLimit = 60;
+                r.modeText = "＋";
+                r.answers = 200;  // far above the saved results: a best if it were counted
+                r.correct = 200;
+                r.kind = k == 1 ? analysis::RoundKind::Focus : analysis::RoundKind::Drill;
+                QCOMPARE(writer.WriteRound(r), AnswerLog::WriteResult::Written);
+            }
+        }
+        ProgressWindow w;
+        w.SetLogPath(log);
+        std::vector<analysis::HistoryPoint> history(2);
+        history[0] = {"2026/03/01", "09:00:00", 40, 38, 2, 60, "＋", false};
+        history[1] = {"2026/03/02", "09:00:00", 45, 44, 1, 60, "＋", false};
+        w.ShowHistory(history, 0);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.ModeBox()->count(), 1);
+        const double bestRate = w.Shown()->points[*w.Span().bestRate].rate;
+        QCOMPARE(w.Shown()->points.size(), 2u);
+
+        QTest::mouseClick(w.FocusBox(), Qt::LeftButton);
+        QCOMPARE(w.ModeBox()->count(), 2);
+        QCOMPARE(w.ModeBox()->itemText(1), QStringLiteral("＋（苦手克服）"));
+        QCOMPARE(w.Shown()->points.size(), 2u);  // the history's series still on show
+        QCOMPARE(w.Shown()->points[*w.Span().bestRate].rate, bestRate);
+        w.ModeBox()->setFocus();
+        QTest::keyClick(w.ModeBox(), Qt::Key_Down);
+        QCOMPARE(w.Shown()->points.size(), 1u);  // the focus round alone, not the drill's
+        QCOMPARE(w.Shown()->points[0].answers, 200);
+
+        QTest::mouseClick(w.FocusBox(), Qt::LeftButton);
+        QCOMPARE(w.ModeBox()->count(), 1);
+        QCOMPARE(w.Shown()->points.size(), 2u);
+        QCOMPARE(w.Shown()->points[*w.Span().bestRate].rate, bestRate);
     }
 
     void reachedFromTheGridMenuAndTheWeakPairsWindow() {

@@ -200,6 +200,7 @@ void AnalysisWindows::OpenProgress() {
     const bool made = progress_ == nullptr;
     if (made) {
         progress_ = new ProgressWindow(&owner_);
+        progress_->SetLogPath(logPath_);
         connect(progress_, &ProgressWindow::resultChosen, this,
                 &AnalysisWindows::OpenWorkCurveOfResult);
     }

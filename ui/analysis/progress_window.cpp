@@ -1,5 +1,6 @@
 #include "progress_window.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -15,6 +16,7 @@
 #include <QVBoxLayout>
 #include <memory>
 
+#include "answer_log_rounds.h"
 #include "chart_support.h"
 #include "history_points.h"
 #include "progress_table.h"
@@ -24,6 +26,11 @@ namespace {
 
 const QString kSum = QStringLiteral("＋");
 const QString kDifference = QStringLiteral("－");
+const QString kFocusSuffix = QStringLiteral("（苦手克服）");
+
+analysis::Mode ModeOfEntry(int entry) {
+    return entry % 2 == 1 ? analysis::Mode::Difference : analysis::Mode::Sum;
+}
 const QString kTitle = QStringLiteral("上達の記録");
 const QString kNoResults = QStringLiteral(
     "保存された記録がありません。ラウンドを終えて保存すると、ここに上達の記録が表示されます。");
@@ -81,6 +88,13 @@ ProgressWindow::ProgressWindow(QWidget* parent) : QWidget(parent) {
     filter->addSpacing(8);
     filter->addWidget(FilterLabel(QStringLiteral("表示(&V)"), view_, filters_));
     filter->addWidget(view_);
+    filter->addSpacing(8);
+    showFocus_ = new QCheckBox(QStringLiteral("苦手克服の回も表示"), filters_);
+    showFocus_->setObjectName(QStringLiteral("showFocus"));
+    showFocus_->setAccessibleName(showFocus_->text());
+    showFocus_->setToolTip(
+        QStringLiteral("苦手な組を集めた回を、ふつうの回とは別の系列として選べるようにします"));
+    filter->addWidget(showFocus_);
     filter->addStretch(1);
 
     chart_ = new ProgressChart;
@@ -162,11 +176,10 @@ ProgressWindow::ProgressWindow(QWidget* parent) : QWidget(parent) {
     connect(mode_, &QComboBox::currentIndexChanged, this, [this] {
         if (filling_) return;
         const int limit = limit_->currentData().toInt();
-        FillLimits(
-            mode_->currentData().toInt() == 1 ? analysis::Mode::Difference : analysis::Mode::Sum,
-            limit);
+        FillLimits(mode_->currentData().toInt(), limit);
         ShowSeries();
     });
+    connect(showFocus_, &QCheckBox::toggled, this, &ProgressWindow::ShowFocusRounds);
     for (QComboBox* box : {limit_, period_}) {
         connect(box, &QComboBox::currentIndexChanged, this, [this] {
             if (!filling_) ShowSeries();
@@ -287,6 +300,7 @@ void ProgressWindow::Apply(Loaded loaded) {
     tableModel_->Show(nullptr, {}, false);
     chart_->Clear();
     report_ = std::move(loaded.report);
+    LoadFocusRounds();  // rounds played since the box was ticked
     skippedLines_ = loaded.skippedLines;
     busy_ = false;
     if (!loaded.readable) {
@@ -308,32 +322,59 @@ void ProgressWindow::Apply(Loaded loaded) {
     // What to show: the choice made before when it still exists, else the newest result's.
     std::pair<analysis::Mode, int> key =
         loaded.newest.value_or(std::pair{report_.series[0].mode, report_.series[0].timeLimit});
-    if (oldMode >= 0) {
-        const analysis::Mode mode = oldMode == 1 ? analysis::Mode::Difference : analysis::Mode::Sum;
-        if (report_.find(mode, oldLimit) != nullptr) key = {mode, oldLimit};
+    int entry = key.first == analysis::Mode::Difference ? 1 : 0;
+    if (oldMode >= 0 && ReportOf(oldMode).find(ModeOfEntry(oldMode), oldLimit) != nullptr) {
+        entry = oldMode;
+        key.second = oldLimit;
     }
-    filling_ = true;
-    mode_->clear();
-    bool hasSum = false, hasDifference = false;
-    for (const analysis::ProgressSeries& s : report_.series) {
-        (s.mode == analysis::Mode::Sum ? hasSum : hasDifference) = true;
-    }
-    if (hasSum) mode_->addItem(kSum, 0);
-    if (hasDifference) mode_->addItem(kDifference, 1);
-    mode_->setCurrentIndex(
-        std::max(0, mode_->findData(key.first == analysis::Mode::Difference ? 1 : 0)));
-    filling_ = false;
-    FillLimits(key.first, key.second);
+    FillModes(entry, key.second);
     unsetCursor();
     pages_->setCurrentIndex(1);
     filters_->setVisible(true);
     ShowSeries();
 }
 
-void ProgressWindow::FillLimits(analysis::Mode mode, int preferredLimit) {
+const analysis::ProgressReport& ProgressWindow::ReportOf(int modeEntry) const {
+    return modeEntry >= 2 ? focusReport_ : report_;
+}
+
+void ProgressWindow::FillModes(int modeEntry, int preferredLimit) {
+    filling_ = true;
+    mode_->clear();
+    for (int entry = 0; entry < 4; ++entry) {
+        const analysis::ProgressReport& report = ReportOf(entry);
+        const bool has = std::any_of(
+            report.series.begin(), report.series.end(),
+            [entry](const analysis::ProgressSeries& s) { return s.mode == ModeOfEntry(entry); });
+        if (!has) continue;
+        mode_->addItem(
+            (entry % 2 == 1 ? kDifference : kSum) + (entry >= 2 ? kFocusSuffix : QString()), entry);
+    }
+    mode_->setCurrentIndex(std::max(0, mode_->findData(modeEntry)));
+    filling_ = false;
+    FillLimits(mode_->currentData().toInt(), preferredLimit);
+}
+
+void ProgressWindow::LoadFocusRounds() {
+    focusReport_ = {};
+    if (!showFocus_->isChecked()) return;
+    const auto points = LoadFocusRoundPoints(logPath_);
+    if (points) focusReport_ = analysis::ComputeProgress(*points);
+}
+
+void ProgressWindow::ShowFocusRounds(bool) {
+    LoadFocusRounds();
+    if (report_.series.empty()) return;  // nothing on show to add to
+    const int entry = mode_->currentIndex() >= 0 ? mode_->currentData().toInt() : 0;
+    FillModes(entry, limit_->currentData().toInt());
+    ShowSeries();
+}
+
+void ProgressWindow::FillLimits(int modeEntry, int preferredLimit) {
     filling_ = true;
     limit_->clear();
-    for (const analysis::ProgressSeries& s : report_.series) {
+    const analysis::Mode mode = ModeOfEntry(modeEntry);
+    for (const analysis::ProgressSeries& s : ReportOf(modeEntry).series) {
         if (s.mode == mode) limit_->addItem(QStringLiteral("%1秒").arg(s.timeLimit), s.timeLimit);
     }
     const int at = limit_->findData(preferredLimit);
@@ -344,9 +385,8 @@ void ProgressWindow::FillLimits(analysis::Mode mode, int preferredLimit) {
 void ProgressWindow::ShowSeries() {
     shown_ = nullptr;
     if (mode_->currentIndex() >= 0 && limit_->currentIndex() >= 0) {
-        shown_ = report_.find(
-            mode_->currentData().toInt() == 1 ? analysis::Mode::Difference : analysis::Mode::Sum,
-            limit_->currentData().toInt());
+        const int entry = mode_->currentData().toInt();
+        shown_ = ReportOf(entry).find(ModeOfEntry(entry), limit_->currentData().toInt());
     }
     if (shown_ == nullptr || shown_->points.empty()) return;  // only before a history is shown
     span_ = analysis::SpanOf(*shown_, period_->currentData().toInt());
@@ -364,9 +404,7 @@ void ProgressWindow::ShowSeries() {
     skipped_->setText(QString::number(skipped));
     repeated_->setText(QString::number(report_.repeated));
     const QString seriesName =
-        QStringLiteral("%1 モード・%2秒")
-            .arg(shown_->mode == analysis::Mode::Difference ? kDifference : kSum)
-            .arg(shown_->timeLimit);
+        QStringLiteral("%1 モード・%2秒").arg(mode_->currentText()).arg(shown_->timeLimit);
     chart_->chart()->setTitle(seriesName);
     count_->setText(QString::number(span_.end - span_.begin));
     const analysis::ProgressPoint& newest = shown_->points.back();

@@ -12,6 +12,7 @@
 #include "progress_chart.h"
 #include "round_record.h"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QProgressBar;
@@ -35,6 +36,10 @@ public:
     // thread of its own while the window says it is busy, so that the program never stalls.
     void Load(const QString& path);
     bool IsBusy() const { return busy_; }
+    // The answer log whose focus rounds "苦手克服の回も表示" adds as series of their own; they
+    // never enter the history file, so the figures leave them out until the box is ticked.
+    void SetLogPath(const QString& logPath) { logPath_ = logPath; }
+    QCheckBox* FocusBox() const { return showFocus_; }
 
     // Takes the saved results (file order) and shows the series of the newest one, or the one
     // chosen before when it still exists. `skippedLines` are lines of the file that were no
@@ -81,10 +86,17 @@ private:
     static Loaded Compute(const std::vector<analysis::HistoryPoint>& history, int skippedLines);
     void Apply(Loaded loaded);
     void ShowMessage(const QString& text, bool busy);
-    void FillLimits(analysis::Mode mode, int preferredLimit);
+    // Mode entries carry 0 (＋) or 1 (－), and 2 or 3 for the same modes' focus rounds.
+    const analysis::ProgressReport& ReportOf(int modeEntry) const;
+    void FillModes(int modeEntry, int preferredLimit);
+    void FillLimits(int modeEntry, int preferredLimit);
+    void ShowFocusRounds(bool on);
+    void LoadFocusRounds();
     void ShowSeries();
 
     analysis::ProgressReport report_;
+    analysis::ProgressReport focusReport_;  // empty unless the box is ticked
+    QString logPath_;
     const analysis::ProgressSeries* shown_ = nullptr;
     analysis::ProgressSpan span_;
     int skippedLines_ = 0;
@@ -99,6 +111,7 @@ private:
     QComboBox* limit_ = nullptr;
     QComboBox* period_ = nullptr;
     QComboBox* view_ = nullptr;
+    QCheckBox* showFocus_ = nullptr;
     QStackedWidget* pages_ = nullptr;
     QSplitter* splitter_ = nullptr;
     bool splitSet_ = false;
