@@ -2,7 +2,6 @@
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QVariant>
 
 #include "answer_log.h"
 #include "log_schema.h"
@@ -13,73 +12,66 @@ namespace keta {
 namespace {
 
 using analysis::RoundKind;
-using analysis::RoundRecord;
 
-struct Conn {
-    explicit Conn(const QString& path) : name(QStringLiteral("kind-%1").arg(++serial)) {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+// Runs the statements on a connection of the test's own, as another program would.
+void RunSql(const QString& path, const QStringList& statements) {
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "kind-test");
         db.setDatabaseName(path);
-        EXPECT_TRUE(db.open());
+        ASSERT_TRUE(db.open());
+        for (const QString& sql : statements)
+            ASSERT_TRUE(QSqlQuery(db).exec(sql)) << sql.toStdString();
     }
-    ~Conn() {
-        QSqlDatabase::database(name).close();
-        QSqlDatabase::removeDatabase(name);
-    }
-    bool Exec(const QString& sql) { return QSqlQuery(QSqlDatabase::database(name)).exec(sql); }
-    QVariant One(const QString& sql) {
-        QSqlQuery q(QSqlDatabase::database(name));
-        return q.exec(sql) && q.next() ? q.value(0) : QVariant();
-    }
-    QString name;
-    static inline int serial = 0;
-};
-
-struct RoundKindTest : ::testing::Test {
-    test::TestDir dir;
-    QString path = dir.File("解答ログ.db");
-
-    // A log made by the steps up to `version`, marked as ours, with two rounds of answers.
-    void MakeOldLog(int version) {
-        Conn c(path);
-        for (int v = 0; v < version; ++v) {
-            for (const char* step : MigrationSteps(v)) ASSERT_TRUE(c.Exec(QLatin1String(step)));
-        }
-        ASSERT_TRUE(c.Exec(QStringLiteral("PRAGMA user_version = %1").arg(version)));
-        ASSERT_TRUE(c.Exec(QStringLiteral("PRAGMA application_id = %1").arg(kLogApplicationId)));
-        ASSERT_TRUE(c.Exec(QStringLiteral(
-            "INSERT INTO rounds (id, started_at, time_limit, mode_text, answers, correct, wrong)"
-            " VALUES (1, '2025-01-01T10:00:00', 60, '＋', 2, 1, 1),"
-            " (2, '2025-01-02T10:00:00', 30, '－', 1, 1, 0)")));
-        ASSERT_TRUE(c.Exec(QStringLiteral(
-            "INSERT INTO answers VALUES (1, 0, 500, 1, 7, 8, '4', 5, 0, 0),"
-            " (1, 1, 900, 2, 8, 1, '9', 9, 1, 0), (2, 0, 700, 1, 9, 6, '3', 3, 1, 0)")));
-        ASSERT_TRUE(c.Exec(QStringLiteral(
-            "INSERT INTO saves (round_id, date_text, time_text) VALUES (1, '2025/01/01', "
-            "'10:01:00')")));
-    }
-};
-
-RoundRecord FocusRound() {
-    RoundRecord r;
-    r.startedAt = "2026-03-04T09:08:07";
-    r.timeLimit = 60;
-    r.modeText = "＋";
-    r.answers = 1;
-    r.correct = 1;
-    r.events.push_back({400, 1, 7, 8, "5", 5, true, false});
-    r.kind = RoundKind::Focus;
-    r.focusPercent = 50;
-    r.focusPairs = "78 96";
-    return r;
+    QSqlDatabase::removeDatabase("kind-test");
 }
 
-TEST_F(RoundKindTest, OlderLogsMigrateKeepingEveryRoundAsTheDrills) {
+// A log made by the steps up to `version`, marked as ours, with two rounds of answers.
+void MakeOldLog(const QString& path, int version) {
+    QStringList sql;
+    for (int v = 0; v < version; ++v) {
+        for (const char* step : MigrationSteps(v)) sql << QLatin1String(step);
+    }
+    sql << QStringLiteral("PRAGMA user_version = %1").arg(version)
+        << QStringLiteral("PRAGMA application_id = %1").arg(kLogApplicationId)
+        << QStringLiteral(
+               "INSERT INTO rounds (id, started_at, time_limit, mode_text, answers, correct, wrong)"
+               " VALUES (1, '2025-01-01T10:00:00', 60, '＋', 2, 1, 1),"
+               " (2, '2025-01-02T10:00:00', 30, '－', 1, 1, 0)")
+        << QStringLiteral(
+               "INSERT INTO answers VALUES (1, 0, 500, 1, 7, 8, '4', 5, 0, 0),"
+               " (1, 1, 900, 2, 8, 1, '9', 9, 1, 0), (2, 0, 700, 1, 9, 6, '3', 3, 1, 0)")
+        << QStringLiteral(
+               "INSERT INTO saves (round_id, date_text, time_text)"
+               " VALUES (1, '2025/01/01', '10:01:00')");
+    RunSql(path, sql);
+}
+
+TEST(RoundKind, OlderLogsAreReadAsTheyAreAndMigrateKeepingEveryRound) {
+    test::TestDir dir;
+    const QString path = dir.File("解答ログ.db");
     for (const int version : {1, 2}) {
         SCOPED_TRACE(version);
         QFile::remove(path);
-        MakeOldLog(version);
+        MakeOldLog(path, version);
+        const QByteArray before = test::ReadBytes(path);
+        {
+            // Read as it is (an export): readable, and the file stays as it was.
+            AnswerLog reader(path, nullptr, 2000, AnswerLog::Access::ReadOnly);
+            ASSERT_EQ(reader.LoadAllRounds().size(), 2u);
+            ASSERT_TRUE(reader.LoadRound(2).has_value());
+        }
+        EXPECT_EQ(test::ReadBytes(path), before);
+
         AnswerLog log(path);
-        RoundRecord focus = FocusRound();
+        analysis::RoundRecord focus;
+        focus.startedAt = "2026-03-04T09:08:07";
+        focus.timeLimit = 60;
+        focus.modeText = "＋";
+        focus.answers = focus.correct = 1;
+        focus.events.push_back({400, 1, 7, 8, "5", 5, true, false});
+        focus.kind = RoundKind::Focus;
+        focus.focusPercent = 50;
+        focus.focusPairs = "78 96";
         ASSERT_EQ(log.WriteRound(focus), AnswerLog::WriteResult::Written);
         const auto rounds = log.LoadAllRounds();
         ASSERT_EQ(rounds.size(), 3u);
@@ -91,23 +83,15 @@ TEST_F(RoundKindTest, OlderLogsMigrateKeepingEveryRoundAsTheDrills) {
         EXPECT_EQ(rounds[2].focusPercent, 50);
         EXPECT_EQ(rounds[2].focusPairs, "78 96");
         EXPECT_EQ(log.SavesOf(1).size(), 1u);
-        EXPECT_EQ(InspectLog(path, 100).kind, LogInspection::Kind::Ours);
-        EXPECT_EQ(InspectLog(path, 100).version, kLogSchemaVersion);
+        const LogInspection seen = InspectLog(path, 100);
+        EXPECT_EQ(seen.kind, LogInspection::Kind::Ours);
+        EXPECT_EQ(seen.version, kLogSchemaVersion);
     }
 }
 
-TEST_F(RoundKindTest, AnOlderLogReadAsItIsStaysUnchangedAndReadable) {
-    MakeOldLog(2);
-    const QByteArray before = test::ReadBytes(path);
-    AnswerLog reader(path, nullptr, 2000, AnswerLog::Access::ReadOnly);
-    const auto rounds = reader.LoadAllRounds();
-    ASSERT_EQ(rounds.size(), 2u);
-    EXPECT_EQ(rounds[0].kind, RoundKind::Drill);
-    ASSERT_TRUE(reader.LoadRound(2).has_value());
-    EXPECT_EQ(test::ReadBytes(path), before);
-}
-
-TEST_F(RoundKindTest, TheRecorderTagsRoundsClosedAfterTheKindIsSet) {
+TEST(RoundKind, TheRecorderTagsRoundsClosedAfterTheKindIsSet) {
+    test::TestDir dir;
+    const QString path = dir.File("解答ログ.db");
     AnswerLog log(path);
     {
         RoundRecorder recorder(log);
@@ -125,8 +109,7 @@ TEST_F(RoundKindTest, TheRecorderTagsRoundsClosedAfterTheKindIsSet) {
     EXPECT_EQ(rounds[1].focusPercent, 75);
     EXPECT_EQ(rounds[1].focusPairs, "33 96");
     // A kind this program does not know still counts, as the drill's.
-    Conn c(path);
-    ASSERT_TRUE(c.Exec(QStringLiteral("UPDATE rounds SET kind = 7 WHERE id = 2")));
+    RunSql(path, {QStringLiteral("UPDATE rounds SET kind = 7 WHERE id = 2")});
     EXPECT_EQ(log.LoadRound(2)->kind, RoundKind::Drill);
 }
 
