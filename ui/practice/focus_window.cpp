@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -363,6 +364,12 @@ void FocusWindow::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+void FocusWindow::closeEvent(QCloseEvent* event) {
+    // A round left by closing the window is stopped, not logged later behind the person's back.
+    if (playing_) Finish(true);
+    QWidget::closeEvent(event);
 }
 
 void FocusWindow::Finish(bool stopped) {
