@@ -26,6 +26,7 @@
 #include "practice/session_log_link.h"
 #include "practice/session_result_window.h"
 #include "practice/session_window.h"
+#include "session_log_fill.h"
 
 namespace {
 
@@ -137,71 +138,20 @@ Run RunSession(const QString& log, int first, int second, const std::vector<int>
     return run;
 }
 
-constexpr int kEarlierSessions = 500, kLinesPerHalf = 15, kAnswersPerLine = 40;
-
-keta::LineResult Line(int half, int line) {
-    keta::LineResult r{half, line, false, 0, {}};
-    for (int k = 0; k < kAnswersPerLine; ++k) {
-        const int left = k % 10, right = (k * 3 + line) % 10;
-        r.answers.push_back({1400 * (k + 1), k % 14 + 1, left, right,
-                             std::to_string((left + right) % 10), (left + right) % 10, true});
-    }
-    return r;
-}
-
-// 500 finished sessions of 30 lines in the log, written through SQL in one transaction: the
-// recorder's commit per line would make the set-up take minutes.
-bool FillLog(const QString& path) {
-    if (!keta::AnswerLog(path).Open()) return false;
-    bool ok = true;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "fill");
-        db.setDatabaseName(path);
-        ok = db.open();
-        QSqlQuery q(db);
-        ok = ok && q.exec(QStringLiteral("BEGIN"));
-        QSqlQuery line(db), answer(db);
-        line.prepare(QStringLiteral("INSERT INTO session_lines VALUES (?, ?, ?, 0, ?, 0)"));
-        answer.prepare(
-            QStringLiteral("INSERT INTO session_answers VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 1)"));
-        for (int s = 1; ok && s <= kEarlierSessions; ++s) {
-            ok = q.exec(QStringLiteral("INSERT INTO sessions VALUES (%1, '2026-01-01T09:00:00',"
-                                       " 60, 15, 15, 5, 0, 0, 0, 'finished')")
-                            .arg(s));
-            for (int half = 1; ok && half <= 2; ++half) {
-                for (int l = 1; ok && l <= kLinesPerHalf; ++l) {
-                    const keta::LineResult r = Line(half, l);
-                    for (const int v : {s, half, l, r.Answers()}) line.addBindValue(v);
-                    ok = line.exec();
-                    int seq = 0;
-                    for (const keta::LineAnswer& a : r.answers) {
-                        for (const QVariant& v :
-                             {QVariant(s), QVariant(half), QVariant(l), QVariant(++seq),
-                              QVariant(qlonglong{a.ms}), QVariant(a.box), QVariant(a.left),
-                              QVariant(a.right), QVariant(QString::fromStdString(a.typed)),
-                              QVariant(a.expected)})
-                            answer.addBindValue(v);
-                        ok = ok && answer.exec();
-                    }
-                }
-            }
-        }
-        ok = ok && q.exec(QStringLiteral("COMMIT"));
-    }
-    QSqlDatabase::removeDatabase("fill");
-    return ok;
-}
+using keta::bench::FilledLine;
+using keta::bench::kFilledSessions;
+using keta::bench::kLinesPerHalf;
 
 // The result window of a session opened over 500 earlier ones in the same format: the log
 // read, the figures computed, the window laid out and painted. Returns ms, or -1.
 double ResultOpenMs() {
     QTemporaryDir dir;
     const QString log = dir.filePath(keta::AnswerLog::FileName());
-    if (!FillLog(log)) return -1.0;
+    if (!keta::bench::FillSessionLog(log)) return -1.0;
     keta::ShownSession shown;
     shown.when = QStringLiteral("2026-01-02 09:00");
     for (int half = 1; half <= 2; ++half) {
-        for (int l = 1; l <= kLinesPerHalf; ++l) shown.lines.push_back(Line(half, l));
+        for (int l = 1; l <= kLinesPerHalf; ++l) shown.lines.push_back(FilledLine(half, l));
     }
     QElapsedTimer t;
     t.start();
@@ -246,7 +196,7 @@ int main(int argc, char* argv[]) {
     std::printf(
         "session: the result window over %d earlier sessions of 30 lines opened in "
         "%.1f ms (target <= 200 ms)\n",
-        kEarlierSessions, ResultOpenMs());
+        kFilledSessions, ResultOpenMs());
     std::printf(
         "session: the end with the result window opened, %.3f ms (30 lines, one earlier "
         "session)\n",

@@ -15,11 +15,14 @@
 #include <vector>
 
 #include "answer_log.h"
+#include "session_log_fill.h"
 #include "session_store.h"
 
 namespace {
 
-constexpr int kSessions = 500, kLinesPerHalf = 15, kAnswersPerLine = 40;
+using keta::bench::kAnswersPerLine;
+using keta::bench::kLinesPerHalf;
+constexpr int kSessions = keta::bench::kFilledSessions;
 
 std::vector<std::string> summary;
 
@@ -28,63 +31,10 @@ double Quantile(std::vector<double> v, double q) {
     return v[static_cast<std::size_t>(q * static_cast<double>(v.size() - 1))];
 }
 
-keta::LineResult Line(int half, int line) {
-    keta::LineResult r{half, line, false, 0, {}};
-    for (int k = 0; k < kAnswersPerLine; ++k) {
-        const int left = k % 10, right = (k * 3) % 10;
-        r.answers.push_back({1400 * (k + 1), k % 14 + 1, left, right,
-                             std::to_string((left + right) % 10), (left + right) % 10, true});
-    }
-    return r;
-}
-
-// The rows go in through SQL in one transaction: the recorder's one commit per line would
-// make the set-up, not the measurement, take the time.
-bool FillLog(const QString& path) {
-    if (!keta::AnswerLog(path).Open()) return false;
-    bool ok = true;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "fill");
-        db.setDatabaseName(path);
-        ok = db.open();
-        QSqlQuery q(db);
-        ok = ok && q.exec(QStringLiteral("BEGIN"));
-        QSqlQuery line(db), answer(db);
-        line.prepare(QStringLiteral("INSERT INTO session_lines VALUES (?, ?, ?, 0, ?, 0)"));
-        answer.prepare(
-            QStringLiteral("INSERT INTO session_answers VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 1)"));
-        for (int s = 1; ok && s <= kSessions; ++s) {
-            ok = q.exec(QStringLiteral("INSERT INTO sessions VALUES (%1, '2026-01-01T09:00:00',"
-                                       " 60, 15, 15, 5, 0, 0, 0, 'finished')")
-                            .arg(s));
-            for (int half = 1; ok && half <= 2; ++half) {
-                for (int l = 1; ok && l <= kLinesPerHalf; ++l) {
-                    const keta::LineResult r = Line(half, l);
-                    for (const int v : {s, half, l, r.Answers()}) line.addBindValue(v);
-                    ok = line.exec();
-                    int seq = 0;
-                    for (const keta::LineAnswer& a : r.answers) {
-                        for (const QVariant& v :
-                             {QVariant(s), QVariant(half), QVariant(l), QVariant(++seq),
-                              QVariant(qlonglong{a.ms}), QVariant(a.box), QVariant(a.left),
-                              QVariant(a.right), QVariant(QString::fromStdString(a.typed)),
-                              QVariant(a.expected)})
-                            answer.addBindValue(v);
-                        ok = ok && answer.exec();
-                    }
-                }
-            }
-        }
-        ok = ok && q.exec(QStringLiteral("COMMIT"));
-    }
-    QSqlDatabase::removeDatabase("fill");
-    return ok;
-}
-
 void BM_LoadSessions(benchmark::State& state) {
     QTemporaryDir dir;
     const QString path = dir.filePath(keta::AnswerLog::FileName());
-    if (!FillLog(path)) {
+    if (!keta::bench::FillSessionLog(path)) {
         state.SkipWithError("could not fill the log");
         return;
     }
@@ -126,7 +76,7 @@ void BM_LineHandOver(benchmark::State& state) {
     std::vector<double> ms;
     int n = 0;
     for (auto _ : state) {
-        const keta::LineResult line = Line(1, ++n);
+        const keta::LineResult line = keta::bench::FilledLine(1, ++n);
         QElapsedTimer t;
         t.start();
         recorder.LineCompleted(line);
