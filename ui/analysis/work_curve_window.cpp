@@ -27,7 +27,7 @@ const QString kName = QStringLiteral("作業曲線");
 
 QString SecondsText(std::int64_t ms) {
     return ms % 1000 == 0 ? QString::number(ms / 1000)
-                          : QString::number(static_cast<double>(ms) / 1000.0, 'f', 1);
+                          : FigureText(static_cast<double>(ms) / 1000.0, 1);
 }
 
 QTableWidgetItem* Cell(const QString& text, Qt::Alignment alignment = Qt::AlignRight) {

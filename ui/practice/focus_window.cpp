@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "analysis/chart_support.h"
 #include "answer_log.h"
 #include "answer_rule.h"
 #include "elapsed_clock.h"
@@ -51,7 +52,7 @@ QString PairName(const DigitPair& p, bool difference) {
 }
 
 QString Median(const std::optional<double>& ms) {
-    return ms ? QStringLiteral("%1 秒").arg(*ms / 1000.0, 0, 'f', 2) : QStringLiteral("－");
+    return ms ? FigureText(*ms / 1000.0, 2) + QStringLiteral(" 秒") : kNoFigure;
 }
 
 }  // namespace

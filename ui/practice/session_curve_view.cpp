@@ -50,7 +50,7 @@ void SessionCurveView::paintEvent(QPaintEvent*) {
     const AxisScale scale = RoundScale(0.0, std::max(top, 1.0), 5);
     QString widest;
     for (int i = 0; i <= scale.intervals; ++i) {
-        const QString t = QString::number(scale.low + i * scale.step, 'f', scale.decimals);
+        const QString t = FigureText(scale.low + i * scale.step, scale.decimals);
         if (t.size() > widest.size()) widest = t;
     }
     const QRectF plot(fm.horizontalAdvance(widest) + line + 10, 2.5 * line,
@@ -74,7 +74,7 @@ void SessionCurveView::paintEvent(QPaintEvent*) {
     for (int i = 0; i <= scale.intervals; ++i) {
         const double v = scale.low + i * scale.step;
         p.drawText(QRectF(0, yAt(v) - line / 2.0, plot.left() - 4, line),
-                   Qt::AlignRight | Qt::AlignVCenter, QString::number(v, 'f', scale.decimals));
+                   Qt::AlignRight | Qt::AlignVCenter, FigureText(v, scale.decimals));
     }
     // Labels across, skipping those that would overlap the one before.
     double lastRight = -1e9;
