@@ -89,6 +89,13 @@ bool LogWriter::WaitUntilIdle(int timeoutMs) {
     });
 }
 
+bool LogWriter::WaitUntilWritten(int timeoutMs) {
+    wake_.notify_one();
+    std::unique_lock lock(mutex_);
+    return idle_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                          [this] { return (inbox_.empty() && !writing_) || finished_; });
+}
+
 std::size_t LogWriter::Finish() {
     {
         const std::lock_guard lock(mutex_);
@@ -146,6 +153,7 @@ void LogWriter::Run() {
         const bool stop = stop_;
         queuedRounds_ += rounds;
         working_ = true;
+        writing_ = !items.empty();
         lock.unlock();
 
         for (Item& item : items) {
@@ -166,6 +174,7 @@ void LogWriter::Run() {
         lock.lock();
         queuedRounds_ = queue.PendingRounds();
         working_ = false;
+        writing_ = false;
         idle_.notify_all();
         if (stop) {
             unwritten_ = unwritten;

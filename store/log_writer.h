@@ -38,6 +38,10 @@ public:
     // Wakes the writer and returns true once everything handed over has been dealt with,
     // within `timeoutMs`.
     bool WaitUntilIdle(int timeoutMs);
+    // Like WaitUntilIdle, but only for the rounds and saves handed over: an open and check of
+    // the log with nothing to write is not waited for. For readers of the log, which must see
+    // a round closed a moment ago but need not wait for the check of a long log.
+    bool WaitUntilWritten(int timeoutMs);
     // The end of the run: a last try, then the user hears of the rounds still unwritten.
     // Returns their count. Called again, it only returns it.
     std::size_t Finish();
@@ -67,6 +71,7 @@ private:
     std::size_t queuedRounds_ = 0;  // in the writer's queue, unwritten
     bool openRequested_ = false;
     bool working_ = false;
+    bool writing_ = false;  // working_ on items handed over, not only on the open
     bool stop_ = false;
     std::size_t unwritten_ = 0;
     bool finished_ = false;

@@ -81,7 +81,7 @@ FrmMain::~FrmMain() {
     logWriter_->Finish();
 }
 
-bool FrmMain::SettleAnswerLog(int timeoutMs) { return logWriter_->WaitUntilIdle(timeoutMs); }
+bool FrmMain::SettleAnswerLog(int timeoutMs) { return logWriter_->WaitUntilWritten(timeoutMs); }
 
 void FrmMain::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
