@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QFile>
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -332,6 +334,52 @@ ReadResult ReadRecords(int fd, HistoryLines& lines, HistoryLoadReport& report, i
     }
 }
 
+// What identifies the file's contents closely enough to tell whether it changed.
+struct FileStamp {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    std::int64_t modifiedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp StampOf(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return {};
+    return {true, st.st_dev, st.st_ino, st.st_size,
+            std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+}  // namespace
+
+// One reading of the file, on whichever thread: nothing in it touches the grid or a box.
+struct HistoryRead {
+    FileStamp stamp;  // taken before the file was opened
+    RegularFile::Status status = RegularFile::Status::Missing;
+    ReadResult result = ReadResult::Failed;
+    int error = 0;
+    QString errorText;
+    HistoryLines lines;
+    HistoryLoadReport report;
+};
+
+namespace {
+
+std::unique_ptr<HistoryRead> ReadHistory(const QString& path) {
+    auto read = std::make_unique<HistoryRead>();
+    read->stamp = StampOf(path);
+    RegularFile file;
+    read->status = file.Open(path, O_RDONLY);
+    if (read->status == RegularFile::Status::Missing) return read;
+    if (read->status == RegularFile::Status::Open) {
+        read->result = ReadRecords(file.Descriptor(), read->lines, read->report, read->error);
+    }
+    file.Close();
+    read->errorText = file.ErrorText();
+    return read;
+}
+
 }  // namespace
 
 HistoryFile::HistoryFile(HistoryModel& grid, MessageBoxes& boxes, QString path)
@@ -361,25 +409,30 @@ void HistoryFile::InitRireki() {
     for (const int col : {1, 2, 9}) grid_.SetColAlignment(col, Qt::AlignHCenter);
 }
 
+void HistoryFile::PrefetchRireki() {
+    if (prefetch_.valid()) return;
+    prefetch_ = std::async(std::launch::async, &ReadHistory, path_);
+}
+
 void HistoryFile::LoadRireki() {
     lastLoad_ = HistoryLoadReport();
-    RegularFile file;
-    const RegularFile::Status status = file.Open(path_, O_RDONLY);
-    // No file yet is an empty history; the first save creates it.
-    if (status == RegularFile::Status::Missing) return;
-
-    HistoryLines lines;
-    HistoryLoadReport report;
-    ReadResult result = ReadResult::Failed;
-    int error = 0;
-    if (status == RegularFile::Status::Open) {
-        result = ReadRecords(file.Descriptor(), lines, report, error);
+    std::unique_ptr<HistoryRead> read;
+    if (prefetch_.valid()) {
+        read = prefetch_.get();
+        if (!(read->stamp == StampOf(path_))) read.reset();  // changed since: read it as it is
     }
-    file.Close();
+    if (!read) read = ReadHistory(path_);
+    // No file yet is an empty history; the first save creates it.
+    if (read->status == RegularFile::Status::Missing) return;
+
+    HistoryLines& lines = read->lines;
+    const HistoryLoadReport report = read->report;
+    const ReadResult result = read->result;
+    const int error = read->error;
     if (result != ReadResult::Done) {
         const QString why = result == ReadResult::TooLarge ? QStringLiteral("out of memory")
                             : error != 0 ? QString::fromLocal8Bit(std::strerror(error))
-                                         : file.ErrorText();
+                                         : read->errorText;
         qCWarning(lcFiles).noquote() << "cannot read" << path_ << ":" << why;
         lines = HistoryLines();  // what was read goes before the box asks for memory
         grid_.SetRows(1);

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QThreadPool>
 #include <atomic>
+#include <future>
+#include <memory>
 
 #include "history_model.h"
 #include "message_boxes.h"
@@ -34,6 +36,10 @@ public:
     // regular file is read, and only its records are kept; when even they do not fit in
     // memory (or pass 4 GiB), the user is told and the grid stays empty.
     void LoadRireki();
+    // Starts reading and checking the file on a thread of its own, so that the LoadRireki that
+    // follows finds the work done while the window was being built. LoadRireki reads the file
+    // again when it has changed in between, so what it shows is always the file as it is then.
+    void PrefetchRireki();
     // Asks, then empties the file and the grid. When the file cannot be emptied, says so and
     // leaves the grid as it is.
     void cmdClear_Click();
@@ -59,6 +65,7 @@ private:
     MessageBoxes& boxes_;
     QString path_;
     HistoryLoadReport lastLoad_;
+    std::future<std::unique_ptr<struct HistoryRead>> prefetch_;
     std::atomic<int> synced_{0};
     std::atomic<int> waiting_{0};  // writes whose flush has not started yet
     QThreadPool syncs_;            // last: waited for before anything else goes

@@ -51,6 +51,8 @@ FrmMain::FrmMain(Clock* clock, QWidget* parent) : QWidget(parent) {
     drill_ = std::make_unique<Drill>(*this, *clock);
     historyModel_ = std::make_unique<HistoryModel>();
     historyFile_ = std::make_unique<HistoryFile>(*historyModel_, *this);
+    // Read while the window is built; start-up's LoadRireki then only fills the grid.
+    historyFile_->PrefetchRireki();
     settingsFile_ = std::make_unique<SettingsFile>(drill_->State(), *this, *this);
     saver_ = std::make_unique<ResultSaver>(drill_->State(), *historyModel_, *historyFile_, *this,
                                            [this] { return cboMode->currentText(); });

@@ -7,7 +7,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <chrono>
+#include <optional>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "record_line.h"
@@ -68,6 +71,38 @@ TEST_F(HistoryFileTest, ScrollsToTheNewestRecordOnlyPastSevenRows) {
     EXPECT_EQ(grid.TextMatrix(7, 0), u"7"_s);
     EXPECT_EQ(grid.TextMatrix(7, 9), u"＋"_s);
     EXPECT_TRUE(boxes.shown.empty());
+}
+
+// The file read ahead while the window is built is used only while it is still the same file:
+// a record appended, a file emptied or removed, or a file put in place after the read ahead is
+// shown as it is at the load.
+TEST_F(HistoryFileTest, AReadAheadIsUsedOnlyWhileTheFileIsUnchanged) {
+    const struct {
+        const char* what;
+        std::optional<QByteArray> before, after;
+        int rows;
+    } cases[] = {
+        {"unchanged", Records(3), Records(3), 4},
+        {"a record appended", Records(3), Records(4), 5},
+        {"emptied", Records(3), QByteArray(), 1},
+        {"removed", Records(3), std::nullopt, 1},
+        {"made after", std::nullopt, Records(2), 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(path);
+        if (c.before) WriteBytes(path, *c.before);
+        HistoryModel model;
+        HistoryFile file(model, boxes, path);
+        file.InitRireki();
+        file.PrefetchRireki();
+        // Long enough for the read ahead to be done before the file changes.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        QFile::remove(path);
+        if (c.after) WriteBytes(path, *c.after);
+        file.LoadRireki();
+        EXPECT_EQ(model.Rows(), c.rows);
+    }
 }
 
 TEST_F(HistoryFileTest, ShowsTheItemsItemThreeAsWrittenAndTheCountsAsNumbers) {
