@@ -25,6 +25,7 @@
 #include "elapsed_clock.h"
 #include "focus_pairs.h"
 #include "fonts.h"
+#include "form_row.h"
 #include "round_recorder.h"
 #include "wall_clock.h"
 
@@ -33,17 +34,6 @@ namespace {
 
 constexpr int kTickMs = 50;
 const QString kTitle = QStringLiteral("苦手克服");
-
-template <typename Control>
-Control* AddRow(QFormLayout& form, const QString& caption, Control* control,
-                const QString& objectName) {
-    control->setObjectName(objectName);
-    control->setAccessibleName(caption);
-    auto* label = new QLabel(caption);
-    label->setBuddy(control);
-    form.addRow(label, control);
-    return control;
-}
 
 QString Sign(bool difference) { return difference ? QStringLiteral("－") : QStringLiteral("＋"); }
 

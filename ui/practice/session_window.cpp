@@ -24,6 +24,7 @@
 #include "analysis/figure_label.h"
 #include "elapsed_clock.h"
 #include "fonts.h"
+#include "form_row.h"
 #include "session_result_window.h"
 #include "wall_clock.h"
 
@@ -34,18 +35,6 @@ constexpr int kTickMs = 25;    // well inside a line's 10 s at the least
 constexpr int kFlashMs = 300;  // the row's frame in the cue's colour
 const QString kTitle = QStringLiteral("本番形式で練習");
 const QString kRowStyle = QStringLiteral("QFrame#sessionRow { border: 3px solid %1; }");
-
-// A control with a visible caption in the form; its accessible name is that caption.
-template <typename Control>
-Control* AddRow(QFormLayout& form, const QString& caption, Control* control,
-                const QString& objectName) {
-    control->setObjectName(objectName);
-    control->setAccessibleName(caption);
-    auto* label = new QLabel(caption);
-    label->setBuddy(control);
-    form.addRow(label, control);
-    return control;
-}
 
 QSpinBox* SpinBox(int low, int high, const QString& suffix) {
     auto* box = new QSpinBox;
