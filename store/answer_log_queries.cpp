@@ -17,6 +17,7 @@
 
 #include "answer_log.h"
 #include "log_bounds.h"
+#include "sqlite_columns.h"
 
 namespace keta {
 namespace {
@@ -137,22 +138,8 @@ bool ScanAnswers(const QSqlDatabase& db, Each&& each) {
             return false;
         int rc = SQLITE_ROW;
         while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-            log_bounds::AnswerRow a;
-            a.ms = sqlite3_column_int64(stmt, 1);
-            a.box = sqlite3_column_int64(stmt, 2);
-            a.left = sqlite3_column_int64(stmt, 3);
-            a.right = sqlite3_column_int64(stmt, 4);
-            a.expected = sqlite3_column_int64(stmt, 6);
-            a.correct = sqlite3_column_int64(stmt, 7);
-            a.cleared = sqlite3_column_int64(stmt, 8);
-            a.typedBytes = sqlite3_column_bytes(stmt, 5);
-            each(static_cast<qlonglong>(sqlite3_column_int64(stmt, 0)), a, [stmt] {
-                const auto* text = sqlite3_column_text(stmt, 5);
-                return text == nullptr
-                           ? std::string()
-                           : std::string(reinterpret_cast<const char*>(text),
-                                         static_cast<std::size_t>(sqlite3_column_bytes(stmt, 5)));
-            });
+            each(static_cast<qlonglong>(sqlite3_column_int64(stmt, 0)), AnswerRowAt(stmt),
+                 [stmt] { return ColumnText(stmt, kTypedColumn); });
         }
         sqlite3_finalize(stmt);
         return rc == SQLITE_DONE;

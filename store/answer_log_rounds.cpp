@@ -16,6 +16,7 @@
 #include <unordered_map>
 
 #include "log_bounds.h"
+#include "sqlite_columns.h"
 
 namespace keta {
 namespace {
@@ -197,16 +198,9 @@ bool ReadRounds(const QString& logPath, std::optional<std::int64_t> only,
             round.damaged = true;
             continue;
         }
-        const auto text = [stmt](int column) {
-            const auto* t = sqlite3_column_text(stmt, column);
-            return t == nullptr
-                       ? std::string()
-                       : std::string(reinterpret_cast<const char*>(t),
-                                     static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)));
-        };
         round.timeLimit = static_cast<int>(row.timeLimit);
-        round.modeText = text(2);
-        round.startedAt = text(8);
+        round.modeText = ColumnText(stmt, 2);
+        round.startedAt = ColumnText(stmt, 8);
         round.answers = static_cast<int>(row.answers);
         round.correct = static_cast<int>(row.correct);
         round.wrong = static_cast<int>(row.wrong);
@@ -216,10 +210,8 @@ bool ReadRounds(const QString& logPath, std::optional<std::int64_t> only,
 
     // The answers in key order, so that each round's come together; a round is handed over
     // once the next round's first answer (or the end) shows that it is complete.
-    stmt = prepare(
-        "SELECT round_id, ms, box, left_digit, right_digit, expected, correct, cleared, typed"
-        " FROM answers",
-        "round_id", " ORDER BY round_id, seq");
+    stmt = prepare(std::string("SELECT ") + kAnswerColumnList + " FROM answers", "round_id",
+                   " ORDER BY round_id, seq");
     if (stmt == nullptr) return fail(QStringLiteral("解答ログを読めませんでした。"));
     auto next = rounds.begin();  // the first round not handed over yet
     analysis::RoundRecord* current = nullptr;
@@ -241,15 +233,7 @@ bool ReadRounds(const QString& logPath, std::optional<std::int64_t> only,
             checker.emplace(*current);
         }
         if (current == nullptr || current->damaged) continue;
-        log_bounds::AnswerRow row;
-        row.ms = sqlite3_column_int64(stmt, 1);
-        row.box = sqlite3_column_int64(stmt, 2);
-        row.left = sqlite3_column_int64(stmt, 3);
-        row.right = sqlite3_column_int64(stmt, 4);
-        row.expected = sqlite3_column_int64(stmt, 5);
-        row.correct = sqlite3_column_int64(stmt, 6);
-        row.cleared = sqlite3_column_int64(stmt, 7);
-        row.typedBytes = sqlite3_column_bytes(stmt, 8);
+        const log_bounds::AnswerRow row = AnswerRowAt(stmt);
         if (!checker->Accept(row)) {
             log_bounds::MarkDamaged(*current);
             continue;

@@ -16,6 +16,7 @@
 #include "log_bounds.h"
 #include "log_schema.h"
 #include "session_store.h"
+#include "sqlite_columns.h"
 
 namespace keta {
 namespace {
@@ -66,13 +67,7 @@ public:
     bool Step() { return (rc_ = sqlite3_step(stmt_)) == SQLITE_ROW; }
     bool Done() const { return rc_ == SQLITE_DONE; }
     std::int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }
-    std::string Text(int column) const {
-        const auto* t = sqlite3_column_text(stmt_, column);
-        return t == nullptr
-                   ? std::string()
-                   : std::string(reinterpret_cast<const char*>(t),
-                                 static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)));
-    }
+    std::string Text(int column) const { return ColumnText(stmt_, column); }
     std::int64_t Bytes(int column) const { return sqlite3_column_bytes(stmt_, column); }
 
 private:
