@@ -8,8 +8,6 @@ set -euo pipefail
 
 name=analysis
 source "$(dirname "$0")/person.sh"
-# The window whose title matches, once it is shown.
-window_named() { timeout 15 xdotool search --sync --onlyvisible --name "$1" | head -n 1; }
 
 printf '10,1\r\n' > 設定.txt
 : > 履歴.txt
@@ -38,7 +36,7 @@ sleep 1
 import -window root "$shots/analysis-work-curve.png" || true
 xdotool windowfocus --sync "$curve"; xdotool key Escape   # Esc closes an analysis window
 sleep 0.5
-xdotool search --onlyvisible --name "^作業曲線 — $date" >/dev/null && fail "Esc left the work curve open"
+window_shown "^作業曲線 — $date" >/dev/null && fail "Esc left the work curve open"
 
 # The grid keeps the focus within the main window: Shift+F10 opens the same menu.
 xdotool windowfocus --sync "$win"
@@ -57,7 +55,7 @@ pairs=$(window_named '^苦手な数字の組$') || fail "no weak-pairs window"
 sleep 1
 import -window root "$shots/analysis-pairs.png" || true
 # Both analysis windows are still open: each window of its own, none modal.
-xdotool search --onlyvisible --name '^上達の記録$' >/dev/null || fail "the progress window closed"
+window_shown '^上達の記録$' >/dev/null || fail "the progress window closed"
 
 for w in "$pairs" "$progress"; do xdotool windowfocus --sync "$w"; xdotool key Escape; sleep 0.3; done
 xdotool windowfocus --sync "$win"

@@ -41,7 +41,7 @@ line=$(tr -d '\r\n' < 設定.txt)
 
 # The clear confirmation: its title is its own text, nothing appended.
 click 483 40
-box=$(timeout 10 xdotool search --sync --onlyvisible --name 'クリア確認' | head -n 1) || fail "no confirmation"
+box=$(window_named 'クリア確認' 10) || fail "no confirmation"
 sleep 0.5
 [[ $(xdotool getwindowname "$box") == 'クリア確認' ]] || fail "box title '$(xdotool getwindowname "$box")'"
 import -window root "$shots/e2e-clear-confirmation.png" 2>/dev/null || true
