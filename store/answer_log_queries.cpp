@@ -4,7 +4,6 @@
 #include <sqlite3.h>
 
 #include <QSqlDatabase>
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -17,6 +16,7 @@
 
 #include "answer_log.h"
 #include "log_bounds.h"
+#include "log_connection.h"
 #include "sqlite_columns.h"
 
 namespace keta {
@@ -90,37 +90,6 @@ log_bounds::AnswerRow AnswerRowFrom(const QSqlQuery& q) {
     return a;
 }
 
-// An answer row already within its bounds, as a record.
-analysis::AnswerRecord AnswerFrom(const log_bounds::AnswerRow& row, std::string typed) {
-    analysis::AnswerRecord a;
-    a.ms = row.ms;
-    a.box = static_cast<int>(row.box);
-    a.left = static_cast<int>(row.left);
-    a.right = static_cast<int>(row.right);
-    a.typed = std::move(typed);
-    a.expected = static_cast<int>(row.expected);
-    a.correct = row.correct != 0;
-    a.cleared = row.cleared != 0;
-    return a;
-}
-
-// A round's events as they are read: each checked, and none kept once one is out of bounds.
-struct RoundReader {
-    analysis::RoundRecord* round;
-    log_bounds::EventChecker checker;
-    explicit RoundReader(analysis::RoundRecord& r) : round(&r), checker(r) {}
-    // `typed` is called only for an event that is kept.
-    template <class Typed>
-    void Add(const log_bounds::AnswerRow& row, Typed&& typed) {
-        if (round->damaged) return;
-        if (!checker.Accept(row)) {
-            log_bounds::MarkDamaged(*round);
-            return;
-        }
-        round->events.push_back(AnswerFrom(row, typed()));
-    }
-};
-
 // Calls `each(roundId, row, typed)` for every answer, in key order; `typed()` gives the
 // text. Hundreds of thousands of rows are read for the figures, so the rows come straight
 // from SQLite rather than through a QVariant per column; the Qt path stays as the fallback
@@ -128,13 +97,10 @@ struct RoundReader {
 template <class Each>
 bool ScanAnswers(const QSqlDatabase& db, Each&& each) {
     const QString order = QStringLiteral(" ORDER BY round_id, seq");
-    const QVariant handle = db.driver()->handle();
-    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
-        sqlite3* h = *static_cast<sqlite3* const*>(handle.constData());
+    if (sqlite3* h = SqliteHandle(db)) {
         sqlite3_stmt* stmt = nullptr;
         const QByteArray utf8 = (QString::fromLatin1(kAnswerColumnsRaw) + order).toUtf8();
-        if (h == nullptr ||
-            sqlite3_prepare_v2(h, utf8.constData(), -1, &stmt, nullptr) != SQLITE_OK)
+        if (sqlite3_prepare_v2(h, utf8.constData(), -1, &stmt, nullptr) != SQLITE_OK)
             return false;
         int rc = SQLITE_ROW;
         while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
@@ -189,7 +155,7 @@ std::optional<analysis::RoundRecord> AnswerLog::LoadRound(std::int64_t id) {
               QStringLiteral(" WHERE round_id = ? ORDER BY seq"));
     q.addBindValue(static_cast<qlonglong>(id));
     if (!q.exec()) return std::nullopt;
-    RoundReader reader(round);
+    log_bounds::RoundReader reader(round);
     while (q.next() && !round.damaged)
         reader.Add(AnswerRowFrom(q), [&q] { return q.value(5).toString().toStdString(); });
     return round;
@@ -237,7 +203,7 @@ std::vector<analysis::RoundRecord> AnswerLog::LoadAllRounds() {
     }
     q.finish();
     qlonglong current = -1;
-    std::optional<RoundReader> reader;
+    std::optional<log_bounds::RoundReader> reader;
     const bool read =
         ScanAnswers(db, [&](qlonglong id, const log_bounds::AnswerRow& a, const auto& typed) {
             if (id != current) {
@@ -275,7 +241,7 @@ bool AnswerLog::ForEachAnswer(
     q.finish();
     // A round's answers are held until its last one is read: a damaged round gives none.
     decltype(rounds)::iterator current = rounds.end();
-    std::optional<RoundReader> reader;
+    std::optional<log_bounds::RoundReader> reader;
     const auto visitCurrent = [&] {
         if (current == rounds.end()) return;
         analysis::RoundRecord& round = current->second.first;

@@ -4,11 +4,9 @@
 
 #include <QFileInfo>
 #include <QSqlDatabase>
-#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QVariant>
 #include <algorithm>
-#include <atomic>
 #include <limits>
 #include <map>
 #include <optional>
@@ -16,38 +14,12 @@
 #include <unordered_map>
 
 #include "log_bounds.h"
+#include "log_connection.h"
 #include "sqlite_columns.h"
 
 namespace keta {
 namespace {
 
-// Opens a read-only connection for one call and removes it again, whatever the way out.
-class ReadConnection {
-public:
-    explicit ReadConnection(const QString& path) {
-        static std::atomic<unsigned> serial{0};
-        name_ = QStringLiteral("ketatobi-log-rounds-%1").arg(++serial);
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
-        open_ = db.isValid() && db.open();
-    }
-    ~ReadConnection() {
-        {
-            QSqlDatabase db = QSqlDatabase::database(name_, false);
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(name_);
-    }
-    ReadConnection(const ReadConnection&) = delete;
-    ReadConnection& operator=(const ReadConnection&) = delete;
-    bool IsOpen() const { return open_; }
-    QSqlDatabase Database() const { return QSqlDatabase::database(name_, false); }
-
-private:
-    QString name_;
-    bool open_ = false;
-};
 
 }  // namespace
 
@@ -61,7 +33,7 @@ std::optional<std::vector<LoggedRound>> ListLoggedRounds(const QString& logPath,
     }
     std::vector<LoggedRound> rounds;
     {
-        ReadConnection connection(logPath);
+        LogConnection connection(logPath, LogConnection::Access::ReadOnly);
         if (!connection.IsOpen()) return fail(QStringLiteral("解答ログを開けませんでした。"));
         QSqlQuery q(connection.Database());
         q.setForwardOnly(true);
@@ -98,7 +70,7 @@ std::optional<std::vector<LoggedRound>> ListLoggedRounds(const QString& logPath,
 std::optional<std::vector<analysis::HistoryPoint>> LoadFocusRoundPoints(const QString& logPath) {
     std::vector<analysis::HistoryPoint> points;
     if (!QFileInfo(logPath).isFile()) return points;
-    ReadConnection connection(logPath);
+    LogConnection connection(logPath, LogConnection::Access::ReadOnly);
     if (!connection.IsOpen()) return std::nullopt;
     QSqlQuery q(connection.Database());
     q.setForwardOnly(true);
@@ -140,14 +112,9 @@ bool ReadRounds(const QString& logPath, std::optional<std::int64_t> only,
     if (!QFileInfo(logPath).isFile()) {
         return fail(QStringLiteral("解答ログがまだありません。1回遊ぶとできます。"));
     }
-    ReadConnection connection(logPath);
+    LogConnection connection(logPath, LogConnection::Access::ReadOnly);
     if (!connection.IsOpen()) return fail(QStringLiteral("解答ログを開けませんでした。"));
-    QSqlDatabase db = connection.Database();
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) {
-        return fail(QStringLiteral("解答ログを読めませんでした。"));
-    }
-    sqlite3* h = *static_cast<sqlite3* const*>(handle.constData());
+    sqlite3* h = connection.Handle();
     if (h == nullptr) return fail(QStringLiteral("解答ログを読めませんでした。"));
     const auto prepare = [h, only](std::string sql, const char* key, const char* order = "") {
         if (only) sql += std::string(" WHERE ") + key + " = ?1";
@@ -215,7 +182,7 @@ bool ReadRounds(const QString& logPath, std::optional<std::int64_t> only,
     if (stmt == nullptr) return fail(QStringLiteral("解答ログを読めませんでした。"));
     auto next = rounds.begin();  // the first round not handed over yet
     analysis::RoundRecord* current = nullptr;
-    std::optional<log_bounds::EventChecker> checker;
+    std::optional<log_bounds::RoundReader> reader;
     const auto handOverUpTo = [&](std::int64_t id) {  // every round with a key below `id`
         while (next != rounds.end() && next->first < id) {
             visit(next->second);
@@ -230,23 +197,10 @@ bool ReadRounds(const QString& logPath, std::optional<std::int64_t> only,
             current = nullptr;
             if (next == rounds.end() || next->first != id) continue;  // answers of no round
             current = &next->second;
-            checker.emplace(*current);
+            reader.emplace(*current);
         }
-        if (current == nullptr || current->damaged) continue;
-        const log_bounds::AnswerRow row = AnswerRowAt(stmt);
-        if (!checker->Accept(row)) {
-            log_bounds::MarkDamaged(*current);
-            continue;
-        }
-        analysis::AnswerRecord answer;
-        answer.ms = row.ms;
-        answer.box = static_cast<int>(row.box);
-        answer.left = static_cast<int>(row.left);
-        answer.right = static_cast<int>(row.right);
-        answer.expected = static_cast<int>(row.expected);
-        answer.correct = row.correct != 0;
-        answer.cleared = row.cleared != 0;
-        current->events.push_back(answer);
+        // The figures read no typed texts: they are left out of these records.
+        if (current != nullptr) reader->Add(AnswerRowAt(stmt), [] { return std::string(); });
     }
     sqlite3_finalize(stmt);
     if (rc != SQLITE_DONE) return fail(QStringLiteral("解答ログを読み切れませんでした。"));
@@ -278,7 +232,7 @@ std::optional<analysis::RoundRecord> LoadLoggedRound(const QString& logPath, std
 std::optional<std::int64_t> FindLoggedRoundBySave(const QString& logPath, const SaveStamp& save,
                                                   int answers, int correct, int wrong) {
     if (!QFileInfo(logPath).isFile()) return std::nullopt;
-    ReadConnection connection(logPath);
+    LogConnection connection(logPath, LogConnection::Access::ReadOnly);
     if (!connection.IsOpen()) return std::nullopt;
     QSqlQuery q(connection.Database());
     q.setForwardOnly(true);

@@ -5,47 +5,16 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
-#include <atomic>
 
 #include "answer_log.h"
 #include "history_points.h"
+#include "log_connection.h"
 
 namespace keta {
 namespace {
 
-constexpr int kBusyTimeoutMs = 2000;
 const QString kGoalKey = QStringLiteral("daily_goal_minutes");
 
-// One connection for one call, removed again whatever the way out.
-class Connection {
-public:
-    Connection(const QString& path, bool readOnly) {
-        static std::atomic<unsigned> serial{0};
-        name_ = QStringLiteral("ketatobi-calendar-%1").arg(++serial);
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
-        db.setDatabaseName(path);
-        db.setConnectOptions(
-            QStringLiteral("%1QSQLITE_BUSY_TIMEOUT=%2")
-                .arg(readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY;") : QString())
-                .arg(kBusyTimeoutMs));
-        open_ = db.isValid() && db.open();
-    }
-    ~Connection() {
-        {
-            QSqlDatabase db = QSqlDatabase::database(name_, false);
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(name_);
-    }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-    bool IsOpen() const { return open_; }
-    QSqlDatabase Database() const { return QSqlDatabase::database(name_, false); }
-
-private:
-    QString name_;
-    bool open_ = false;
-};
 
 // The local day of a "yyyy-MM-ddTHH:mm:ss" or "yyyy/MM/dd" text; an impossible date otherwise,
 // which the figures leave out.
@@ -120,7 +89,7 @@ bool ReadLog(QSqlDatabase db, CalendarSource& source) {
 CalendarSource ReadCalendarSource(const QString& logPath, const QString& historyPath) {
     CalendarSource source;
     if (QFileInfo(logPath).isFile()) {
-        Connection connection(logPath, true);
+        LogConnection connection(logPath, LogConnection::Access::ReadOnly);
         if (!connection.IsOpen() || !ReadLog(connection.Database(), source)) {
             source.items.clear();
             source.goalMinutes = 0;
@@ -143,7 +112,7 @@ CalendarSource ReadCalendarSource(const QString& logPath, const QString& history
 
 int LoadDailyGoal(const QString& logPath) {
     if (!QFileInfo(logPath).isFile()) return 0;
-    Connection connection(logPath, true);
+    LogConnection connection(logPath, LogConnection::Access::ReadOnly);
     return connection.IsOpen() ? GoalFrom(connection.Database()) : 0;
 }
 
@@ -157,13 +126,13 @@ bool SaveDailyGoal(const QString& logPath, int minutes, QString* why) {
     }
     {
         // The log's own opening: made or migrated, another program's database left alone.
-        AnswerLog log(logPath, nullptr, kBusyTimeoutMs);
+        AnswerLog log(logPath, nullptr, LogConnection::kBusyTimeoutMs);
         if (!log.Open()) {
             return fail(QStringLiteral("解答ログ %1 に書き込めません。%2")
                             .arg(QFileInfo(logPath).fileName(), log.LastError()));
         }
     }
-    Connection connection(logPath, false);
+    LogConnection connection(logPath, LogConnection::Access::ReadWrite);
     if (!connection.IsOpen()) {
         return fail(
             QStringLiteral("解答ログ %1 を開けません。").arg(QFileInfo(logPath).fileName()));

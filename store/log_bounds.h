@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <utility>
 
 #include "round_record.h"
 
@@ -125,10 +127,41 @@ inline bool SessionAnswerInBounds(const SessionAnswerRow& a, std::int64_t previo
            Within(a.typedBytes, 1, kMaxTextChars);
 }
 
+// An answer row already accepted by an EventChecker, as a record.
+inline analysis::AnswerRecord AnswerFrom(const AnswerRow& row, std::string typed = {}) {
+    analysis::AnswerRecord a;
+    a.ms = row.ms;
+    a.box = static_cast<int>(row.box);
+    a.left = static_cast<int>(row.left);
+    a.right = static_cast<int>(row.right);
+    a.typed = std::move(typed);
+    a.expected = static_cast<int>(row.expected);
+    a.correct = row.correct != 0;
+    a.cleared = row.cleared != 0;
+    return a;
+}
+
 inline void MarkDamaged(analysis::RoundRecord& round) {
     round.damaged = true;
     round.events.clear();
     round.events.shrink_to_fit();
 }
+
+// A round's events as they are read: each checked, and none kept once one is out of bounds.
+struct RoundReader {
+    analysis::RoundRecord* round;
+    EventChecker checker;
+    explicit RoundReader(analysis::RoundRecord& r) : round(&r), checker(r) {}
+    // `typed` is called only for an event that is kept.
+    template <class Typed>
+    void Add(const AnswerRow& row, Typed&& typed) {
+        if (round->damaged) return;
+        if (!checker.Accept(row)) {
+            MarkDamaged(*round);
+            return;
+        }
+        round->events.push_back(AnswerFrom(row, typed()));
+    }
+};
 
 }  // namespace keta::log_bounds

@@ -6,14 +6,13 @@
 
 #include <QFileInfo>
 #include <QSqlDatabase>
-#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
-#include <atomic>
 #include <unordered_map>
 
 #include "log_bounds.h"
+#include "log_connection.h"
 #include "log_schema.h"
 #include "session_store.h"
 #include "sqlite_columns.h"
@@ -21,41 +20,7 @@
 namespace keta {
 namespace {
 
-constexpr int kBusyTimeoutMs = 2000;
 
-// A read-only connection for one call, removed again whatever the way out.
-class ReadConnection {
-public:
-    explicit ReadConnection(const QString& path) {
-        static std::atomic<unsigned> serial{0};
-        name_ = QStringLiteral("ketatobi-session-read-%1").arg(++serial);
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
-        db.setDatabaseName(path);
-        db.setConnectOptions(
-            QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
-        open_ = db.isValid() && db.open();
-        if (open_) {
-            const QVariant handle = db.driver()->handle();
-            if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
-                handle_ = *static_cast<sqlite3* const*>(handle.constData());
-        }
-    }
-    ~ReadConnection() {
-        {
-            QSqlDatabase db = QSqlDatabase::database(name_, false);
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(name_);
-    }
-    ReadConnection(const ReadConnection&) = delete;
-    ReadConnection& operator=(const ReadConnection&) = delete;
-    sqlite3* Handle() const { return handle_; }
-
-private:
-    QString name_;
-    bool open_ = false;
-    sqlite3* handle_ = nullptr;
-};
 
 class Statement {
 public:
@@ -118,12 +83,12 @@ std::optional<std::vector<StoredSession>> LoadSessions(const QString& logPath, Q
         return std::nullopt;
     };
     std::vector<StoredSession> sessions;
-    const LogInspection seen = InspectLog(logPath, kBusyTimeoutMs);
+    const LogInspection seen = InspectLog(logPath, LogConnection::kBusyTimeoutMs);
     if (const QString text = Unreadable(seen, logPath); !text.isEmpty()) return fail(text);
     // No file, an empty one, or a log from before sessions: none kept yet.
     if (seen.kind != LogInspection::Kind::Ours || seen.version < 2) return sessions;
 
-    ReadConnection connection(logPath);
+    LogConnection connection(logPath, LogConnection::Access::ReadOnly);
     sqlite3* h = connection.Handle();
     if (h == nullptr) return fail(QStringLiteral("解答ログを開けませんでした。"));
     // One read transaction: a line written meanwhile is wholly in or wholly out.
@@ -275,9 +240,9 @@ std::optional<std::vector<StoredSession>> LoadSessions(const QString& logPath, Q
 }
 
 std::optional<SessionSettings> LoadLastSessionSettings(const QString& logPath) {
-    const LogInspection seen = InspectLog(logPath, kBusyTimeoutMs);
+    const LogInspection seen = InspectLog(logPath, LogConnection::kBusyTimeoutMs);
     if (seen.kind != LogInspection::Kind::Ours || seen.version < 2) return std::nullopt;
-    ReadConnection connection(logPath);
+    LogConnection connection(logPath, LogConnection::Access::ReadOnly);
     sqlite3* h = connection.Handle();
     if (h == nullptr) return std::nullopt;
     Statement q(h,
