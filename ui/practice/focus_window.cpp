@@ -25,6 +25,7 @@
 #include "elapsed_clock.h"
 #include "focus_pairs.h"
 #include "fonts.h"
+#include "answer_row.h"
 #include "form_row.h"
 #include "round_recorder.h"
 #include "wall_clock.h"
@@ -172,30 +173,11 @@ QWidget* FocusWindow::BuildRoundPage() {
     top->addWidget(timeLeft_);
 
     auto* row = new QWidget;
-    auto* grid = new QGridLayout(row);
-    grid->setHorizontalSpacing(2);
-    // Each box sits below the gap between the two digits it works on, as in the drill's row.
-    for (int i = 0; i < kDigitCount; ++i) {
-        auto* digit = new QLabel;
-        digit->setObjectName(QStringLiteral("digit%1").arg(i + 1));
-        digit->setFont(GothicFont(22));
-        digit->setAlignment(Qt::AlignCenter);
-        digitLabels_[static_cast<std::size_t>(i)] = digit;
-        grid->addWidget(digit, 0, 2 * i, 1, 2);
-    }
-    for (int b = 1; b <= kBoxCount; ++b) {
-        auto* box = new QLineEdit;
-        box->setObjectName(QStringLiteral("box%1").arg(b));
-        box->setAccessibleName(QStringLiteral("答え %1").arg(b));
-        box->setFont(GothicFont(18));
-        box->setAlignment(Qt::AlignCenter);
-        box->setMaxLength(1);
-        box->setAttribute(Qt::WA_InputMethodEnabled, false);
-        box->setFixedWidth(QFontMetrics(box->font()).horizontalAdvance(QStringLiteral("00")) + 12);
-        boxes_[static_cast<std::size_t>(b)] = box;
-        grid->addWidget(box, 1, 2 * b - 1, 1, 2, Qt::AlignCenter);
-        connect(box, &QLineEdit::textEdited, this, [this, b] { BoxEdited(b); });
-    }
+    const AnswerRowWidgets widgets =
+        BuildAnswerRow(*new QGridLayout(row), 18, this, [this](int b) { BoxEdited(b); });
+    digitLabels_ = widgets.digits;
+    boxes_ = widgets.boxes;
+    for (int b = 1; b <= kBoxCount; ++b) boxes_[static_cast<std::size_t>(b)]->setMaxLength(1);
     auto* layout = new QVBoxLayout(page);
     layout->addLayout(top);
     layout->addWidget(row);

@@ -24,6 +24,7 @@
 #include "analysis/figure_label.h"
 #include "elapsed_clock.h"
 #include "fonts.h"
+#include "answer_row.h"
 #include "form_row.h"
 #include "session_result_window.h"
 #include "wall_clock.h"
@@ -172,29 +173,10 @@ QWidget* SessionWindow::BuildWorkPage() {
     const QScreen* shown = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
     const int available = shown != nullptr ? shown->availableGeometry().width() : 1280;
     const double points = std::clamp(available / 52.0, 10.0, 24.0);
-    auto* grid = new QGridLayout(rowFrame_);
-    grid->setHorizontalSpacing(2);
-    // Each box sits below the gap between the two digits it adds, as in the drill's row.
-    for (int i = 0; i < kDigitCount; ++i) {
-        auto* digit = new QLabel;
-        digit->setObjectName(QStringLiteral("digit%1").arg(i + 1));
-        digit->setFont(GothicFont(points + 4));
-        digit->setAlignment(Qt::AlignCenter);
-        digitLabels_[static_cast<std::size_t>(i)] = digit;
-        grid->addWidget(digit, 0, 2 * i, 1, 2);
-    }
-    for (int b = 1; b <= kBoxCount; ++b) {
-        auto* box = new QLineEdit;
-        box->setObjectName(QStringLiteral("box%1").arg(b));
-        box->setAccessibleName(QStringLiteral("答え %1").arg(b));
-        box->setFont(GothicFont(points));
-        box->setAlignment(Qt::AlignCenter);
-        box->setAttribute(Qt::WA_InputMethodEnabled, false);
-        box->setFixedWidth(QFontMetrics(box->font()).horizontalAdvance(QStringLiteral("00")) + 12);
-        boxes_[static_cast<std::size_t>(b)] = box;
-        grid->addWidget(box, 1, 2 * b - 1, 1, 2, Qt::AlignCenter);
-        connect(box, &QLineEdit::textEdited, this, [this, b] { BoxEdited(b); });
-    }
+    const AnswerRowWidgets widgets = BuildAnswerRow(*new QGridLayout(rowFrame_), points, this,
+                                                    [this](int b) { BoxEdited(b); });
+    digitLabels_ = widgets.digits;
+    boxes_ = widgets.boxes;
 
     status_ = new QLabel;
     status_->setObjectName(QStringLiteral("status"));
