@@ -1,6 +1,7 @@
 // The practice calendar over a fixture log and history file: the figures as a screen reader
-// hears them, a day's tooltip, the focus cell moved by the arrow keys, and the daily goal
-// saved through the window into the log, with the drill's own files left as they were.
+// hears them, a day's tooltip, the focus cell moved by the arrow keys, the daily goal
+// saved through the window into the log, with the drill's own files left as they were, and
+// the figures brought up to date when the window comes back to the front.
 
 #include "practice/calendar_window.h"
 
@@ -149,6 +150,52 @@ private slots:
 
         QCOMPARE(ReadBytes(historyPath), history);
         QCOMPARE(ReadBytes(settingsPath), QByteArray("10,1\r\n"));
+    }
+
+    // Left open while a round is saved elsewhere and past midnight: the figures follow when
+    // the window is activated again, and a goal typed but not saved stays in its box.
+    void followsNewRoundsAndTheDayWhenActivatedAgain() {
+        QTemporaryDir dir;
+        const QString logPath = dir.filePath(AnswerLog::FileName());
+        const QString historyPath = dir.filePath(QStringLiteral("履歴.txt"));
+        WriteBytes(historyPath, HistoryLine("2026/11/30", 60));
+        MakeLog(logPath);
+        QDate day(2026, 12, 7);
+        CalendarWindow window(logPath, historyPath, nullptr, [&day] { return day; });
+        QWidget elsewhere;
+        const auto activate = [](QWidget& w) {
+            w.show();
+            w.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&w));
+        };
+        activate(window);
+        QCOMPARE(Figure(window, "今日の練習"), QStringLiteral("今日の練習 4 分・2 回"));
+        window.GoalBox()->setFocus();
+        QTest::keyClick(window.GoalBox(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(window.GoalBox(), QStringLiteral("3"));
+
+        activate(elsewhere);
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "round");
+            db.setDatabaseName(logPath);
+            QVERIFY(db.open());
+            Exec(db, QStringLiteral("INSERT INTO rounds (started_at, time_limit, mode_text,"
+                                    " answers, correct, wrong) VALUES ('2026-12-07T21:00:00',"
+                                    " 120, '＋', 1, 1, 0)"));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("round"));
+        activate(window);
+        QCOMPARE(Figure(window, "今日の練習"), QStringLiteral("今日の練習 6 分・3 回"));
+        QCOMPARE(window.GoalBox()->value(), 3);
+
+        activate(elsewhere);
+        day = QDate(2026, 12, 8);
+        activate(window);
+        QCOMPARE(Figure(window, "今日の練習"), QStringLiteral("今日の練習 0 分・0 回"));
+        CalendarHeatMap* map = window.HeatMap();
+        const int last = static_cast<int>(map->Calendar().days.size()) - 1;
+        QCOMPARE(TooltipAt(map, last), QStringLiteral("2026/12/08 （火） 0 分・0 回"));
     }
 
     void openedFromTheHistoryGridMenu() {

@@ -1,11 +1,14 @@
 #include "calendar_window.h"
 
+#include <QEvent>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "analysis/figure_label.h"
@@ -133,9 +136,40 @@ CalendarWindow::CalendarWindow(QString logPath, QString historyPath, QWidget* pa
     Reload();
     FitToScreen(*this);
     map_->setFocus();
+
+    // Midnight passes unseen by any event. Only the day is watched here: new rounds show when
+    // the window is next activated, so that no reading lands in a round played elsewhere.
+    auto* watch = new QTimer(this);
+    watch->setInterval(30'000);
+    connect(watch, &QTimer::timeout, this, [this] {
+        if (isVisible() && todayOf_().toJulianDay() != shownStamp_.front()) Reload();
+    });
+    watch->start();
+}
+
+std::vector<qint64> CalendarWindow::Stamp() const {
+    std::vector<qint64> stamp{todayOf_().toJulianDay()};
+    // The log keeps its newest rounds in the -wal file until a checkpoint.
+    for (const QString& path : {logPath_, logPath_ + QStringLiteral("-wal"), historyPath_}) {
+        const QFileInfo info(path);
+        stamp.push_back(info.exists() ? info.size() : -1);
+        stamp.push_back(info.exists() ? info.lastModified().toMSecsSinceEpoch() : -1);
+    }
+    return stamp;
+}
+
+void CalendarWindow::ReloadIfChanged() {
+    if (Stamp() != shownStamp_) Reload();
+}
+
+void CalendarWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) ReloadIfChanged();
 }
 
 void CalendarWindow::Reload() {
+    // Taken before the reading, so that a change during it shows at the next look.
+    shownStamp_ = Stamp();
     const CalendarSource source = ReadCalendarSource(logPath_, historyPath_);
     const QDate date = todayOf_();
     analysis::PracticeCalendar cal = analysis::ComputePracticeCalendar(
@@ -157,7 +191,9 @@ void CalendarWindow::Reload() {
     goal_->setVisible(hasGoal);
     if (auto* caption = findChild<QLabel*>(QStringLiteral("goalCaption")))
         caption->setVisible(hasGoal);
-    goalBox_->setValue(cal.goalMinutes);
+    // A goal typed but not yet saved stays in the box.
+    if (goalBox_->value() == loadedGoal_) goalBox_->setValue(cal.goalMinutes);
+    loadedGoal_ = cal.goalMinutes;
     map_->SetCalendar(std::move(cal));
 }
 

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <vector>
 
 class QLabel;
 class QPushButton;
@@ -26,6 +27,10 @@ public:
 
     // Reads both files again and redraws.
     void Reload();
+    // Reloads when the day or either file has changed since the last reading (checked when
+    // the window is activated, and the day twice a minute): a window left open while rounds
+    // are played, or over midnight, does not go on showing a stale today.
+    void ReloadIfChanged();
     // Keeps the spin box's goal in the log and shows it; false (said in the window) on failure.
     bool SaveGoal();
 
@@ -38,7 +43,13 @@ public:
     QPushButton* SaveButton() const { return save_; }
     QLabel* Note() const { return note_; }
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    // What the shown figures were read from: the day and each file's size and time.
+    std::vector<qint64> Stamp() const;
+
     QString logPath_;
     QString historyPath_;
     std::function<QDate()> todayOf_;
@@ -50,6 +61,8 @@ private:
     QSpinBox* goalBox_ = nullptr;
     QPushButton* save_ = nullptr;
     QLabel* note_ = nullptr;
+    std::vector<qint64> shownStamp_;
+    int loadedGoal_ = 0;
 };
 
 }  // namespace keta
