@@ -1074,6 +1074,31 @@ private slots:
         QCOMPARE(Figure(progress, QStringLiteral("記録の数")), QStringLiteral("6000"));
         // So many results show per day first.
         QCOMPARE(progress->ViewBox()->currentIndex(), 1);
+
+        // Each result, chosen with the keys: drawn as ranges of runs, and pointing at a run's
+        // range tells which results it stands for.
+        progress->ViewBox()->setFocus();
+        QTest::keyClick(progress->ViewBox(), Qt::Key_Up);
+        QTRY_VERIFY(!progress->IsBusy());
+        ProgressChart* chart = progress->Chart();
+        chart->chart()->setAnimationOptions(QChart::NoAnimation);
+        QApplication::processEvents();
+        const analysis::ProgressSpan& span = progress->Span();
+        QVERIFY(span.end - span.begin > 400);
+        const std::optional<QPoint> run = chart->RunPosition(0);
+        QVERIFY(run.has_value());
+        QTest::mouseMove(progress->windowHandle(), chart->viewport()->mapTo(progress, *run));
+        QTRY_VERIFY(QToolTip::isVisible());
+        const std::size_t size = (span.end - span.begin) / 400;
+        const analysis::ProgressPoint& first = progress->Shown()->points[span.begin];
+        const analysis::ProgressPoint& last = progress->Shown()->points[span.begin + size - 1];
+        const QString head = QStringLiteral("%1 %2 〜 %3 %4（%5 回）\n速さ ")
+                                 .arg(QString::fromStdString(first.date),
+                                      QString::fromStdString(first.time),
+                                      QString::fromStdString(last.date),
+                                      QString::fromStdString(last.time))
+                                 .arg(size);
+        QVERIFY2(QToolTip::text().startsWith(head), qPrintable(QToolTip::text()));
     }
 };
 

@@ -242,34 +242,70 @@ std::optional<QPoint> ProgressChart::PositionOf(std::size_t index) const {
     return mapFromScene(chart()->mapToScene(scene));
 }
 
+std::optional<QPoint> ProgressChart::RunPosition(std::size_t run) const {
+    if (run >= points_.runs.size()) return std::nullopt;
+    const auto k = static_cast<qsizetype>(run);
+    const QPointF middle(points_.low[k].x(), (points_.low[k].y() + points_.high[k].y()) / 2.0);
+    return mapFromScene(chart()->mapToScene(chart()->mapToPosition(middle, spread_)));
+}
+
 std::optional<ProgressChart::Hit> ProgressChart::HitAt(const QPoint& pos) const {
     if (series_ == nullptr) return std::nullopt;
+    using Kind = Hit::Kind;
     std::optional<Hit> best;
     double nearest = 8.0 * 8.0;  // within 8 pixels
+    const auto place = [&](const QPointF& value, QAbstractSeries* series) {
+        return mapFromScene(chart()->mapToScene(chart()->mapToPosition(value, series)));
+    };
     const auto consider = [&](const QPointF& value, QAbstractSeries* series, Hit hit) {
-        const QPointF at = mapFromScene(chart()->mapToScene(chart()->mapToPosition(value, series)));
+        const QPointF at = place(value, series);
         const double dx = at.x() - pos.x(), dy = at.y() - pos.y();
         if (dx * dx + dy * dy <= nearest) {
             nearest = dx * dx + dy * dy;
             best = hit;
         }
     };
-    for (std::size_t i = 0; i < points_.rawIndex.size(); ++i)
-        consider(points_.raw[static_cast<qsizetype>(i)], raw_, {false, points_.rawIndex[i]});
+    for (std::size_t i = 0; i < points_.rawIndex.size(); ++i) {
+        consider(points_.raw[static_cast<qsizetype>(i)], raw_,
+                 {Kind::Result, points_.rawIndex[i]});
+    }
     for (std::size_t i = 0; perDay_ && i < points_.movingIndex.size(); ++i) {
         consider(points_.moving[static_cast<qsizetype>(i)], moving_,
-                 {true, points_.movingIndex[i]});
+                 {Kind::Day, points_.movingIndex[i]});
+    }
+    // A run's range counts from anywhere between its ends, by the horizontal distance.
+    for (std::size_t k = 0; k < points_.runs.size(); ++k) {
+        const QPointF low = place(points_.low[static_cast<qsizetype>(k)], spread_);
+        const QPointF high = place(points_.high[static_cast<qsizetype>(k)], spread_);
+        const double dx = low.x() - pos.x();
+        if (dx * dx <= nearest && pos.y() >= high.y() - 8.0 && pos.y() <= low.y() + 8.0) {
+            nearest = dx * dx;
+            best = Hit{Kind::Run, k};
+        }
     }
     // The bests last, so that a best drawn over its own dot wins.
-    if (points_.bestRate) consider(*points_.bestRate, bestRate_, {false, *points_.bestRateIndex});
+    if (points_.bestRate) {
+        consider(*points_.bestRate, bestRate_, {Kind::Result, *points_.bestRateIndex});
+    }
     if (points_.bestAccuracy) {
-        consider(*points_.bestAccuracy, bestAccuracy_, {false, *points_.bestAccuracyIndex});
+        consider(*points_.bestAccuracy, bestAccuracy_, {Kind::Result, *points_.bestAccuracyIndex});
     }
     return best;
 }
 
 QString ProgressChart::HitText(const Hit& hit) const {
-    if (hit.day) {
+    if (hit.kind == Hit::Kind::Run) {
+        const auto [first, end] = points_.runs[hit.index];
+        const auto k = static_cast<qsizetype>(hit.index);
+        const analysis::ProgressPoint& a = series_->points[first];
+        const analysis::ProgressPoint& b = series_->points[end - 1];
+        return QStringLiteral("%1 %2 〜 %3 %4（%5 回）\n速さ %6〜%7 /秒")
+            .arg(QString::fromStdString(a.date), QString::fromStdString(a.time),
+                 QString::fromStdString(b.date), QString::fromStdString(b.time))
+            .arg(end - first)
+            .arg(FigureText(points_.low[k].y(), 2), FigureText(points_.high[k].y(), 2));
+    }
+    if (hit.kind == Hit::Kind::Day) {
         const analysis::DayFigures& day = series_->days[hit.index];
         return QStringLiteral("%1（%2 回）\n速さの中央値 %3 /秒（%4〜%5）\n正解率の中央値 %6")
             .arg(QString::fromStdString(day.date))
@@ -305,7 +341,8 @@ void ProgressChart::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || !pressed_) return;
     const std::optional<Hit> hit = HitAt(event->position().toPoint());
     // A click is a press and a release on the same result.
-    if (hit && !hit->day && !pressed_->day && hit->index == pressed_->index)
+    if (hit && hit->kind == Hit::Kind::Result && pressed_->kind == Hit::Kind::Result &&
+        hit->index == pressed_->index)
         emit resultClicked(hit->index);
     pressed_.reset();
 }

@@ -8,6 +8,7 @@
 #include <QPair>
 #include <QPointF>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "progress.h"
@@ -42,6 +43,8 @@ public:
         // What a point stands for: the result (index into the series' points) of each raw
         // point, or the day (index into the series' days) of each median.
         std::vector<std::size_t> rawIndex, movingIndex;
+        // The results each run's range stands for: [first, second) in the series' points.
+        std::vector<std::pair<std::size_t, std::size_t>> runs;
     };
     static ChartPoints PointsFor(const analysis::ProgressSeries& series,
                                  const analysis::ProgressSpan& span, bool perDay,
@@ -65,6 +68,8 @@ public:
     // Where the point of result `index` (or of day `index` per day) is drawn, in the view's
     // coordinates; nullopt when it is not drawn on its own.
     std::optional<QPoint> PositionOf(std::size_t index) const;
+    // The middle of the range drawn for run `run` of a long series; nullopt without runs.
+    std::optional<QPoint> RunPosition(std::size_t run) const;
 
 signals:
     // A result's own point was clicked: its index in the series' points.
@@ -77,8 +82,8 @@ protected:
 
 private:
     struct Hit {
-        bool day = false;
-        std::size_t index = 0;
+        enum class Kind { Result, Day, Run } kind = Kind::Result;
+        std::size_t index = 0;  // into the series' points, its days, or the chart's runs
     };
     std::optional<Hit> HitAt(const QPoint& pos) const;
     QString HitText(const Hit& hit) const;

@@ -92,6 +92,7 @@ ProgressChart::ChartPoints ProgressChart::PointsFor(const analysis::ProgressSeri
                 const double x = (at(begin) + at(end - 1)) / 2.0;
                 out.low.append({x, low});
                 out.high.append({x, high});
+                out.runs.emplace_back(begin, end);
                 addAverages(end - 1, at(end - 1));
             }
         }
