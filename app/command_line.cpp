@@ -63,8 +63,8 @@ struct Options {
             "Without options the window opens and the data files (設定.txt, 履歴.txt) are\n"
             "read and written in the current folder. Qt's own options (-platform, -style,\n"
             "...) are accepted as well."));
-        parser.addOptions({help, dataDir, userData, exportHistory, exportAnswers, exportSessions,
-                           session});
+        parser.addOptions(
+            {help, dataDir, userData, exportHistory, exportAnswers, exportSessions, session});
     }
 };
 

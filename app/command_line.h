@@ -25,10 +25,10 @@ struct CommandLine {
 
     Action action = Action::Run;
     DataFolder folder = DataFolder::Current;
-    QString dataDir;     // with DataFolder::Given
-    QString historyCsv;  // --export-history FILE, or empty
-    QString answersCsv;  // --export-answers FILE, or empty
-    QString error;       // with Action::Fail
+    QString dataDir;       // with DataFolder::Given
+    QString historyCsv;    // --export-history FILE, or empty
+    QString answersCsv;    // --export-answers FILE, or empty
+    QString error;         // with Action::Fail
     bool session = false;  // --session: the practice session's window instead of the main one
     // --export-sessions FILE, or empty
     QString sessionsCsv;

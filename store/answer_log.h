@@ -108,7 +108,8 @@ private:
     bool reported_ = false;
     bool reportedOff_ = false;
     bool lockedAtOpen_ = false;
-    int openedVersion_ = kSchemaVersion;  // the schema of the open file  // the last open met another program's lock
+    int openedVersion_ =
+        kSchemaVersion;  // the schema of the open file  // the last open met another program's lock
     QString lastError_;
 };
 

@@ -100,8 +100,7 @@ bool ScanAnswers(const QSqlDatabase& db, Each&& each) {
     if (sqlite3* h = SqliteHandle(db)) {
         sqlite3_stmt* stmt = nullptr;
         const QByteArray utf8 = (QString::fromLatin1(kAnswerColumnsRaw) + order).toUtf8();
-        if (sqlite3_prepare_v2(h, utf8.constData(), -1, &stmt, nullptr) != SQLITE_OK)
-            return false;
+        if (sqlite3_prepare_v2(h, utf8.constData(), -1, &stmt, nullptr) != SQLITE_OK) return false;
         int rc = SQLITE_ROW;
         while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
             each(static_cast<qlonglong>(sqlite3_column_int64(stmt, 0)), AnswerRowAt(stmt),

@@ -18,10 +18,6 @@
 #include "sqlite_columns.h"
 
 namespace keta {
-namespace {
-
-
-}  // namespace
 
 std::optional<std::vector<LoggedRound>> ListLoggedRounds(const QString& logPath, QString* error) {
     const auto fail = [error](const QString& why) {

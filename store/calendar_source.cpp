@@ -15,7 +15,6 @@ namespace {
 
 const QString kGoalKey = QStringLiteral("daily_goal_minutes");
 
-
 // The local day of a "yyyy-MM-ddTHH:mm:ss" or "yyyy/MM/dd" text; an impossible date otherwise,
 // which the figures leave out.
 analysis::CivilDate DayOf(const QString& text) {

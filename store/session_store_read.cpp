@@ -20,8 +20,6 @@
 namespace keta {
 namespace {
 
-
-
 class Statement {
 public:
     Statement(sqlite3* h, const char* sql) { sqlite3_prepare_v2(h, sql, -1, &stmt_, nullptr); }

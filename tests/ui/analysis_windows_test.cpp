@@ -1092,12 +1092,11 @@ private slots:
         const std::size_t size = (span.end - span.begin) / 400;
         const analysis::ProgressPoint& first = progress->Shown()->points[span.begin];
         const analysis::ProgressPoint& last = progress->Shown()->points[span.begin + size - 1];
-        const QString head = QStringLiteral("%1 %2 〜 %3 %4（%5 回）\n速さ ")
-                                 .arg(QString::fromStdString(first.date),
-                                      QString::fromStdString(first.time),
-                                      QString::fromStdString(last.date),
-                                      QString::fromStdString(last.time))
-                                 .arg(size);
+        const QString head =
+            QStringLiteral("%1 %2 〜 %3 %4（%5 回）\n速さ ")
+                .arg(QString::fromStdString(first.date), QString::fromStdString(first.time),
+                     QString::fromStdString(last.date), QString::fromStdString(last.time))
+                .arg(size);
         QVERIFY2(QToolTip::text().startsWith(head), qPrintable(QToolTip::text()));
     }
 };

@@ -210,8 +210,8 @@ void AnalysisWindows::OpenProgress() {
     Present(*progress_);
 }
 
-void AnalysisWindows::OpenWorkCurveOfResult(const QString& date, const QString& time,
-                                            int answers, int correct, int wrong) {
+void AnalysisWindows::OpenWorkCurveOfResult(const QString& date, const QString& time, int answers,
+                                            int correct, int wrong) {
     // The grid row of the result, newest first: the work curve opens as from the grid's menu.
     for (int row = model_.Rows() - 1; row >= 1; --row) {
         const RowCounts counts = CountsOf(model_, row);

@@ -43,8 +43,8 @@ public:
     void OpenProgress();
     // The work curve of a saved result picked on the progress chart, found by its stamp and
     // counts; says so when the log lacks it.
-    void OpenWorkCurveOfResult(const QString& date, const QString& time, int answers,
-                               int correct, int wrong);
+    void OpenWorkCurveOfResult(const QString& date, const QString& time, int answers, int correct,
+                               int wrong);
     void OpenPairs();
     // A practice session in the written test's format, and the list of those kept in the log.
     void OpenSession();

@@ -266,8 +266,7 @@ std::optional<ProgressChart::Hit> ProgressChart::HitAt(const QPoint& pos) const 
         }
     };
     for (std::size_t i = 0; i < points_.rawIndex.size(); ++i) {
-        consider(points_.raw[static_cast<qsizetype>(i)], raw_,
-                 {Kind::Result, points_.rawIndex[i]});
+        consider(points_.raw[static_cast<qsizetype>(i)], raw_, {Kind::Result, points_.rawIndex[i]});
     }
     for (std::size_t i = 0; perDay_ && i < points_.movingIndex.size(); ++i) {
         consider(points_.moving[static_cast<qsizetype>(i)], moving_,

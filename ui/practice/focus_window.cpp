@@ -21,11 +21,11 @@
 
 #include "analysis/chart_support.h"
 #include "answer_log.h"
+#include "answer_row.h"
 #include "answer_rule.h"
 #include "elapsed_clock.h"
 #include "focus_pairs.h"
 #include "fonts.h"
-#include "answer_row.h"
 #include "form_row.h"
 #include "round_recorder.h"
 #include "wall_clock.h"

@@ -22,9 +22,9 @@
 #include <QVBoxLayout>
 
 #include "analysis/figure_label.h"
+#include "answer_row.h"
 #include "elapsed_clock.h"
 #include "fonts.h"
-#include "answer_row.h"
 #include "form_row.h"
 #include "session_result_window.h"
 #include "wall_clock.h"
@@ -173,8 +173,8 @@ QWidget* SessionWindow::BuildWorkPage() {
     const QScreen* shown = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
     const int available = shown != nullptr ? shown->availableGeometry().width() : 1280;
     const double points = std::clamp(available / 52.0, 10.0, 24.0);
-    const AnswerRowWidgets widgets = BuildAnswerRow(*new QGridLayout(rowFrame_), points, this,
-                                                    [this](int b) { BoxEdited(b); });
+    const AnswerRowWidgets widgets =
+        BuildAnswerRow(*new QGridLayout(rowFrame_), points, this, [this](int b) { BoxEdited(b); });
     digitLabels_ = widgets.digits;
     boxes_ = widgets.boxes;
 
