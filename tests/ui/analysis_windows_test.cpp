@@ -19,6 +19,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QHelpEvent>
 #include <QToolTip>
 #include <QTreeWidget>
 #include <QValueAxis>
@@ -1032,6 +1033,11 @@ private slots:
         QTRY_VERIFY(QToolTip::isVisible());
         QCOMPARE(QToolTip::text(), QStringLiteral("2004/05/01 13:05:09\n速さ 0.20 /秒（正解 2）\n"
                                                   "正解率 50.0%\nクリックで作業曲線"));
+        // The pointer comes to rest: the help event Qt then sends keeps the text up.
+        QHelpEvent rest(QEvent::ToolTip, *old, chart->viewport()->mapToGlobal(*old));
+        QApplication::sendEvent(chart->viewport(), &rest);
+        QTest::qWait(600);
+        QVERIFY(QToolTip::isVisible());
         QTest::mouseClick(chart->viewport(), Qt::LeftButton, {}, *old);
         QTRY_COMPARE(told.size(), 1);
         QVERIFY(told[0].contains(QStringLiteral("ありません")));

@@ -3,6 +3,7 @@
 #include <QAreaSeries>
 #include <QCategoryAxis>
 #include <QFontMetricsF>
+#include <QHelpEvent>
 #include <QImage>
 #include <QLabel>
 #include <QLegend>
@@ -272,7 +273,16 @@ std::optional<ProgressChart::Hit> ProgressChart::HitAt(const QPoint& pos) const 
         consider(points_.moving[static_cast<qsizetype>(i)], moving_,
                  {Kind::Day, points_.movingIndex[i]});
     }
-    // A run's range counts from anywhere between its ends, by the horizontal distance.
+    // The bests last, so that a best drawn over its own dot wins.
+    if (points_.bestRate) {
+        consider(*points_.bestRate, bestRate_, {Kind::Result, *points_.bestRateIndex});
+    }
+    if (points_.bestAccuracy) {
+        consider(*points_.bestAccuracy, bestAccuracy_, {Kind::Result, *points_.bestAccuracyIndex});
+    }
+    if (best) return best;
+    // Under the markers, a run's range counts from anywhere between its ends, by the
+    // horizontal distance.
     for (std::size_t k = 0; k < points_.runs.size(); ++k) {
         const QPointF low = place(points_.low[static_cast<qsizetype>(k)], spread_);
         const QPointF high = place(points_.high[static_cast<qsizetype>(k)], spread_);
@@ -281,13 +291,6 @@ std::optional<ProgressChart::Hit> ProgressChart::HitAt(const QPoint& pos) const 
             nearest = dx * dx;
             best = Hit{Kind::Run, k};
         }
-    }
-    // The bests last, so that a best drawn over its own dot wins.
-    if (points_.bestRate) {
-        consider(*points_.bestRate, bestRate_, {Kind::Result, *points_.bestRateIndex});
-    }
-    if (points_.bestAccuracy) {
-        consider(*points_.bestAccuracy, bestAccuracy_, {Kind::Result, *points_.bestAccuracyIndex});
     }
     return best;
 }
@@ -317,6 +320,21 @@ QString ProgressChart::HitText(const Hit& hit) const {
         .arg(QString::fromStdString(p.date), QString::fromStdString(p.time), FigureText(p.rate, 2))
         .arg(p.correct)
         .arg(PercentText(p.accuracy));
+}
+
+bool ProgressChart::viewportEvent(QEvent* event) {
+    // The scene answers a resting pointer's help event by hiding any tooltip, since none of
+    // its items has one: the chart answers it itself, so that the point's text stays up.
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        if (const std::optional<Hit> hit = HitAt(help->pos())) {
+            QToolTip::showText(help->globalPos(), HitText(*hit), this);
+        } else {
+            QToolTip::hideText();
+        }
+        return true;
+    }
+    return QChartView::viewportEvent(event);
 }
 
 void ProgressChart::mouseMoveEvent(QMouseEvent* event) {

@@ -76,6 +76,7 @@ signals:
     void resultClicked(std::size_t index);
 
 protected:
+    bool viewportEvent(QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
