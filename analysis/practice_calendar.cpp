@@ -82,7 +82,7 @@ PracticeCalendar ComputePracticeCalendar(const std::vector<PracticeItem>& items,
     // `run` now ends at the last practised day, which is at most today.
     if (!byDay.empty() && previous >= todayDays - 1) cal.currentRun = run;
 
-    const std::int64_t first = todayDays - WeekdayOf(todayDays) - 52 * 7;
+    const std::int64_t first = todayDays - WeekdayOf(todayDays) - std::int64_t{52} * 7;
     cal.days.reserve(static_cast<std::size_t>(todayDays - first + 1));
     const std::int64_t goalSeconds = static_cast<std::int64_t>(cal.goalMinutes) * 60;
     for (std::int64_t d = first; d <= todayDays; ++d) {

@@ -26,7 +26,7 @@ analysis::CivilDate DayOf(const QString& text) {
     return day;
 }
 
-bool HasTable(QSqlDatabase db, const QString& name) {
+bool HasTable(const QSqlDatabase& db, const QString& name) {
     QSqlQuery q(db);
     q.prepare(
         QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?"));
@@ -34,7 +34,7 @@ bool HasTable(QSqlDatabase db, const QString& name) {
     return q.exec() && q.next() && q.value(0).toLongLong() > 0;
 }
 
-int GoalFrom(QSqlDatabase db) {
+int GoalFrom(const QSqlDatabase& db) {
     if (!HasTable(db, QStringLiteral("preferences"))) return 0;
     QSqlQuery q(db);
     q.prepare(QStringLiteral("SELECT substr(value, 1, 32) FROM preferences WHERE key = ?"));
@@ -46,10 +46,10 @@ int GoalFrom(QSqlDatabase db) {
 }
 
 // Bounds beyond anything the drill writes: a hand-edited row cannot swamp a day.
-constexpr qlonglong kMaxRoundSeconds = 24 * 3600;
+constexpr qlonglong kMaxRoundSeconds = qlonglong{24} * 3600;
 constexpr qlonglong kMaxLineSeconds = 3600;
 
-bool ReadLog(QSqlDatabase db, CalendarSource& source) {
+bool ReadLog(const QSqlDatabase& db, CalendarSource& source) {
     QSqlQuery q(db);
     q.setForwardOnly(true);
     if (!q.exec(QStringLiteral("BEGIN"))) return false;

@@ -15,7 +15,7 @@ sqlite3* SqliteHandle(const QSqlDatabase& db) {
 
 LogConnection::LogConnection(const QString& path, Access access) {
     static std::atomic<unsigned> serial{0};
-    name_ = QStringLiteral("ketatobi-log-reader-%1").arg(++serial);
+    name_ = QStringLiteral("ketatobi-log-call-%1").arg(++serial);
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
     db.setDatabaseName(path);
     db.setConnectOptions(

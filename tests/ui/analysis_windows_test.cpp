@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMap>
 #include <QMenu>
@@ -19,7 +20,6 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QHelpEvent>
 #include <QToolTip>
 #include <QTreeWidget>
 #include <QValueAxis>

@@ -313,7 +313,7 @@ void FocusWindow::BoxEdited(int box) {
     if (box == kBoxCount) {
         NewRow();  // a filled row is replaced at once
     } else {
-        boxes_[static_cast<std::size_t>(box + 1)]->setFocus();
+        boxes_[static_cast<std::size_t>(box) + 1]->setFocus();
     }
 }
 

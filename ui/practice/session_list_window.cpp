@@ -73,8 +73,8 @@ void SessionListWindow::Reload() {
         note_->setText(QStringLiteral("解答ログを読めません。%1").arg(why));
         return;
     }
-    for (auto it = all->rbegin(); it != all->rend(); ++it) {
-        const StoredSession& s = *it;
+    for (std::size_t i = all->size(); i-- > 0;) {  // the newest first
+        const StoredSession& s = (*all)[i];
         ShownSession shown;
         shown.id = s.id;
         shown.when = QString::fromStdString(s.startedAt)

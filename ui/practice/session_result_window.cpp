@@ -224,6 +224,7 @@ void SessionResultWindow::Apply(const ShownSession& session,
 
     const SessionFigureValues figures = ComputeSessionFigureValues(session.lines);
     std::vector<SessionFigureValues> before;
+    before.reserve(earlier.size());
     for (const ShownSession& e : earlier) before.push_back(ComputeSessionFigureValues(e.lines));
     const std::vector<SessionFigureRow>& rows = SessionFigureRows();
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -279,6 +280,7 @@ void SessionResultWindow::Apply(const ShownSession& session,
 
     // Mean per line over the sessions in this format, this one last.
     std::vector<const ShownSession*> all;
+    all.reserve(earlier.size() + 1);
     for (const ShownSession& e : earlier) all.push_back(&e);
     all.push_back(&session);
     CurveSeries firstMeans{QStringLiteral("前半の平均"), answersColour, {}, true, false};
