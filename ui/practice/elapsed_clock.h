@@ -3,6 +3,7 @@
 // time-zone switch cannot move.
 
 #include <QElapsedTimer>
+#include <memory>
 
 #include "practice_session.h"
 
@@ -15,6 +16,20 @@ public:
 
 private:
     QElapsedTimer timer_;
+};
+
+// The clock a practice window runs on: the one it was given (a test's), or one of its own.
+class WindowClock {
+public:
+    explicit WindowClock(MonotonicClock* given)
+        : own_(given == nullptr ? std::make_unique<ElapsedClock>() : nullptr),
+          clock_(given == nullptr ? own_.get() : given) {}
+    MonotonicClock& operator*() const { return *clock_; }
+    MonotonicClock* operator->() const { return clock_; }
+
+private:
+    std::unique_ptr<MonotonicClock> own_;
+    MonotonicClock* clock_;
 };
 
 }  // namespace keta

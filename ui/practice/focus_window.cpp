@@ -49,16 +49,11 @@ QString Median(const std::optional<double>& ms) {
 }  // namespace
 
 FocusWindow::FocusWindow(QString logPath, MonotonicClock* clock, QWidget* parent)
-    : QWidget(parent), logPath_(std::move(logPath)) {
+    : QWidget(parent), logPath_(std::move(logPath)), clock_(clock) {
     setWindowFlag(Qt::Window, true);
     setWindowTitle(kTitle);
     setAccessibleName(kTitle);
     setFont(GothicFont(10));
-    if (clock == nullptr) {
-        ownClock_ = std::make_unique<ElapsedClock>();
-        clock = ownClock_.get();
-    }
-    clock_ = clock;
     wallClock_ = std::make_unique<WallClock>();
     pages_ = new QStackedWidget(this);
     pages_->addWidget(BuildSettingsPage());

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "digit_pairs.h"
+#include "elapsed_clock.h"
 #include "focus_digits.h"
 #include "practice_session.h"
 #include "round_record.h"
@@ -68,8 +69,7 @@ private:
     void ShowResult(const analysis::RoundRecord& round, const analysis::PairFigures& after);
 
     QString logPath_;
-    std::unique_ptr<MonotonicClock> ownClock_;
-    MonotonicClock* clock_ = nullptr;
+    WindowClock clock_;
     std::unique_ptr<Clock> wallClock_;
     std::unique_ptr<AnswerLog> log_;
     std::unique_ptr<RoundRecorder> recorder_;

@@ -48,16 +48,11 @@ QSpinBox* SpinBox(int low, int high, const QString& suffix) {
 
 SessionWindow::SessionWindow(QString logPath, LinkFactory makeLink, MonotonicClock* clock,
                              QWidget* parent)
-    : QWidget(parent), logPath_(std::move(logPath)), makeLink_(std::move(makeLink)) {
+    : QWidget(parent), logPath_(std::move(logPath)), makeLink_(std::move(makeLink)), clock_(clock) {
     setWindowFlag(Qt::Window, true);
     setWindowTitle(kTitle);
     setAccessibleName(kTitle);
     setFont(GothicFont(10));
-    if (clock == nullptr) {
-        ownClock_ = std::make_unique<ElapsedClock>();
-        clock = ownClock_.get();
-    }
-    clock_ = clock;
     wallClock_ = std::make_unique<WallClock>();
     digits_ = std::make_unique<ClockSeededDigits>(*wallClock_);
 

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+#include "elapsed_clock.h"
 #include "practice_session.h"
 #include "session_log_link.h"
 #include "session_result_window.h"
@@ -79,8 +80,7 @@ private:
 
     QString logPath_;
     LinkFactory makeLink_;
-    std::unique_ptr<MonotonicClock> ownClock_;
-    MonotonicClock* clock_ = nullptr;
+    WindowClock clock_;
     std::unique_ptr<Clock> wallClock_;
     std::unique_ptr<DigitSource> digits_;
     std::unique_ptr<SessionLogLink> link_;
