@@ -121,10 +121,7 @@ QWidget* FocusWindow::BuildSettingsPage() {
     note_ = new QLabel;
     note_->setObjectName(QStringLiteral("note"));
     note_->setWordWrap(true);
-    start_ = new QPushButton(QStringLiteral("開始(&S)"));
-    start_->setObjectName(QStringLiteral("start"));
-    start_->setAccessibleName(QStringLiteral("開始"));
-    start_->setDefault(true);
+    start_ = StartButton();
     connect(start_, &QPushButton::clicked, this, &FocusWindow::Start);
 
     auto* hint =

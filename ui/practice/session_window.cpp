@@ -115,11 +115,7 @@ QWidget* SessionWindow::BuildSettingsPage() {
     showTimeLeft_ = AddRow(*form, QStringLiteral("残り時間を表示"), new QCheckBox,
                            QStringLiteral("showTimeLeft"));
 
-    start_ = new QPushButton(QStringLiteral("開始(&S)"));
-    start_->setObjectName(QStringLiteral("start"));
-    start_->setAccessibleName(QStringLiteral("開始"));
-    start_->setDefault(true);
-    start_->setAutoDefault(true);
+    start_ = StartButton();
     connect(start_, &QPushButton::clicked, this, &SessionWindow::StartSession);
 
     auto* hint =
