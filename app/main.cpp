@@ -10,6 +10,7 @@
 #include "analysis/figure_label.h"
 #include "answer_log.h"
 #include "command_line.h"
+#include "log_owner.h"
 #include "practice/session_window.h"
 #include "shell.h"
 #include "translations.h"
@@ -75,10 +76,14 @@ int main(int argc, char* argv[]) {
     if (line.session) {
         // The data folder is the working folder now; the session keeps its lines in its log.
         const QString log = QDir::current().absoluteFilePath(keta::AnswerLog::FileName());
+        const std::shared_ptr<keta::LogOwner> owner = keta::LogOwner::Of(log);
         keta::SessionWindow session(log, [log] { return keta::MakeSessionLogLink(log); });
         keta::FitToScreen(session);
         session.show();
-        return QApplication::exec();
+        const int code = QApplication::exec();
+        // Whatever the log could not take yet is kept or told while the window can show it.
+        owner->Finish();
+        return code;
     }
     keta::Shell shell;
     shell.Form_Load();

@@ -125,6 +125,8 @@ void Shell::cmdHelp_Click() {
 }
 
 void Shell::cmdEnd_Click() {
+    // A session or focus round under way is not ended behind the person's back.
+    if (!analysis_->ClosePractice()) return;
     HtmlHelp(window_.get(), QString::fromStdString(window_->state().strHelp), HH_CLOSE_ALL, 0);
     quit_();
 }

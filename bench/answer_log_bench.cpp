@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "answer_log.h"
-#include "log_writer.h"
+#include "log_owner.h"
 #include "round_recorder.h"
 
 namespace {
@@ -155,7 +155,9 @@ void BM_CloseOnTheGuiThread(benchmark::State& state) {
         }
     }
     QuietBoxes boxes;
-    keta::LogWriter writer(path, boxes);
+    QObject context;
+    keta::LogOwner writer(path);
+    writer.Listen(&context, &boxes);
     keta::RoundRecorder recorder(writer);
     const keta::analysis::RoundRecord round = Round300();
     writer.OpenSoon();
@@ -179,7 +181,7 @@ void BM_CloseOnTheGuiThread(benchmark::State& state) {
             return;
         }
     }
-    const std::size_t unwritten = writer.Finish();
+    const std::size_t unwritten = writer.Finish().rounds + writer.PendingRounds();
     char line[200];
     std::snprintf(line, sizeof line,
                   "answer log, GUI thread's time at a close with a 1000-round log: first %.3f ms, "

@@ -20,6 +20,7 @@
 #include "analysis/figure_label.h"
 #include "answer_log.h"
 #include "calendar_source.h"
+#include "log_owner.h"
 #include "practice/calendar_window.h"
 
 namespace {
@@ -82,7 +83,8 @@ bool FillLog(const QString& path) {
         ok = ok && q.exec(QStringLiteral("COMMIT"));
     }
     QSqlDatabase::removeDatabase("fill");
-    return ok && keta::SaveDailyGoal(path, 15, nullptr);
+    keta::LogOwner owner(path);
+    return ok && keta::SaveDailyGoal(owner, 15, nullptr) && owner.WaitUntilIdle(5000);
 }
 
 // Records from before the log, a few a day with gaps, going back as far as they last; the

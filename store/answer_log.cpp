@@ -8,6 +8,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <atomic>
 #include <utility>
@@ -29,10 +31,6 @@ int CodeOf(const QSqlError& error) {
 }
 bool IsBusy(const QSqlError& e) { return CodeOf(e) == kBusy || CodeOf(e) == kLocked; }
 bool IsCorrupt(const QSqlError& e) { return CodeOf(e) == kCorrupt || CodeOf(e) == kNotADatabase; }
-
-QString Utf8(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 }  // namespace
 
@@ -148,11 +146,11 @@ AnswerLog::OpenResult AnswerLog::OpenConnection() {
 
     if (!run(QStringLiteral("PRAGMA foreign_keys = ON"))) return failure(q.lastError());
     if (access_ == Access::ReadWrite) {
-        // Writers never block the readers of a second instance, and a commit costs no sync
-        // of the main file; a crash loses at most the last round, never the older ones.
+        // Writers never block the readers of a second instance. Every commit is synced, so a
+        // power cut loses at most the round or line being written, as with the history file.
         if (!run(QStringLiteral("PRAGMA journal_mode = WAL"))) return failure(q.lastError());
         q.finish();
-        if (!run(QStringLiteral("PRAGMA synchronous = NORMAL"))) return failure(q.lastError());
+        if (!run(QStringLiteral("PRAGMA synchronous = FULL"))) return failure(q.lastError());
         if (seen.kind != LogInspection::Kind::Ours || !seen.marked ||
             seen.version < kSchemaVersion) {
             if (!run(QStringLiteral("BEGIN IMMEDIATE"))) return failure(q.lastError());
@@ -187,6 +185,11 @@ AnswerLog::OpenResult AnswerLog::OpenConnection() {
     q.finish();
     // Only a log read as it is can stay at an older version; the writer migrated its file.
     openedVersion_ = access_ == Access::ReadOnly ? seen.version : kSchemaVersion;
+    struct stat st {};
+    if (::stat(QFile::encodeName(path_).constData(), &st) == 0) {
+        openedDevice_ = st.st_dev;
+        openedInode_ = st.st_ino;
+    }
     opened_ = true;
     return OpenResult::Ok;
 }
@@ -202,11 +205,14 @@ bool AnswerLog::SetAsideCorruptFile() {
     for (const QString& suffix : {QStringLiteral("-wal"), QStringLiteral("-shm")}) {
         if (QFileInfo::exists(path_ + suffix)) (void)QFile::rename(path_ + suffix, aside + suffix);
     }
+    setAsideName_ = QFileInfo(aside).fileName();
     lastError_ = QStringLiteral(
                      "%1 が壊れていたため %2 という名前で残し、新しい解答ログを"
                      "始めました。練習と履歴.txt への保存はこれまでどおりです。")
-                     .arg(QFileInfo(path_).fileName(), QFileInfo(aside).fileName());
-    ReportOnce(lastError_);
+                     .arg(QFileInfo(path_).fileName(), setAsideName_);
+    // Always told, whatever was said before: the person may want the file back.
+    reported_ = true;
+    if (boxes_ != nullptr) boxes_->ReportError(lastError_, kTitle);
     return true;
 }
 
@@ -238,6 +244,19 @@ bool AnswerLog::Open() {
     return false;
 }
 
+bool AnswerLog::OpenIfPresent() {
+    if (opened_) return true;
+    if (!QFileInfo::exists(path_)) return available_;
+    return Open();
+}
+
+bool AnswerLog::SameFileAsOpened() const {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path_).constData(), &st) != 0) return false;
+    return static_cast<std::uint64_t>(st.st_dev) == openedDevice_ &&
+           static_cast<std::uint64_t>(st.st_ino) == openedInode_;
+}
+
 void AnswerLog::ReportOff(const QString& text) {
     available_ = false;
     lastError_ = text;
@@ -249,129 +268,11 @@ void AnswerLog::ReportOff(const QString& text) {
 
 void AnswerLog::ReportBusy(const QString& what) {
     Fail(QStringLiteral("%1 をほかのプログラム（ほかのケタトビなど）が使っているため、%2をまだ"
-                        "書き込めていません。次の回の終わりにもう一度書き込みます。")
+                        "書き込めていません。このプログラムが預かり、書き込めるようになりしだい"
+                        "書き込みます。")
              .arg(QFileInfo(path_).fileName(), what));
 }
 
 bool AnswerLog::Usable() { return Open(); }
-
-AnswerLog::WriteResult AnswerLog::WriteRound(analysis::RoundRecord& round,
-                                             const std::vector<SaveStamp>& saves) {
-    if (access_ != Access::ReadWrite) return WriteResult::Failed;
-    if (!Usable()) {
-        if (!lockedAtOpen_) return WriteResult::Failed;
-        ReportBusy(QStringLiteral("この回の解答"));
-        return WriteResult::Busy;
-    }
-    QSqlDatabase db = QSqlDatabase::database(connection_, false);
-    QSqlQuery q(db);
-    QSqlError error;
-    const auto attempt = [&]() -> bool {
-        // The write lock up front: the busy timeout waits for another instance here, before
-        // anything of this round is written.
-        const auto failed = [&error](const QSqlQuery& query) {
-            error = query.lastError();
-            return false;
-        };
-        if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) return failed(q);
-        q.prepare(
-            QStringLiteral("INSERT INTO rounds (started_at, time_limit, mode_text, answers,"
-                           " correct, wrong, kind) VALUES (?, ?, ?, ?, ?, ?, ?)"));
-        q.addBindValue(Utf8(round.startedAt));
-        q.addBindValue(round.timeLimit);
-        q.addBindValue(Utf8(round.modeText));
-        q.addBindValue(round.answers);
-        q.addBindValue(round.correct);
-        q.addBindValue(round.wrong);
-        q.addBindValue(static_cast<int>(round.kind));
-        if (!q.exec()) return failed(q);
-        const qlonglong id = q.lastInsertId().toLongLong();
-        if (round.kind == analysis::RoundKind::Focus) {
-            q.prepare(QStringLiteral(
-                "INSERT INTO focus_rounds (round_id, percent, pairs) VALUES (?, ?, ?)"));
-            q.addBindValue(id);
-            q.addBindValue(round.focusPercent);
-            q.addBindValue(Utf8(round.focusPairs));
-            if (!q.exec()) return failed(q);
-        }
-        QSqlQuery a(db);
-        a.prepare(
-            QStringLiteral("INSERT INTO answers (round_id, seq, ms, box, left_digit,"
-                           " right_digit, typed, expected, correct, cleared)"
-                           " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-        int seq = 0;
-        for (const analysis::AnswerRecord& e : round.events) {
-            a.bindValue(0, id);
-            a.bindValue(1, seq++);
-            a.bindValue(2, static_cast<qlonglong>(e.ms));
-            a.bindValue(3, e.box);
-            a.bindValue(4, e.left);
-            a.bindValue(5, e.right);
-            a.bindValue(6, Utf8(e.typed));
-            a.bindValue(7, e.expected);
-            a.bindValue(8, e.correct ? 1 : 0);
-            a.bindValue(9, e.cleared ? 1 : 0);
-            if (!a.exec()) return failed(a);
-        }
-        for (const SaveStamp& s : saves) {
-            q.prepare(QStringLiteral(
-                "INSERT INTO saves (round_id, date_text, time_text) VALUES (?, ?, ?)"));
-            q.addBindValue(id);
-            q.addBindValue(s.date);
-            q.addBindValue(s.time);
-            if (!q.exec()) return failed(q);
-        }
-        if (!q.exec(QStringLiteral("COMMIT"))) return failed(q);
-        round.id = id;
-        return true;
-    };
-    for (int tries = 0; tries < 2; ++tries) {
-        if (attempt()) return WriteResult::Written;
-        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-        if (!IsCorrupt(error) || tries > 0) break;
-        // Damage found while writing: keep the file aside and write this round afresh.
-        db = QSqlDatabase();
-        q = QSqlQuery();
-        if (!SetAsideCorruptFile() || OpenConnection() != OpenResult::Ok) {
-            CloseConnection();
-            ReportOff(lastError_);
-            return WriteResult::Failed;
-        }
-        db = QSqlDatabase::database(connection_, false);
-        q = QSqlQuery(db);
-    }
-    if (IsBusy(error)) {
-        ReportBusy(QStringLiteral("この回の解答"));
-        return WriteResult::Busy;
-    }
-    Fail(QStringLiteral("%1 に書き込めませんでした（%2）。ディスクの空きや書き込み権限を確かめて"
-                        "ください。練習と履歴.txt への保存はこれまでどおり続けられます。")
-             .arg(QFileInfo(path_).fileName(), error.text()));
-    return WriteResult::Failed;
-}
-
-AnswerLog::WriteResult AnswerLog::AddSave(std::int64_t roundId, const SaveStamp& save) {
-    if (access_ != Access::ReadWrite) return WriteResult::Failed;
-    if (!Usable()) {
-        if (!lockedAtOpen_) return WriteResult::Failed;
-        ReportBusy(QStringLiteral("保存の記録"));
-        return WriteResult::Busy;
-    }
-    QSqlQuery q(QSqlDatabase::database(connection_, false));
-    q.prepare(
-        QStringLiteral("INSERT INTO saves (round_id, date_text, time_text) VALUES (?, ?, ?)"));
-    q.addBindValue(static_cast<qlonglong>(roundId));
-    q.addBindValue(save.date);
-    q.addBindValue(save.time);
-    if (q.exec()) return WriteResult::Written;
-    const QSqlError error = q.lastError();
-    if (IsBusy(error)) {
-        ReportBusy(QStringLiteral("保存の記録"));
-        return WriteResult::Busy;
-    }
-    Fail(QStringLiteral("%1 に保存の記録を書き込めませんでした（%2）。")
-             .arg(QFileInfo(path_).fileName(), error.text()));
-    return WriteResult::Failed;
-}
 
 }  // namespace keta

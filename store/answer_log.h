@@ -3,6 +3,8 @@
 // SQLite database beside the two data files. The drill never depends on it: when the database
 // cannot be used the user is told once and the log stays quiet for the rest of the run.
 
+#include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -11,6 +13,7 @@
 
 #include "log_schema.h"
 #include "message_boxes.h"
+#include "practice_session.h"
 #include "round_record.h"
 
 namespace keta {
@@ -45,12 +48,17 @@ public:
     // -shm) and a fresh log started; a database that is not this program's log is left as it
     // is and the log is off. False when the log cannot be used now.
     bool Open();
+    // Opens the log only when its file is there: a look at start-up makes no file. True when
+    // there is nothing to open or the log opened.
+    bool OpenIfPresent();
     // False once opening failed for good; true before the first use and while a lock held by
     // another program keeps it from opening (tried again at the next use).
     bool IsAvailable() const { return available_; }
     // The last failure in words (Japanese), empty when there was none.
     QString LastError() const { return lastError_; }
     const QString& Path() const { return path_; }
+    // The name the last damaged file was set aside under, empty when none was.
+    const QString& SetAsideName() const { return setAsideName_; }
 
     enum class WriteResult {
         Written,
@@ -62,6 +70,15 @@ public:
     WriteResult WriteRound(analysis::RoundRecord& round, const std::vector<SaveStamp>& saves = {});
     // Records one more save of a round already written.
     WriteResult AddSave(std::int64_t roundId, const SaveStamp& save);
+    // A practice session's row (state "running"), its settings remembered as the last used;
+    // sets *id on success.
+    WriteResult WriteSessionStart(const std::string& startedAt, const SessionSettings& settings,
+                                  std::int64_t* id);
+    // One completed line with its answers; a line already there is left as it is.
+    WriteResult WriteSessionLine(std::int64_t sessionId, const LineResult& line);
+    WriteResult WriteSessionEnd(std::int64_t sessionId, SessionState state);
+    // One value of the preferences table (the daily goal, ...).
+    WriteResult WritePreference(const QString& key, const QString& value);
 
     // The round whose save matches a history line: its date and time texts, and the counters
     // as a cross-check (a line written by hand or by another instance may share the second).
@@ -87,6 +104,16 @@ public:
 private:
     enum class OpenResult { Ok, Corrupt, Busy, Failed };
     OpenResult OpenConnection();
+    // One write transaction: the lock taken up front, the file under the path still the one
+    // open, its version still this program's, `body` run, then the commit. A damaged file
+    // is set aside and the write tried once more on a fresh log. `what` names the write in
+    // the warnings ("この回の解答").
+    WriteResult Transact(const QString& what, const std::function<bool(QSqlDatabase&, QSqlError&)>& body);
+    // True while the file at the path is the one the connection has open.
+    bool SameFileAsOpened() const;
+    // Closes a connection whose file was replaced under the path. SQLite deletes the journal
+    // by name at the last close: a journal that is now another file's is left alone.
+    void CloseReplaced();
     // The rounds' columns as the open log has them.
     QString RoundColumns() const;
     void CloseConnection();
@@ -108,9 +135,12 @@ private:
     bool reported_ = false;
     bool reportedOff_ = false;
     bool lockedAtOpen_ = false;
-    int openedVersion_ =
-        kSchemaVersion;  // the schema of the open file  // the last open met another program's lock
+    int openedVersion_ = kSchemaVersion;  // the schema of the open file
     QString lastError_;
+    QString setAsideName_;
+    // The file opened, by device and inode: a file put in its place is noticed and opened.
+    std::uint64_t openedDevice_ = 0, openedInode_ = 0;
+    std::uint64_t walInode_ = 0;  // the -wal file this connection wrote, once it wrote
 };
 
 }  // namespace keta

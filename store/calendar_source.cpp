@@ -115,35 +115,13 @@ int LoadDailyGoal(const QString& logPath) {
     return connection.IsOpen() ? GoalFrom(connection.Database()) : 0;
 }
 
-bool SaveDailyGoal(const QString& logPath, int minutes, QString* why) {
-    const auto fail = [why](const QString& text) {
-        if (why != nullptr) *why = text;
-        return false;
-    };
+bool SaveDailyGoal(LogOwner& owner, int minutes, QString* why, QObject* context,
+                   LogOwner::Reply done) {
     if (minutes < 0 || minutes > kMaxDailyGoalMinutes) {
-        return fail(QStringLiteral("1日の目標は 0〜%1 分です。").arg(kMaxDailyGoalMinutes));
+        if (why != nullptr) *why = QStringLiteral("1日の目標は 0〜%1 分です。").arg(kMaxDailyGoalMinutes);
+        return false;
     }
-    {
-        // The log's own opening: made or migrated, another program's database left alone.
-        AnswerLog log(logPath, nullptr, LogConnection::kBusyTimeoutMs);
-        if (!log.Open()) {
-            return fail(QStringLiteral("解答ログ %1 に書き込めません。%2")
-                            .arg(QFileInfo(logPath).fileName(), log.LastError()));
-        }
-    }
-    LogConnection connection(logPath, LogConnection::Access::ReadWrite);
-    if (!connection.IsOpen()) {
-        return fail(
-            QStringLiteral("解答ログ %1 を開けません。").arg(QFileInfo(logPath).fileName()));
-    }
-    QSqlQuery q(connection.Database());
-    q.prepare(QStringLiteral("INSERT OR REPLACE INTO preferences (key, value) VALUES (?, ?)"));
-    q.addBindValue(kGoalKey);
-    q.addBindValue(QString::number(minutes));
-    if (!q.exec()) {
-        return fail(QStringLiteral("解答ログ %1 に書き込めません: %2")
-                        .arg(QFileInfo(logPath).fileName(), q.lastError().text()));
-    }
+    owner.SetPreference(kGoalKey, QString::number(minutes), context, std::move(done));
     return true;
 }
 

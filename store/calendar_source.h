@@ -2,8 +2,12 @@
 // What the practice calendar is drawn from: the rounds and sessions of the answer log, the
 // saved results of the history file, and the daily goal kept in the log.
 
+#include <QObject>
 #include <QString>
+#include <functional>
 #include <vector>
+
+#include "log_owner.h"
 
 #include "practice_calendar.h"
 
@@ -24,8 +28,10 @@ CalendarSource ReadCalendarSource(const QString& logPath, const QString& history
 // The daily goal as the log keeps it (0 when none, or when the log cannot be read).
 int LoadDailyGoal(const QString& logPath);
 
-// Keeps `minutes` (0: off, up to kMaxDailyGoalMinutes) in the log's preferences, making the
-// log when there is none yet. False, with the reason in Japanese in `why`, when it was not kept.
-bool SaveDailyGoal(const QString& logPath, int minutes, QString* why);
+// Hands `minutes` (0: off, up to kMaxDailyGoalMinutes) to the log's owner for its preferences
+// (the log is made when there is none yet); `done` hears on `context`'s thread what became of
+// it. False, with the reason in Japanese in `why`, when the value is refused: nothing is handed.
+bool SaveDailyGoal(LogOwner& owner, int minutes, QString* why, QObject* context = nullptr,
+                   LogOwner::Reply done = {});
 
 }  // namespace keta

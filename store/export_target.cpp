@@ -107,10 +107,12 @@ bool WriteAll(int fd, const char* data, qsizetype size, int* error) {
 
 bool IsDataFileName(const QString& name) {
     const QString log = AnswerLog::FileName();
-    // The log's journals are "-wal", "-shm", "-journal" and SQLite's "-mj..." files.
+    // The log's journals are "-wal", "-shm", "-journal" and SQLite's "-mj..." files, and the
+    // program's own ".pending-" files of writes the log could not take yet.
     return name == QStringLiteral("設定.txt") || name == QStringLiteral("履歴.txt") ||
            name == log || name.startsWith(log + u'-') ||
-           name.startsWith(log + QStringLiteral(".corrupt-"));
+           name.startsWith(log + QStringLiteral(".corrupt-")) ||
+           name.startsWith(log + QStringLiteral(".pending-"));
 }
 
 ExportTarget ResolveExportTarget(const QString& dataFolder, const QString& target) {

@@ -4,13 +4,6 @@
 
 namespace keta {
 
-RoundRecorder::RoundRecorder(AnswerLog& log, std::function<QDateTime()> now)
-    : ownQueue_(std::make_unique<LogQueue>(log, nullptr)),
-      sink_(ownQueue_.get()),
-      now_(std::move(now)) {
-    current_.events.reserve(kReservedEvents);
-}
-
 RoundRecorder::RoundRecorder(RoundSink& sink, std::function<QDateTime()> now)
     : sink_(&sink), now_(std::move(now)) {
     current_.events.reserve(kReservedEvents);
@@ -58,7 +51,7 @@ void RoundRecorder::RoundClosed(const RoundSummary& summary) {
     current_.kind = kind_;
     current_.focusPercent = focusPercent_;
     current_.focusPairs = focusPairs_;
-    sink_->TakeRound(++closedRounds_, std::move(current_));
+    lastRound_ = sink_->TakeRound(std::move(current_));
     current_ = analysis::RoundRecord();
 }
 
@@ -69,8 +62,8 @@ void RoundRecorder::SetKind(analysis::RoundKind kind, int focusPercent, std::str
 }
 
 void RoundRecorder::ResultSaved(const QString& dateText, const QString& timeText) {
-    if (closedRounds_ == 0) return;  // a save before any logged round belongs to none
-    sink_->TakeSave(closedRounds_, {dateText, timeText});
+    if (lastRound_ == 0) return;  // a save before any logged round belongs to none
+    sink_->TakeSave(lastRound_, {dateText, timeText});
 }
 
 }  // namespace keta

@@ -1,7 +1,7 @@
 #pragma once
 // Takes the drill's reports of timed play down in memory and hands each round over at its
-// close; nothing touches the disk while a round is played. The window hands them to a writer
-// on a thread of its own, so that the close never waits for the disk.
+// close; nothing touches the disk while a round is played. The rounds go to the log's owner,
+// which writes on a thread of its own, so that the close never waits for the disk.
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -13,18 +13,14 @@
 
 #include "answer_log.h"
 #include "answer_observer.h"
-#include "log_queue.h"
 #include "round_record.h"
+#include "round_sink.h"
 
 namespace keta {
 
 class RoundRecorder : public AnswerObserver {
 public:
-    // `now` gives the local wall-clock time for a round's start. Writes to `log` at each
-    // close, on the caller's thread.
-    explicit RoundRecorder(AnswerLog& log,
-                           std::function<QDateTime()> now = &QDateTime::currentDateTime);
-    // Hands the rounds to `sink`.
+    // Hands the rounds to `sink`; `now` gives the local wall-clock time for a round's start.
     explicit RoundRecorder(RoundSink& sink,
                            std::function<QDateTime()> now = &QDateTime::currentDateTime);
     ~RoundRecorder() override;
@@ -44,16 +40,13 @@ public:
     void SetKind(analysis::RoundKind kind, int focusPercent = 0, std::string focusPairs = {});
 
     // Rounds closed but not yet in the log (another program held it locked, or the disk
-    // refused them); tried again at the next close or save.
+    // refused them); kept and tried again.
     std::size_t PendingRounds() const { return sink_->PendingRounds(); }
 
     // Events that fit before the vector of a round grows during play.
     static constexpr std::size_t kReservedEvents = 2048;
-    // Rounds kept for a later try at most; beyond that the oldest go, and the user is told.
-    static constexpr std::size_t kMaxPending = LogQueue::kMaxPending;
 
 private:
-    std::unique_ptr<LogQueue> ownQueue_;
     RoundSink* sink_;
     std::function<QDateTime()> now_;
     QElapsedTimer sincePlay_;
@@ -62,7 +55,7 @@ private:
     analysis::RoundKind kind_ = analysis::RoundKind::Drill;
     int focusPercent_ = 0;
     std::string focusPairs_;
-    std::uint64_t closedRounds_ = 0;  // serial of the round closed last
+    std::uint64_t lastRound_ = 0;  // the ticket of the round closed last; 0 before any
 };
 
 }  // namespace keta

@@ -1,73 +1,55 @@
 #pragma once
-// Practice sessions in the answer log: a recorder that writes each completed line on a thread
-// of its own, at the line's boundary, and the readers that bring the sessions back.
+// Practice sessions in the answer log: a recorder that hands each completed line to the log's
+// owner at the line's boundary, and the readers that bring the sessions back.
 
 #include <QDateTime>
+#include <QObject>
 #include <QString>
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "practice_session.h"
 
 namespace keta {
 
-class SessionRecorder : public SessionObserver {
-public:
-    explicit SessionRecorder(QString logPath,
-                             std::function<QDateTime()> now = &QDateTime::currentDateTime,
-                             int busyTimeoutMs = 1000);
-    ~SessionRecorder() override;  // a last try to write, bounded (≤ 2 s), then stops
-    SessionRecorder(const SessionRecorder&) = delete;
-    SessionRecorder& operator=(const SessionRecorder&) = delete;
+class LogOwner;
 
-    // Before the start: opens and migrates the log on the recorder's thread and waits for the
-    // answer (≤ timeoutMs). False, with a reason in Japanese, when sessions cannot be kept.
-    bool CheckWritable(QString* why, int timeoutMs = 3000);
+// Lives on the GUI thread; the owner tells it what became of each write.
+class SessionRecorder : public QObject, public SessionObserver {
+public:
+    explicit SessionRecorder(std::shared_ptr<LogOwner> owner,
+                             std::function<QDateTime()> now = &QDateTime::currentDateTime);
+    ~SessionRecorder() override;
+
     void SessionStarted(const SessionSettings& settings, std::int64_t startMs) override;
-    void LineCompleted(const LineResult& line) override;  // copies, hands over, returns
+    void LineCompleted(const LineResult& line) override;  // hands a copy over, returns
     void SessionEnded(SessionState state) override;
-    // After the end: waits ≤ timeoutMs for the writes; returns how many completed lines are
-    // still not in the log (0: all kept).
-    int UnwrittenLines(int timeoutMs = 2000);
-    // The id of the session row once written; 0 before.
-    std::int64_t SessionId() const;
+
+    // What became of the lines handed over so far.
+    struct Progress {
+        int written = 0;
+        // Handed over and not yet in the log: on their way, or kept until the log takes them
+        // (another program's lock, a full disk).
+        int pending = 0;
+        int lost = 0;  // neither written nor kept: the person was told
+    };
+    Progress Lines() const { return lines_; }
+    // The key of the session's row once written; 0 before.
+    std::int64_t SessionId() const { return sessionId_; }
+    // The start as stored, "yyyy-MM-ddTHH:mm:ss"; empty before the start.
+    const std::string& StartedAt() const { return startedAt_; }
 
 private:
-    struct Pending;
-    void Run();
-    bool WriteSome(Pending& work);
-
-    QString path_;
+    std::shared_ptr<LogOwner> owner_;
     std::function<QDateTime()> now_;
-    int busyTimeoutMs_;
-    QString connection_;
-
-    mutable std::mutex mutex_;  // guards what follows, up to the thread
-    std::condition_variable wake_, idle_;
-    bool stop_ = false;
-    bool checkRequested_ = false;
-    int checkAnswered_ = 0;  // counts the answers, so a waiter sees its own
-    bool writable_ = false;
-    QString why_;
-    bool started_ = false;
+    std::uint64_t ticket_ = 0;
     std::string startedAt_;
-    SessionSettings settings_;
-    bool settingsWritten_ = false;
     std::int64_t sessionId_ = 0;
-    std::deque<LineResult> lines_;  // completed, not yet in the log
-    std::optional<SessionState> endState_;
-    bool endWritten_ = false;
-    bool working_ = false;
-    std::uint64_t handed_ = 0;  // bumps at every hand-over, so the thread sees new work
-    std::uint64_t seen_ = 0;
-    std::thread thread_;
+    Progress lines_;
 };
 
 struct StoredSession {

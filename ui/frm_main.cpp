@@ -14,7 +14,7 @@
 #include "history_file.h"
 #include "history_grid.h"
 #include "history_model.h"
-#include "log_writer.h"
+#include "log_owner.h"
 #include "result_saver.h"
 #include "round_recorder.h"
 #include "settings_file.h"
@@ -57,12 +57,12 @@ FrmMain::FrmMain(Clock* clock, QWidget* parent) : QWidget(parent) {
     saver_ = std::make_unique<ResultSaver>(drill_->State(), *historyModel_, *historyFile_, *this,
                                            [this] { return cboMode->currentText(); });
     drill_->AttachSave([this] { saver_->cmdHozon_Click(); });
-    // The answer log beside the data files, opened and written on a thread of its own once the
-    // window is shown: a close only hands its round over. When the log cannot be used the
-    // drill and the history go on without it.
-    logWriter_ =
-        std::make_unique<LogWriter>(QDir::current().absoluteFilePath(AnswerLog::FileName()), *this);
-    recorder_ = std::make_unique<RoundRecorder>(*logWriter_);
+    // The answer log beside the data files, checked and written by its owner on a thread of its
+    // own once the window is shown: a close only hands its round over. When the log cannot be
+    // used the drill and the history go on without it.
+    logOwner_ = LogOwner::Of(QDir::current().absoluteFilePath(AnswerLog::FileName()));
+    logOwner_->Listen(this, this);
+    recorder_ = std::make_unique<RoundRecorder>(*logOwner_);
     drill_->AttachObserver(recorder_.get());
     saver_->OnSaved(
         [this](const QString& date, const QString& time) { recorder_->ResultSaved(date, time); });
@@ -80,14 +80,14 @@ FrmMain::FrmMain(Clock* clock, QWidget* parent) : QWidget(parent) {
 FrmMain::~FrmMain() {
     // The rounds still unwritten get a last try; the user hears of any that could not be kept.
     drill_->AttachObserver(nullptr);
-    logWriter_->Finish();
+    logOwner_->Finish();
 }
 
-bool FrmMain::SettleAnswerLog(int timeoutMs) { return logWriter_->WaitUntilWritten(timeoutMs); }
+bool FrmMain::SettleAnswerLog(int timeoutMs) { return logOwner_->WaitUntilTried(timeoutMs); }
 
 void FrmMain::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    logWriter_->OpenSoon();
+    logOwner_->OpenSoon();
 }
 
 void FrmMain::Bind() {

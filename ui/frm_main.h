@@ -28,7 +28,7 @@ class HistoryModel;
 class HistoryFile;
 class SettingsFile;
 class ResultSaver;
-class LogWriter;
+class LogOwner;
 class RoundRecorder;
 
 class FrmMain : public QWidget, public DrillView, public SettingsControls, public MessageBoxes {
@@ -45,9 +45,10 @@ public:
     HistoryFile& historyFile() { return *historyFile_; }
     SettingsFile& settingsFile() { return *settingsFile_; }
     ResultSaver& saver() { return *saver_; }
-    // Waits, at most `timeoutMs`, for the answer log's writer to finish the rounds it holds;
-    // false when it could not in that time.
+    // Waits, at most `timeoutMs`, until the answer log's owner has tried every write handed
+    // to it; false when it could not in that time.
     bool SettleAnswerLog(int timeoutMs);
+    LogOwner& logOwner() { return *logOwner_; }
 
     // Controls, under their names; arrays keep their index ranges (slot 0 unused where they
     // start at 1).
@@ -134,8 +135,8 @@ private:
     std::unique_ptr<HistoryFile> historyFile_;
     std::unique_ptr<SettingsFile> settingsFile_;
     std::unique_ptr<ResultSaver> saver_;
-    std::unique_ptr<LogWriter> logWriter_;     // the answer log, on a thread of its own
-    std::unique_ptr<RoundRecorder> recorder_;  // listens to drill_ and saver_, feeds logWriter_
+    std::shared_ptr<LogOwner> logOwner_;       // the answer log's one owner, on a thread of its own
+    std::unique_ptr<RoundRecorder> recorder_;  // listens to drill_ and saver_, feeds logOwner_
     double barWidthTwips_ = 0;
     std::int16_t autoSaveState_ = 1;  // on at creation
     int pressedBox_ = 0;              // the box the left button went down in, until it comes up

@@ -9,6 +9,7 @@
 #include <QTextStream>
 #include <vector>
 
+#include "log_owner.h"
 #include "session_store.h"
 
 namespace keta {
@@ -232,9 +233,8 @@ TEST_F(DataFolderTest, SessionsExportLikeTheOtherExports) {
     ASSERT_TRUE(QDir().mkpath(Path(QStringLiteral("data"))));
     const QString log = Path(QStringLiteral("data/解答ログ.db"));
     {
-        SessionRecorder recorder(log);
-        QString why;
-        ASSERT_TRUE(recorder.CheckWritable(&why)) << why.toStdString();
+        auto owner = std::make_shared<LogOwner>(log);
+        SessionRecorder recorder(owner);
         SessionSettings settings;
         settings.firstHalfLines = 2;
         settings.secondHalfLines = 2;
@@ -243,7 +243,7 @@ TEST_F(DataFolderTest, SessionsExportLikeTheOtherExports) {
             recorder.LineCompleted(
                 {k / 2 + 1, k % 2 + 1, false, 0, {{500, 1, 2, 3, "5", 5, true}}});
         recorder.SessionEnded(SessionState::Finished);
-        ASSERT_EQ(recorder.UnwrittenLines(), 0);
+        ASSERT_TRUE(owner->WaitUntilIdle(5000));
     }
     const Outcome done = RunArgs({"--data-dir", "data", "--export-sessions", "s.csv"});
     EXPECT_EQ(done.status, 0) << done.err.toStdString();

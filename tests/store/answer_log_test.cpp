@@ -14,8 +14,7 @@
 #include <QSqlQuery>
 #include <QVariant>
 
-#include "log_writer.h"
-#include "round_recorder.h"
+#include "log_test_support.h"
 #include "test_support.h"
 
 namespace keta::test {
@@ -23,48 +22,6 @@ namespace {
 
 using analysis::AnswerRecord;
 using analysis::RoundRecord;
-
-RoundRecord MakeRound(int answers, const std::string& mode = "＋", int limit = 60) {
-    RoundRecord r;
-    r.startedAt = "2026-01-02T10:00:00";
-    r.timeLimit = limit;
-    r.modeText = mode;
-    for (int k = 0; k < answers; ++k) {
-        AnswerRecord a;
-        a.ms = 350 * k;
-        a.box = k % 14 + 1;
-        a.left = k % 10;
-        a.right = (k * 7) % 10;
-        a.expected = (a.left + a.right) % 10;
-        a.correct = k % 5 != 0;
-        a.typed = std::to_string(a.correct ? a.expected : (a.expected + 1) % 10);
-        r.events.push_back(a);
-        ++(a.correct ? r.correct : r.wrong);
-    }
-    r.answers = answers;
-    return r;
-}
-
-// A second, plain connection to look at the file as any other program would.
-struct Peek {
-    explicit Peek(const QString& path) : name(QStringLiteral("peek-%1").arg(++serial)) {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        EXPECT_TRUE(db.open());
-    }
-    ~Peek() {
-        QSqlDatabase::database(name).close();
-        QSqlDatabase::removeDatabase(name);
-    }
-    QVariant One(const QString& sql) {
-        QSqlQuery q(QSqlDatabase::database(name));
-        if (!q.exec(sql) || !q.next()) return {};
-        return q.value(0);
-    }
-    bool Exec(const QString& sql) { return QSqlQuery(QSqlDatabase::database(name)).exec(sql); }
-    QString name;
-    static inline int serial = 0;
-};
 
 struct LogTest : ::testing::Test {
     TestDir dir;
@@ -269,62 +226,6 @@ TEST_F(LogTest, ALogFromANewerProgramIsLeftUntouched) {
     EXPECT_EQ(ReadBytes(path), before);
 }
 
-// The recorder on a real log: events of play only, the start's wall clock, saves tied to the
-// round closed last, and a round kept through a lock until the next close.
-struct RecorderTest : LogTest {
-    AnswerLog log{path, &boxes, 100};
-    RoundRecorder recorder{log, [] { return QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7)); }};
-    void Play(int answers, int wrong) {
-        recorder.PlayStarted();
-        for (int k = 0; k < answers; ++k)
-            recorder.AnswerScored(k % 14 + 1, 3, 4, k < wrong ? "8" : "7", 7, k >= wrong);
-        recorder.BoxClearedByClick(2);
-        recorder.RoundClosed({answers, answers - wrong, wrong, 60, "＋"});
-    }
-};
-
-TEST_F(RecorderTest, ARoundIsWrittenAtItsCloseWithItsSaves) {
-    recorder.ResultSaved(QStringLiteral("2026/03/04"), QStringLiteral("05:00:00"));  // no round
-    recorder.AnswerScored(1, 1, 1, "2", 2, true);  // outside play: not a round's event
-    Play(5, 1);
-    recorder.ResultSaved(QStringLiteral("2026/03/04"), QStringLiteral("05:07:09"));
-    recorder.ResultSaved(QStringLiteral("2026/03/04"), QStringLiteral("05:08:00"));  // again
-    Play(3, 0);                                                                      // not saved
-    const std::vector<RoundRecord> all = log.LoadAllRounds();
-    ASSERT_EQ(all.size(), 2u);
-    EXPECT_EQ(all[0].startedAt, "2026-03-04T05:06:07");
-    EXPECT_EQ(std::tie(all[0].answers, all[0].correct, all[0].wrong), std::tuple(5, 4, 1));
-    ASSERT_EQ(all[0].events.size(), 6u);
-    EXPECT_EQ(all[0].events[0].typed, "8");
-    EXPECT_FALSE(all[0].events[0].correct);
-    EXPECT_TRUE(all[0].events[5].cleared);
-    for (std::size_t k = 1; k < all[0].events.size(); ++k)
-        EXPECT_GE(all[0].events[k].ms, all[0].events[k - 1].ms);
-    EXPECT_EQ(log.SavesOf(all[0].id).size(), 2u);
-    EXPECT_TRUE(log.SavesOf(all[1].id).empty());
-    EXPECT_TRUE(boxes.shown.empty());
-}
-
-TEST_F(RecorderTest, ARoundClosedUnderALockIsWrittenAtTheNextClose) {
-    Seed(1);
-    {
-        Peek other(path);
-        ASSERT_TRUE(other.Exec(QStringLiteral("BEGIN IMMEDIATE")));
-        Play(4, 0);
-        recorder.ResultSaved(QStringLiteral("2026/03/04"), QStringLiteral("05:07:09"));
-        EXPECT_EQ(recorder.PendingRounds(), 1u);
-        ASSERT_TRUE(other.Exec(QStringLiteral("ROLLBACK")));
-    }
-    Play(2, 1);
-    EXPECT_EQ(recorder.PendingRounds(), 0u);
-    const std::vector<RoundRecord> all = log.LoadAllRounds();
-    ASSERT_EQ(all.size(), 3u);
-    EXPECT_EQ(all[1].answers, 4);
-    EXPECT_EQ(log.SavesOf(all[1].id).size(), 1u);  // the save went with its round
-    EXPECT_EQ(all[2].answers, 2);
-    EXPECT_EQ(boxes.Count(RecordingBoxes::Kind::Error), 1);
-}
-
 // Rows changed by hand or by a hostile program: each round with a value the drill cannot
 // produce comes back flagged, without events, from every way of reading it.
 TEST_F(LogTest, ARoundWithAValueOutOfBoundsComesBackDamagedAndWithoutEvents) {
@@ -475,103 +376,6 @@ TEST_F(LogTest, AnUnmarkedLogOfOursAndAnEmptyDatabaseAreTakenOn) {
         EXPECT_EQ(p.One(QStringLiteral("PRAGMA user_version")).toInt(), AnswerLog::kSchemaVersion);
     }
     EXPECT_TRUE(boxes.shown.empty());
-}
-
-// Another program's exclusive transaction on a log in rollback-journal mode: the first open
-// cannot even read it. The rounds wait, and all of them land once the lock is gone.
-TEST_F(RecorderTest, ALockAtTheFirstOpenKeepsTheRoundsUntilItIsReleased) {
-    Seed(1);
-    {
-        Peek other(path);
-        ASSERT_TRUE(other.Exec(QStringLiteral("PRAGMA journal_mode = DELETE")));
-        ASSERT_TRUE(other.Exec(QStringLiteral("BEGIN EXCLUSIVE")));
-        ASSERT_TRUE(other.Exec(QStringLiteral("DELETE FROM saves")));
-        Play(4, 0);
-        Play(3, 1);
-        EXPECT_EQ(recorder.PendingRounds(), 2u);
-        EXPECT_TRUE(log.IsAvailable());
-        ASSERT_TRUE(other.Exec(QStringLiteral("ROLLBACK")));
-    }
-    Play(2, 0);
-    EXPECT_EQ(recorder.PendingRounds(), 0u);
-    EXPECT_EQ(RoundsIn(path), 4);
-    ASSERT_EQ(boxes.Count(RecordingBoxes::Kind::Error), 1);
-    EXPECT_TRUE(boxes.shown[0].text.contains(QStringLiteral("次の回の終わり")));
-}
-
-// The rounds a lock warning promised to keep: when the file then turns out not to be a log
-// of ours, the user hears that too.
-TEST_F(RecorderTest, ALogThatTurnsForeignAfterALockWarningIsToldAgain) {
-    Seed(1);
-    {
-        Peek other(path);
-        ASSERT_TRUE(other.Exec(QStringLiteral("PRAGMA journal_mode = DELETE")));
-        ASSERT_TRUE(other.Exec(QStringLiteral("BEGIN EXCLUSIVE")));
-        ASSERT_TRUE(other.Exec(QStringLiteral("DELETE FROM saves")));
-        Play(4, 0);
-        ASSERT_TRUE(other.Exec(QStringLiteral("ROLLBACK")));
-        ASSERT_TRUE(other.Exec(QStringLiteral("PRAGMA application_id = 7")));
-    }
-    Play(2, 0);
-    EXPECT_FALSE(log.IsAvailable());
-    EXPECT_EQ(recorder.PendingRounds(), 0u);
-    ASSERT_EQ(boxes.Count(RecordingBoxes::Kind::Error), 2);
-    EXPECT_TRUE(boxes.shown[1].text.contains(QStringLiteral("知っている解答ログではありません")));
-}
-
-// The numbers of rounds the messages say were lost.
-int RoundsTold(const RecordingBoxes& boxes) {
-    int told = 0;
-    static const QRegularExpression count(QStringLiteral("(\\d+) 回分"));
-    for (const auto& shown : boxes.shown) {
-        const auto m = count.match(shown.text);
-        if (m.hasMatch()) told += m.captured(1).toInt();
-    }
-    return told;
-}
-
-// A lock held while more rounds close than the queue keeps: every round is either written or
-// counted in a message, at the close that gives it up or at the end of the run.
-TEST_F(LogTest, EveryRoundIsWrittenOrToldAsLost) {
-    Seed(1);
-    CoreApp();
-    struct Case {
-        int lockedCloses;
-        bool releasedBeforeExit;
-    };
-    for (const Case c : {Case{34, true}, Case{5, false}, Case{40, false}}) {
-        SCOPED_TRACE(c.lockedCloses);
-        boxes.shown.clear();
-        const int before = RoundsIn(path);
-        Peek other(path);
-        ASSERT_TRUE(other.Exec(QStringLiteral("BEGIN IMMEDIATE")));
-        int closed = 0;
-        {
-            LogWriter writer(path, boxes, 5);
-            RoundRecorder recorder(writer);
-            const auto play = [&] {
-                recorder.PlayStarted();
-                recorder.AnswerScored(1, 3, 4, "7", 7, true);
-                recorder.RoundClosed({1, 1, 0, 60, "＋"});
-                ++closed;
-                ASSERT_TRUE(writer.WaitUntilIdle(5000));
-            };
-            for (int k = 0; k < c.lockedCloses; ++k) play();
-            if (c.releasedBeforeExit) {
-                ASSERT_TRUE(other.Exec(QStringLiteral("ROLLBACK")));
-                play();
-            }
-            const std::size_t unwritten = writer.Finish();
-            EXPECT_EQ(unwritten, c.releasedBeforeExit ? 0u
-                                                      : std::min<std::size_t>(
-                                                            c.lockedCloses, LogQueue::kMaxPending));
-        }
-        if (!c.releasedBeforeExit) {
-            ASSERT_TRUE(other.Exec(QStringLiteral("ROLLBACK")));
-        }
-        EXPECT_EQ(RoundsIn(path) - before + RoundsTold(boxes), closed);
-        EXPECT_GE(boxes.Count(RecordingBoxes::Kind::Error), 1);
-    }
 }
 
 }  // namespace

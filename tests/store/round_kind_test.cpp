@@ -5,6 +5,7 @@
 
 #include "answer_log.h"
 #include "log_schema.h"
+#include "log_owner.h"
 #include "round_recorder.h"
 #include "test_support.h"
 
@@ -94,13 +95,16 @@ TEST(RoundKind, TheRecorderTagsRoundsClosedAfterTheKindIsSet) {
     const QString path = dir.File("解答ログ.db");
     AnswerLog log(path);
     {
-        RoundRecorder recorder(log);
+        test::CoreApp();
+        LogOwner owner(path);
+        RoundRecorder recorder(owner);
         for (const bool focus : {false, true}) {
             if (focus) recorder.SetKind(RoundKind::Focus, 75, "33 96");
             recorder.PlayStarted();
             recorder.AnswerScored(1, 3, 3, "6", 6, true);
             recorder.RoundClosed({1, 1, 0, 30, "＋"});
         }
+        ASSERT_TRUE(owner.WaitUntilIdle(5000));
     }
     const auto rounds = log.LoadAllRounds();
     ASSERT_EQ(rounds.size(), 2u);

@@ -160,9 +160,11 @@ private slots:
         FrmMain& w = p.Start();
         BoxWatcher boxes;
 
-        PlayRound(p, w, {true, true});
+        // Told at the first look, before a round is at stake.
         QTRY_COMPARE(boxes.texts.size(), 1);
         QCOMPARE(boxes.icons[0], QMessageBox::Warning);
+        QVERIFY2(boxes.texts[0].contains(QStringLiteral("フォルダー")), qPrintable(boxes.texts[0]));
+        PlayRound(p, w, {true, true});
         PlayRound(p, w, {true});
         QTest::qWait(50);
         QCOMPARE(boxes.texts.size(), 1);  // quiet after the first time
@@ -214,22 +216,24 @@ private slots:
         QCOMPARE(seen[0].rate, QStringLiteral("0.30/秒"));
         QCOMPARE(seen[0].historyLines, 1);
         QCOMPARE(boxes.icons[0], QMessageBox::Warning);
-        QVERIFY2(boxes.texts[0].contains(QStringLiteral("次の回の終わり")),
+        QVERIFY2(boxes.texts[0].contains(QStringLiteral("書き込めるようになりしだい")),
                  qPrintable(boxes.texts[0]));
 
+        // Written once the lock is gone, without waiting for another round.
         lock.Release();
-        PlayRound(p, w, {true});
         const auto rounds = [&] {
             return AnswerLog(logPath, nullptr, 2000, AnswerLog::Access::ReadOnly)
                 .LoadAllRounds()
                 .size();
         };
+        QTRY_COMPARE_WITH_TIMEOUT(rounds(), std::size_t{2}, 10000);
+        PlayRound(p, w, {true});
         QTRY_COMPARE_WITH_TIMEOUT(rounds(), std::size_t{3}, 10000);
         QCOMPARE(boxes.texts.size(), 1);
     }
 
-    // Closing the program while the lock still holds: the user is told how many rounds the
-    // log did not get.
+    // Closing the program while the lock still holds: the rounds are kept beside the log, the
+    // user is told how many and where, and the next start writes them.
     void roundsStillUnwrittenAtTheEndAreCounted() {
         BoxWatcher boxes;  // outlives the window, whose end shows the last warning
         auto p = std::make_unique<Program>();
@@ -245,8 +249,21 @@ private slots:
         p->shell.reset();
         QCOMPARE(boxes.texts.size(), 2);
         QCOMPARE(boxes.icons[1], QMessageBox::Warning);
-        QVERIFY2(boxes.texts[1].contains(QStringLiteral("2 回分")), qPrintable(boxes.texts[1]));
+        QVERIFY2(boxes.texts[1].contains(QStringLiteral("2 回分の解答")) &&
+                     boxes.texts[1].contains(QStringLiteral("を 解答ログ.db.pending-")),
+                 qPrintable(boxes.texts[1]));
         lock.Release();
+        QCOMPARE(QDir(p->dir.path()).entryList({QStringLiteral("*.pending-*")}).size(), 1);
+        FrmMain& again = p->Start();
+        const auto rounds = [&] {
+            return AnswerLog(logPath, nullptr, 2000, AnswerLog::Access::ReadOnly)
+                .LoadAllRounds()
+                .size();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(rounds(), std::size_t{2}, 10000);
+        QTRY_COMPARE(QDir(p->dir.path()).entryList({QStringLiteral("*.pending-*")}).size(), 0);
+        QVERIFY(again.cmdStart->isEnabled());
+        QCOMPARE(boxes.texts.size(), 2);
         p.reset();
     }
 };

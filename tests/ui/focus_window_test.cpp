@@ -10,10 +10,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 
 #include "analysis/analysis_menu.h"
 #include "analysis/pairs_window.h"
@@ -139,7 +141,23 @@ private slots:
         QTest::mouseClick(start, Qt::LeftButton);
         QVERIFY(w.Playing());
         QCOMPARE(w.Pairs(), (std::vector<DigitPair>{{3, 3}}));
-        QVERIFY(w.close());  // stopped: nothing is logged, not even once the time is up
+        // Closing asks first; a No keeps the round going, a Yes stops it and nothing is logged,
+        // not even once the time is up.
+        QString asked;
+        const auto answerNextBox = [&asked](Qt::Key key) {
+            QTimer::singleShot(20, [&asked, key] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                QVERIFY(box);
+                asked = box->text();
+                QTest::keyClick(box, key);
+            });
+        };
+        answerNextBox(Qt::Key_N);
+        QVERIFY(!w.close());
+        QVERIFY(w.Playing());
+        QVERIFY(asked.contains(QStringLiteral("中止")));
+        answerNextBox(Qt::Key_Y);
+        QVERIFY(w.close());
         QVERIFY(!w.Playing());
         clock.now = 600'000;
         w.Tick();

@@ -18,6 +18,7 @@
 #include <QTreeWidget>
 #include <functional>
 
+#include "log_owner.h"
 #include "analysis/figure_label.h"
 #include "answer_log.h"
 #include "history_grid.h"
@@ -82,12 +83,17 @@ struct Fixture {
     QString log = dir.filePath(AnswerLog::FileName());
     SessionWindow window{log, [this] { return MakeSessionLogLink(log); }, &clock};
 
-    // `blocked`: a folder stands where the log would be, so nothing can be kept.
-    explicit Fixture(bool blocked = false) {
-        if (blocked) QDir(dir.path()).mkdir(AnswerLog::FileName());
+    // `blocked`: a folder stands where the log would be, so nothing can be kept. The window
+    // says so as soon as it opens; `told` has that box's text.
+    explicit Fixture(bool blocked = false, QString* told = nullptr) {
+        if (blocked) {
+            QDir(dir.path()).mkdir(AnswerLog::FileName());
+            PressInNextBox(Qt::Key_Return, told);
+        }
         window.show();
         window.activateWindow();
         [[maybe_unused]] const bool active = QTest::qWaitForWindowActive(&window);
+        if (blocked) QTRY_VERIFY(LogOwner::Of(log)->IsOff() && !told->isEmpty());
     }
     // Moves the clock and lets the window's timer see it.
     void At(std::int64_t ms) {
@@ -273,7 +279,9 @@ private slots:
     }
 
     void anUnwritableLogIsToldAndTheSessionStillRuns() {
-        Fixture f(true);
+        QString atOpen;
+        Fixture f(true, &atOpen);
+        QVERIFY(atOpen.contains(QStringLiteral("フォルダー")));
         QString told;
         PressInNextBox(Qt::Key_Return, &told);
         f.Start(1, 0);

@@ -188,6 +188,14 @@ void AnalysisWindows::OpenFocus() {
     Present(*focus_);
 }
 
+bool AnalysisWindows::ClosePractice() {
+    // A refused close leaves the window shown and the round going on.
+    for (QWidget* window : {static_cast<QWidget*>(session_.data()), static_cast<QWidget*>(focus_.data())}) {
+        if (window != nullptr && window->isVisible() && !window->close()) return false;
+    }
+    return true;
+}
+
 void AnalysisWindows::OpenFocusOnShownPairs() {
     if (pairs_ == nullptr) return;
     const analysis::Mode mode = pairs_->ShownMode();

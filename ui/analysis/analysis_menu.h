@@ -56,6 +56,9 @@ public:
     void OpenFocus();
     void OpenFocusOnShownPairs();
     FocusWindow* Focus() const;
+    // Closes the practice windows before the program ends: one playing asks first, as Esc
+    // does. False when the person chose to go on.
+    bool ClosePractice();
     void ExportHistory();
     void ExportAnswers();
 

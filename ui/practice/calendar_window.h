@@ -6,6 +6,7 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QLabel;
@@ -13,6 +14,8 @@ class QPushButton;
 class QSpinBox;
 
 namespace keta {
+
+class LogOwner;
 
 class CalendarHeatMap;
 class FigureLabel;
@@ -31,7 +34,8 @@ public:
     // the window is activated, and the day twice a minute): a window left open while rounds
     // are played, or over midnight, does not go on showing a stale today.
     void ReloadIfChanged();
-    // Keeps the spin box's goal in the log and shows it; false (said in the window) on failure.
+    // Hands the spin box's goal to the log and shows it once written; false (said in the
+    // window) when the value is refused.
     bool SaveGoal();
 
     CalendarHeatMap* HeatMap() const { return map_; }
@@ -52,6 +56,7 @@ private:
 
     QString logPath_;
     QString historyPath_;
+    std::shared_ptr<LogOwner> owner_;
     std::function<QDate()> todayOf_;
     CalendarHeatMap* map_ = nullptr;
     FigureLabel* today_ = nullptr;

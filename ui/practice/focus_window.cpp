@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -20,13 +21,13 @@
 #include <algorithm>
 
 #include "analysis/chart_support.h"
-#include "answer_log.h"
 #include "answer_row.h"
 #include "answer_rule.h"
 #include "elapsed_clock.h"
 #include "focus_pairs.h"
 #include "fonts.h"
 #include "form_row.h"
+#include "log_owner.h"
 #include "round_recorder.h"
 #include "wall_clock.h"
 
@@ -55,6 +56,10 @@ FocusWindow::FocusWindow(QString logPath, MonotonicClock* clock, QWidget* parent
     setAccessibleName(kTitle);
     setFont(GothicFont(10));
     wallClock_ = std::make_unique<WallClock>();
+    // The rounds go to the log's one owner; its warnings show over this window while it is open.
+    owner_ = LogOwner::Of(logPath_);
+    owner_->Listen(this, &messages_);
+    recorder_ = std::make_unique<RoundRecorder>(*owner_);
     pages_ = new QStackedWidget(this);
     pages_->addWidget(BuildSettingsPage());
     pages_->addWidget(BuildRoundPage());
@@ -68,7 +73,7 @@ FocusWindow::FocusWindow(QString logPath, MonotonicClock* clock, QWidget* parent
 
 FocusWindow::~FocusWindow() {
     timer_->stop();
-    recorder_.reset();  // before the log it writes to
+    if (afterReader_.joinable()) afterReader_.join();
 }
 
 QWidget* FocusWindow::BuildSettingsPage() {
@@ -260,8 +265,6 @@ void FocusWindow::Start() {
     const int percent = percent_->currentData().toInt();
     limitSeconds_ = limit_->currentData().toInt();
     digits_ = std::make_unique<FocusDigits>(pairs_, percent);
-    if (log_ == nullptr) log_ = std::make_unique<AnswerLog>(logPath_);
-    if (recorder_ == nullptr) recorder_ = std::make_unique<RoundRecorder>(*log_);
     recorder_->SetKind(analysis::RoundKind::Focus, percent, PairsText(pairs_));
     round_ = analysis::RoundRecord();
     round_.modeText = Sign(difference_).toStdString();
@@ -332,9 +335,29 @@ void FocusWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 void FocusWindow::closeEvent(QCloseEvent* event) {
-    // A round left by closing the window is stopped, not logged later behind the person's back.
-    if (playing_) Finish(true);
+    // A round left by closing the window is stopped, not logged later behind the person's back;
+    // the person says so first, as the round would be gone.
+    if (playing_) {
+        if (!AskStop()) {
+            event->ignore();
+            return;
+        }
+        Finish(true);
+    }
     QWidget::closeEvent(event);
+}
+
+bool FocusWindow::AskStop() {
+    if (!playing_) return true;
+    QMessageBox box(QMessageBox::Warning, kTitle,
+                    QStringLiteral("この回を中止しますか？\n中止した回は記録しません。"
+                                   "これまでに終えた回は記録に残ります。"),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    const bool yes = box.exec() == QMessageBox::Yes;
+    activateWindow();
+    return yes;
 }
 
 void FocusWindow::Finish(bool stopped) {
@@ -342,8 +365,8 @@ void FocusWindow::Finish(bool stopped) {
     playing_ = false;
     round_.timeLimit = limitSeconds_;
     if (stopped) {
-        // A round cut short is not a round of the set time: left out of the log.
-        recorder_ = std::make_unique<RoundRecorder>(*log_);
+        // A round cut short is not a round of the set time: never handed to the log (the
+        // recorder starts afresh at the next start).
         pages_->setCurrentIndex(0);
         note_->setText(QStringLiteral("中止しました。この回は記録していません。"));
         start_->setFocus();
@@ -351,14 +374,27 @@ void FocusWindow::Finish(bool stopped) {
     }
     recorder_->RoundClosed(
         {round_.answers, round_.correct, round_.wrong, limitSeconds_, round_.modeText});
-    const std::optional<analysis::PairFigures> after = LoggedPairFigures(logPath_);
-    ShowResult(round_, after.value_or(before_));
+    ShowResult(round_, std::nullopt);
+    // Whether a pair is still among the weakest needs the log with this round in it: read once
+    // the owner has tried the write, off the GUI thread.
+    if (afterReader_.joinable()) afterReader_.join();
+    afterReader_ = std::thread([this, owner = owner_, path = logPath_, round = round_] {
+        owner->WaitUntilTried(5000);
+        auto after = std::make_shared<std::optional<analysis::PairFigures>>(LoggedPairFigures(path));
+        QMetaObject::invokeMethod(
+            this,
+            [this, round, after] {
+                if (pages_->currentIndex() == 2 && *after) ShowResult(round, *after);
+            },
+            Qt::QueuedConnection);
+    });
     emit roundFinished();
 }
 
 void FocusWindow::ShowResult(const analysis::RoundRecord& round,
-                             const analysis::PairFigures& after) {
-    const std::vector<FocusPairResult> rows = FocusResults(pairs_, round, before_, after);
+                             const std::optional<analysis::PairFigures>& after) {
+    const std::vector<FocusPairResult> rows =
+        FocusResults(pairs_, round, before_, after.value_or(before_));
     results_->setRowCount(static_cast<int>(rows.size()));
     for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
         const FocusPairResult& r = rows[static_cast<std::size_t>(i)];
@@ -369,7 +405,8 @@ void FocusWindow::ShowResult(const analysis::RoundRecord& round,
                                 QString::number(r.before.answers),
                                 QString::number(r.before.errors),
                                 Median(r.before.medianMs),
-                                r.stillWeak ? QString() : QStringLiteral("苦手から外れました")};
+                                !after || r.stillWeak ? QString()
+                                                      : QStringLiteral("苦手から外れました")};
         for (int c = 0; c < cells.size(); ++c)
             results_->setItem(i, c, new QTableWidgetItem(cells[c]));
     }
@@ -378,8 +415,10 @@ void FocusWindow::ShowResult(const analysis::RoundRecord& round,
                              .arg(round.correct)
                              .arg(round.wrong));
     resultNote_->setAccessibleName(resultNote_->text());
-    pages_->setCurrentIndex(2);
-    results_->setFocus();
+    if (pages_->currentIndex() != 2) {  // the later figures leave the focus where it is
+        pages_->setCurrentIndex(2);
+        results_->setFocus();
+    }
 }
 
 }  // namespace keta

@@ -9,6 +9,7 @@
 #include <array>
 #include <memory>
 #include <span>
+#include <thread>
 #include <vector>
 
 #include "digit_pairs.h"
@@ -16,6 +17,7 @@
 #include "focus_digits.h"
 #include "practice_session.h"
 #include "round_record.h"
+#include "widget_boxes.h"
 
 class QCheckBox;
 class QComboBox;
@@ -29,8 +31,8 @@ class QTimer;
 
 namespace keta {
 
-class AnswerLog;
 class Clock;
+class LogOwner;
 class RoundRecorder;
 
 class FocusWindow : public QWidget {
@@ -66,13 +68,19 @@ private:
     void NewRow();
     void BoxEdited(int box);
     void Finish(bool stopped);
-    void ShowResult(const analysis::RoundRecord& round, const analysis::PairFigures& after);
+    // Asks whether to give up the round under way; true when there is none or the person agrees.
+    bool AskStop();
+    // `after`: the figures with this round counted, once read off the GUI thread.
+    void ShowResult(const analysis::RoundRecord& round,
+                    const std::optional<analysis::PairFigures>& after);
 
     QString logPath_;
     WindowClock clock_;
     std::unique_ptr<Clock> wallClock_;
-    std::unique_ptr<AnswerLog> log_;
+    WidgetBoxes messages_{this};
+    std::shared_ptr<LogOwner> owner_;
     std::unique_ptr<RoundRecorder> recorder_;
+    std::thread afterReader_;  // reads the figures with the round just closed
     std::unique_ptr<FocusDigits> digits_;
     std::vector<DigitPair> pairs_;
     analysis::PairFigures before_;

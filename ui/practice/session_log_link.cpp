@@ -1,5 +1,8 @@
 #include "session_log_link.h"
 
+#include <QFileInfo>
+
+#include "log_owner.h"
 #include "session_store.h"
 
 namespace keta {
@@ -7,18 +10,28 @@ namespace {
 
 class RecorderLink : public SessionLogLink {
 public:
-    explicit RecorderLink(const QString& logPath) : path_(logPath), recorder_(logPath) {}
+    explicit RecorderLink(const QString& logPath)
+        : path_(logPath), owner_(LogOwner::Of(logPath)), recorder_(owner_) {}
 
     std::optional<SessionSettings> LastSettings() override {
         return LoadLastSessionSettings(path_);
     }
-    bool CheckWritable(QString* why) override { return recorder_.CheckWritable(why); }
+    bool CheckWritable(QString* why) override {
+        if (!owner_->IsOff()) return true;
+        if (why != nullptr) {
+            *why = QStringLiteral("%1 は、この実行の間は使えません（理由は先に表示しました）。")
+                       .arg(QFileInfo(path_).fileName());
+        }
+        return false;
+    }
     SessionObserver* Observer() override { return &recorder_; }
-    int UnwrittenLines() override { return recorder_.UnwrittenLines(); }
+    int LostLines() override { return recorder_.Lines().lost; }
     std::int64_t SessionId() override { return recorder_.SessionId(); }
+    std::string StartedAt() override { return recorder_.StartedAt(); }
 
 private:
     QString path_;
+    std::shared_ptr<LogOwner> owner_;
     SessionRecorder recorder_;
 };
 

@@ -26,6 +26,7 @@
 #include "elapsed_clock.h"
 #include "fonts.h"
 #include "form_row.h"
+#include "log_owner.h"
 #include "session_result_window.h"
 #include "wall_clock.h"
 
@@ -74,6 +75,10 @@ SessionWindow::SessionWindow(QString logPath, LinkFactory makeLink, MonotonicClo
 
     SessionSettings last;
     if (makeLink_) {
+        // A damaged log is found, set aside and told now, before any line is at stake.
+        owner_ = LogOwner::Of(logPath_);
+        owner_->Listen(this, &messages_);
+        owner_->OpenSoon();
         if (const std::unique_ptr<SessionLogLink> link = makeLink_()) {
             last = link->LastSettings().value_or(SessionSettings{});
         }
@@ -385,15 +390,17 @@ void SessionWindow::ShowResult() {
     shown.when = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
     shown.kept = kept_;
     if (kept_ && link_ != nullptr) {
-        const int unwritten = link_->UnwrittenLines();
+        // No wait for the disk: lines on their way or kept through a lock are recorded; only
+        // lines the log will never get make the result say so.
+        const int lost = link_->LostLines();
         shown.id = link_->SessionId();
-        if (unwritten > 0) {
+        if (lost > 0) {
             shown.kept = false;
             QMessageBox box(
                 QMessageBox::Warning, kTitle,
                 QStringLiteral("解答ログに書き込めなかった行が %1 行あります。"
                                "この練習の結果は表示しますが、その行は記録されていません。")
-                    .arg(unwritten),
+                    .arg(lost),
                 QMessageBox::Ok, this);
             box.exec();
         }

@@ -14,6 +14,7 @@
 #include "practice_session.h"
 #include "session_log_link.h"
 #include "session_result_window.h"
+#include "widget_boxes.h"
 
 class QCheckBox;
 class QComboBox;
@@ -28,6 +29,7 @@ class QTimer;
 namespace keta {
 
 class Clock;
+class LogOwner;
 
 class SessionWindow : public QWidget, public SessionView {
     Q_OBJECT
@@ -79,6 +81,8 @@ private:
     void SetRowEnabled(bool on);
 
     QString logPath_;
+    WidgetBoxes messages_{this};
+    std::shared_ptr<LogOwner> owner_;  // held while the window lives, so its warnings reach it
     LinkFactory makeLink_;
     WindowClock clock_;
     std::unique_ptr<Clock> wallClock_;
