@@ -1,5 +1,8 @@
 #include "command_line.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -75,6 +78,20 @@ CommandLine Failed(QString error) {
     return line;
 }
 
+// True when two export targets name one file or one stream: the same path, or the same file
+// reached through another name ("-" and /dev/stdout, a link), so that two CSVs never run
+// together.
+bool SameTarget(const QString& a, const QString& b) {
+    const auto identity = [](const QString& target, struct stat* st) {
+        if (target == QLatin1String("-")) return ::fstat(STDOUT_FILENO, st) == 0;
+        return ::stat(QFile::encodeName(target).constData(), st) == 0;
+    };
+    struct stat sa {}, sb {};
+    if (identity(a, &sa) && identity(b, &sb)) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    return a != QLatin1String("-") && b != QLatin1String("-") &&
+           QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
+}
+
 // The one value of a value option, or a usage error when it is given twice or empty.
 bool SingleValue(const QCommandLineParser& parser, const QCommandLineOption& option, QString* value,
                  QString* error) {
@@ -137,8 +154,7 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         for (std::size_t i = 0; i < std::size(csvs); ++i) {
             for (std::size_t j = i + 1; j < std::size(csvs); ++j) {
                 if (csvs[i].second->isEmpty() || csvs[j].second->isEmpty() ||
-                    QFileInfo(*csvs[i].second).absoluteFilePath() !=
-                        QFileInfo(*csvs[j].second).absoluteFilePath())
+                    !SameTarget(*csvs[i].second, *csvs[j].second))
                     continue;
                 return Failed(QStringLiteral("%1 and %2 name the same file '%3'.")
                                   .arg(QLatin1String(csvs[i].first), QLatin1String(csvs[j].first),

@@ -45,9 +45,15 @@ void ResultSaver::cmdHozon_Click() {
     grid_.SetRows(grid_.Rows() + 1);
     const int row = grid_.Rows() - 1;
     grid_.SetCurrentRow(row);
+    // One reading for the row, the line and the log's stamp: separate readings could put a
+    // row and its line a second apart (the log then misses the row's round) or, at midnight,
+    // pair one day's date with the next day's time.
+    const QDateTime at = now_();
+    const QString date = DateText(at);
+    const QString time = TimeText(at);
     const QString cells[HistoryModel::kGridColumns] = {
-        QString::number(row),     DateText(now_()),
-        TimeText(now_()),         QString::number(s.intMonsu),
+        QString::number(row),     date,
+        time,                     QString::number(s.intMonsu),
         QString::number(s.intOk), QString::number(s.intNg),
         AccuracyText(s),          PerSecondText(s),
         TimeLimitText(s),         modeText_(),
@@ -58,12 +64,9 @@ void ResultSaver::cmdHozon_Click() {
     }
     ScrollToNewest(grid_);
 
-    // The file line's items are computed afresh, with their own clock readings.
-    const QString fileDate = DateText(now_());
-    const QString fileTime = TimeText(now_());
     const std::optional<QByteArray> line = FormatRecordLine({
-        fileDate,
-        fileTime,
+        date,
+        time,
         static_cast<long long>(s.intMonsu),
         static_cast<long long>(s.intOk),
         static_cast<long long>(s.intNg),
@@ -73,7 +76,7 @@ void ResultSaver::cmdHozon_Click() {
         modeText_(),
     });
     if (line && file_.AppendLine(*line)) {
-        if (saved_) saved_(fileDate, fileTime);
+        if (saved_) saved_(date, time);
         return;
     }
 

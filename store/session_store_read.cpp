@@ -9,6 +9,7 @@
 #include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
+#include <algorithm>
 #include <unordered_map>
 
 #include "log_bounds.h"
@@ -159,7 +160,9 @@ std::optional<std::vector<StoredSession>> LoadSessions(const QString& logPath, Q
             line.half = static_cast<int>(row.half);
             line.line = static_cast<int>(row.line);
             line.difference = row.difference != 0;
-            line.answers.reserve(static_cast<std::size_t>(row.answers));
+            // The count a row claims is not trusted with memory: the answers read decide, and
+            // a line that claims more than it holds marks its session damaged below.
+            line.answers.reserve(static_cast<std::size_t>(std::min<std::int64_t>(row.answers, 64)));
             r.session->lines.push_back(std::move(line));
             r.declared.emplace_back(row.answers, row.errors);
         }

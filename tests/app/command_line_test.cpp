@@ -79,6 +79,9 @@ TEST(CommandLine, RefusesWhatItCannotMeanAndSaysWhy) {
         {{"--data-dir", "a", "--user-data"}, "--user-data"},
         {{"--export-history", "x.csv", "--export-answers", "x.csv"}, "same file"},
         {{"--export-history", "x.csv", "--export-answers", "./x.csv"}, "same file"},
+        // One stream under two names: standard output as "-" and as /dev/stdout.
+        {{"--export-history", "/dev/stdout", "--export-answers", "-"}, "same file"},
+        {{"--export-sessions", "-", "--export-history", "/proc/self/fd/1"}, "same file"},
         {{"--export-history", ""}, "--export-history"},
     };
     for (const auto& [options, told] : cases) {

@@ -54,16 +54,26 @@ protected:
     ResultSaver saver;
 };
 
-TEST_F(ResultSaverTest, SavesTheRowFirstThenTheLineWithFourClockReadings) {
+// The clock moves a second at every reading: row, line and the stamp told to the log are one
+// reading all the same, so that the log finds the row's round.
+TEST_F(ResultSaverTest, SavesTheRowFirstThenTheLineWithOneClockReading) {
     Round(25, 22, 3);
+    QString toldDate, toldTime;
+    saver.OnSaved([&](const QString& d, const QString& t) {
+        toldDate = d;
+        toldTime = t;
+    });
+    clock = QDateTime(QDate(2004, 5, 1), QTime(23, 59, 59));
     saver.cmdHozon_Click();
     ASSERT_EQ(grid.Rows(), 2);
-    const QString row[] = {u"1"_s, u"2004/05/01"_s, u"13:05:10"_s, u"25"_s,   u"22"_s,
+    const QString row[] = {u"1"_s, u"2004/05/01"_s, u"23:59:59"_s, u"25"_s,   u"22"_s,
                            u"3"_s, u"88.0%"_s,      u"0.37/秒"_s,  u"60秒"_s, u"＋"_s};
     for (int col = 0; col < 10; ++col) EXPECT_EQ(grid.TextMatrix(1, col), row[col]) << col;
     EXPECT_EQ(
         ReadBytes(path),
-        Cp932("\"2004/05/01\",\"13:05:12\",25,22,3,\"88.0%\",\"0.37/秒\",\"60秒\",\"＋\"\r\n"));
+        Cp932("\"2004/05/01\",\"23:59:59\",25,22,3,\"88.0%\",\"0.37/秒\",\"60秒\",\"＋\"\r\n"));
+    EXPECT_EQ(toldDate, u"2004/05/01"_s);
+    EXPECT_EQ(toldTime, u"23:59:59"_s);
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_EQ(state.intOk, 22);  // nothing marks the round as saved
 }

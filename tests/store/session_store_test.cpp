@@ -1,5 +1,9 @@
 #include "session_store.h"
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
@@ -273,6 +277,47 @@ TEST_F(SessionStoreTest, HostileValuesMarkTheirSessionDamaged) {
         EXPECT_FALSE(sessions->back().damaged);
         EXPECT_EQ(sessions->back().lines.size(), 4u);
     }
+}
+
+// A small log whose lines each claim 32 767 answers and hold none: read in little memory, in a
+// child under a 1 GiB address-space cap, every such session marked damaged.
+TEST_F(SessionStoreTest, LinesClaimingHugeCountsAreReadInLittleMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than the cap";
+#else
+    Record(kLines, SessionState::Finished);
+    {
+        Other other(path);
+        ASSERT_TRUE(other.Exec(QStringLiteral("BEGIN")));
+        for (int s = 0; s < 300; ++s) {
+            ASSERT_TRUE(other.Exec(QStringLiteral(
+                "INSERT INTO sessions (started_at, line_seconds, first_lines, second_lines,"
+                " rest_minutes, mode, show_marks, show_time_left, state)"
+                " VALUES ('2026-03-04T09:08:07', 60, 15, 15, 5, 0, 0, 0, 'finished')")));
+            for (int l = 0; l < 30; ++l) {
+                ASSERT_TRUE(other.Exec(QStringLiteral("INSERT INTO session_lines VALUES ((SELECT"
+                                                      " max(id) FROM sessions), %1, %2, 0, 32767, 0)")
+                                           .arg(1 + l / 15)
+                                           .arg(1 + l % 15)));
+            }
+        }
+        ASSERT_TRUE(other.Exec(QStringLiteral("COMMIT")));
+    }
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit cap{1u << 30, 1u << 30};
+        setrlimit(RLIMIT_AS, &cap);
+        const auto sessions = LoadSessions(path);
+        int damaged = 0;
+        for (const StoredSession& s : sessions.value_or(std::vector<StoredSession>{}))
+            damaged += s.damaged ? 1 : 0;
+        _exit(sessions && sessions->size() == 301u && damaged == 300 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+#endif
 }
 
 }  // namespace

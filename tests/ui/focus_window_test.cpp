@@ -106,6 +106,8 @@ private slots:
 
         clock.now = 60'000;
         QTRY_VERIFY(!w.Playing());
+        // The round goes to the log's owner, which writes it on its own thread.
+        QTRY_COMPARE(AnswerLog(log).LoadAllRounds().size(), 2u);
         const auto rounds = AnswerLog(log).LoadAllRounds();
         QCOMPARE(rounds.size(), 2u);
         QCOMPARE(rounds[1].kind, analysis::RoundKind::Focus);
