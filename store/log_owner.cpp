@@ -216,6 +216,9 @@ LogTally LogOwner::Finish() {
     }
     wake_.notify_one();
     thread_.join();
+    // The journal is let go with the run: the next owner, in this program or the next, may
+    // replay it.
+    journal_.reset();
     {
         const std::lock_guard lock(mutex_);
         finished_ = true;

@@ -13,6 +13,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -166,6 +168,43 @@ private slots:
         QVERIFY(AnswerLog(log).LoadAllRounds().empty());
     }
 
+    // A round finished while another program holds the log, then a second one stopped: the
+    // finished round is kept and written once the lock goes; the stopped one never is.
+    void aRoundFinishedUnderALockIsKeptThroughAStoppedOne() {
+        QTemporaryDir dir;
+        const QString log = dir.filePath(AnswerLog::FileName());
+        WriteWeakLog(log);
+        QSqlDatabase lock = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "lock");
+        lock.setDatabaseName(log);
+        QVERIFY(lock.open() && QSqlQuery(lock).exec(QStringLiteral("BEGIN IMMEDIATE")));
+        FakeClock clock;
+        {
+            FocusWindow w(log, &clock);
+            w.show();
+            QVERIFY(QTest::qWaitForWindowActive(&w));
+            auto* start = w.findChild<QPushButton*>(QStringLiteral("start"));
+            QTest::mouseClick(start, Qt::LeftButton);
+            QVERIFY(w.Playing());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_3);
+            clock.now += 60'000;
+            QTRY_VERIFY(!w.Playing());
+            QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("back")), Qt::LeftButton);
+            QTest::mouseClick(start, Qt::LeftButton);
+            QVERIFY(w.Playing());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_3);
+            QTest::keyClick(&w, Qt::Key_Escape);
+            QVERIFY(!w.Playing());
+            QSqlQuery(lock).exec(QStringLiteral("ROLLBACK"));
+            QTRY_COMPARE(AnswerLog(log).LoadAllRounds().size(), 2u);
+        }
+        lock.close();
+        lock = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("lock"));
+        const auto rounds = AnswerLog(log).LoadAllRounds();
+        QCOMPARE(rounds.back().kind, analysis::RoundKind::Focus);
+        QCOMPARE(rounds.back().answers, 1);
+    }
+
     void theProgressWindowShowsFocusRoundsOnlyWhenAsked() {
         QTemporaryDir dir;
         const QString log = dir.filePath(AnswerLog::FileName());
@@ -240,6 +279,26 @@ private slots:
         QVERIFY(focus->findChild<QCheckBox*>(QStringLiteral("pair78"))->isChecked());
         QVERIFY(focus->findChild<QCheckBox*>(QStringLiteral("pair96"))->isChecked());
         QVERIFY(!focus->findChild<QCheckBox*>(QStringLiteral("pair11"))->isChecked());
+
+        // 終了 while the round runs asks, as Esc in a session does: No goes on playing and the
+        // program stays; Yes stops the round, which is not logged, and the program ends.
+        QTest::mouseClick(focus->findChild<QPushButton*>(QStringLiteral("start")), Qt::LeftButton);
+        QVERIFY(focus->Playing());
+        for (const Qt::Key answer : {Qt::Key_N, Qt::Key_Y}) {
+            QString asked;
+            QTimer::singleShot(20, [&asked, answer] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                QVERIFY(box);
+                asked = box->text();
+                QTest::keyClick(box, answer);
+            });
+            QTest::mouseClick(w.cmdEnd, Qt::LeftButton);
+            QVERIFY(asked.contains(QStringLiteral("中止")));
+            QCOMPARE(focus->Playing(), answer == Qt::Key_N);
+            QCOMPARE(p.quits, answer == Qt::Key_N ? 0 : 1);
+        }
+        QVERIFY(p.shell->window().SettleAnswerLog(5000));
+        QCOMPARE(AnswerLog(p.Path(AnswerLog::FileName())).LoadAllRounds().size(), 1u);
     }
 };
 

@@ -12,6 +12,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -143,6 +145,57 @@ private slots:
         QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(actions[at]).center());
         SessionWindow* session = nullptr;
         QTRY_VERIFY((session = w.findChild<SessionWindow*>()) && session->isVisible());
+    }
+
+    // Another program holds the log while a session runs and the window is closed midway (as
+    // 終了 closes it): the person is asked, the completed line is kept beside the log at the
+    // end of the run and told, and the next start writes it with the session's end.
+    void aSessionClosedUnderALockKeepsItsCompletedLines() {
+        Fixture f;
+        { AnswerLog(f.log).Open(); }
+        QSqlDatabase lock = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "lock");
+        lock.setDatabaseName(f.log);
+        QVERIFY(lock.open() && QSqlQuery(lock).exec(QStringLiteral("BEGIN IMMEDIATE")));
+        f.Start(2, 0);
+        TypeAnswers(f.window, 3);
+        f.At(10'000);  // the first line is complete
+        TypeAnswers(f.window, 2);
+        QString asked;
+        PressInNextBox(Qt::Key_Y, &asked);
+        QVERIFY(f.window.close());
+        QVERIFY(asked.contains(QStringLiteral("中止")));
+        QVERIFY(f.window.Session()->State() == SessionState::Stopped);
+
+        // The end of the run, as the program ends it; every box it opens is read and closed.
+        QString told;
+        QTimer answerer;
+        QObject::connect(&answerer, &QTimer::timeout, [&told] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                told += box->text();
+                QTest::keyClick(box, Qt::Key_Return);
+            }
+        });
+        answerer.start(5);
+        const std::shared_ptr<LogOwner> owner = LogOwner::Of(f.log);
+        QVERIFY(owner->Finish().Empty());
+        answerer.stop();
+        QVERIFY2(told.contains(QStringLiteral("本番形式の練習の 1 行")) &&
+                     told.contains(QStringLiteral(".pending-")),
+                 qPrintable(told));
+        QSqlQuery(lock).exec(QStringLiteral("ROLLBACK"));
+        lock.close();
+        lock = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("lock"));
+
+        auto next = std::make_shared<LogOwner>(f.log);
+        next->OpenSoon();
+        QVERIFY(next->WaitUntilIdle(5000));
+        const auto sessions = LoadSessions(f.log);
+        QVERIFY(sessions && sessions->size() == 1u);
+        QCOMPARE(sessions->front().state, SessionState::Stopped);
+        QVERIFY(!sessions->front().running);
+        QCOMPARE(sessions->front().lines.size(), 1u);
+        QCOMPARE(sessions->front().lines.front().Answers(), 3);
     }
 
     void settingsAreNamedByTheirCaptions() {
