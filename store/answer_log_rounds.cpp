@@ -100,7 +100,8 @@ namespace {
 
 // Every round (or only the round `only`) with its answers, handed to `visit` one at a time.
 bool ReadRounds(const QString& logPath, std::optional<std::int64_t> only,
-                const std::function<void(const analysis::RoundRecord&)>& visit, QString* error) {
+                const std::function<void(const analysis::RoundRecord&)>& visit, QString* error,
+                const CancelFlag* cancel = nullptr) {
     const auto fail = [error](const QString& why) {
         if (error != nullptr) *error = why;
         return false;
@@ -147,7 +148,12 @@ bool ReadRounds(const QString& logPath, std::optional<std::int64_t> only,
         "id");
     if (stmt == nullptr) return fail(QStringLiteral("解答ログを読めませんでした。"));
     int rc = SQLITE_ROW;
+    std::uint32_t rows = 0;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        if ((++rows & 1023u) == 0 && Cancelled(cancel)) {
+            sqlite3_finalize(stmt);
+            return false;
+        }
         log_bounds::RoundRow row;
         row.timeLimit = sqlite3_column_int64(stmt, 1);
         row.answers = sqlite3_column_int64(stmt, 3);
@@ -187,6 +193,10 @@ bool ReadRounds(const QString& logPath, std::optional<std::int64_t> only,
         }
     };
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        if ((++rows & 1023u) == 0 && Cancelled(cancel)) {
+            sqlite3_finalize(stmt);
+            return false;
+        }
         const std::int64_t id = sqlite3_column_int64(stmt, 0);
         if (current == nullptr || current->id != id) {
             handOverUpTo(id);
@@ -211,8 +221,8 @@ bool ReadRounds(const QString& logPath, std::optional<std::int64_t> only,
 
 bool ForEachLoggedRound(const QString& logPath,
                         const std::function<void(const analysis::RoundRecord&)>& visit,
-                        QString* error) {
-    return ReadRounds(logPath, std::nullopt, visit, error);
+                        QString* error, const CancelFlag* cancel) {
+    return ReadRounds(logPath, std::nullopt, visit, error, cancel);
 }
 
 std::optional<analysis::RoundRecord> LoadLoggedRound(const QString& logPath, std::int64_t id,

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "answer_log.h"
+#include "cancel.h"
 #include "round_record.h"
 
 namespace keta {
@@ -37,9 +38,10 @@ std::optional<std::vector<analysis::HistoryPoint>> LoadFocusRoundPoints(const QS
 // apply: a round with a value the drill cannot produce comes flagged damaged, without events.
 // The typed texts are left empty (the figures over the whole log do not use them). False,
 // with the reason in words in `error`, when the log cannot be read.
+// A set `cancel` ends the read early (false, no error).
 bool ForEachLoggedRound(const QString& logPath,
                         const std::function<void(const analysis::RoundRecord&)>& visit,
-                        QString* error = nullptr);
+                        QString* error = nullptr, const CancelFlag* cancel = nullptr);
 
 // One round of the log by its key, read the same way (nullopt when there is no such round or
 // the log cannot be read). Opens no more than a read-only connection for the call: no check

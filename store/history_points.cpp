@@ -33,7 +33,8 @@ int LeadingNumber(QStringView text) {
 }  // namespace
 
 HistoryPointsRead::Status ForEachHistoryRecord(
-    const QString& path, const std::function<void(const HistoryRecord&)>& each, int* skippedLines) {
+    const QString& path, const std::function<void(const HistoryRecord&)>& each, int* skippedLines,
+    const CancelFlag* cancel) {
     using Status = HistoryPointsRead::Status;
     RegularFile file;
     switch (file.Open(path, O_RDONLY)) {
@@ -91,6 +92,7 @@ HistoryPointsRead::Status ForEachHistoryRecord(
 
     std::vector<char> buffer(std::size_t{64} * 1024);
     while (true) {
+        if (Cancelled(cancel)) return Status::Failed;
         const ssize_t got = ::read(file.Descriptor(), buffer.data(), buffer.size());
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return Status::Failed;
@@ -121,7 +123,7 @@ HistoryPointsRead::Status ForEachHistoryRecord(
     return Status::Read;
 }
 
-HistoryPointsRead ReadHistoryPoints(const QString& path) {
+HistoryPointsRead ReadHistoryPoints(const QString& path, const CancelFlag* cancel) {
     HistoryPointsRead result;
     // The items of the record before, to tell a result saved twice in a row.
     std::vector<std::pair<QString, bool>> previous;
@@ -153,7 +155,7 @@ HistoryPointsRead ReadHistoryPoints(const QString& path) {
             point.modeText = Utf8(items[8].text);
             result.points.push_back(std::move(point));
         },
-        &result.skippedLines);
+        &result.skippedLines, cancel);
     return result;
 }
 

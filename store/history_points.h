@@ -11,6 +11,8 @@
 #include "record_line.h"
 #include "round_record.h"
 
+#include "cancel.h"
+
 namespace keta {
 
 struct HistoryPointsRead {
@@ -31,14 +33,15 @@ struct HistoryRecord {
 // Reads the history file at `path`, a regular file only, and calls `each` for every line that
 // is a record, in file order; lines that are not (blank lines aside) are counted in
 // `skippedLines` when it is given.
+// A set `cancel` ends the read early (Status::Failed).
 HistoryPointsRead::Status ForEachHistoryRecord(
     const QString& path, const std::function<void(const HistoryRecord&)>& each,
-    int* skippedLines = nullptr);
+    int* skippedLines = nullptr, const CancelFlag* cancel = nullptr);
 
 // Reads the history file at `path`. Only a regular file is read; lines that are not records of
 // nine items, or whose correct and wrong counts are not 16-bit integers, are skipped. Item 3
 // (answers) is text in the file: when it is no number, correct + wrong stands in for it, since
 // every answer is either. Item 8 ("60秒") gives its leading number, 0 when there is none.
-HistoryPointsRead ReadHistoryPoints(const QString& path);
+HistoryPointsRead ReadHistoryPoints(const QString& path, const CancelFlag* cancel = nullptr);
 
 }  // namespace keta

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "cancel.h"
 #include "practice_session.h"
 
 namespace keta {
@@ -65,8 +66,10 @@ struct StoredSession {
 
 // Every session, oldest first, through a read-only connection. Empty, with a reason in
 // Japanese, when the log cannot be read; an empty list when it has no sessions or no file.
+// A set `cancel` ends the read early (nullopt, no reason).
 std::optional<std::vector<StoredSession>> LoadSessions(const QString& logPath,
-                                                       QString* why = nullptr);
+                                                       QString* why = nullptr,
+                                                       const CancelFlag* cancel = nullptr);
 // The settings of the last session started, when the log holds them.
 std::optional<SessionSettings> LoadLastSessionSettings(const QString& logPath);
 

@@ -76,7 +76,8 @@ void MarkDamaged(StoredSession& s) {
 
 }  // namespace
 
-std::optional<std::vector<StoredSession>> LoadSessions(const QString& logPath, QString* why) {
+std::optional<std::vector<StoredSession>> LoadSessions(const QString& logPath, QString* why,
+                                                       const CancelFlag* cancel) {
     const auto fail = [why](const QString& text) {
         if (why != nullptr) *why = text;
         return std::nullopt;
@@ -90,6 +91,8 @@ std::optional<std::vector<StoredSession>> LoadSessions(const QString& logPath, Q
     LogConnection connection(logPath, LogConnection::Access::ReadOnly);
     sqlite3* h = connection.Handle();
     if (h == nullptr) return fail(QStringLiteral("解答ログを開けませんでした。"));
+    // Every page of a long log is read once: mapped, it is not copied into the page cache too.
+    sqlite3_exec(h, "PRAGMA mmap_size = 268435456", nullptr, nullptr, nullptr);
     // One read transaction: a line written meanwhile is wholly in or wholly out.
     sqlite3_exec(h, "BEGIN", nullptr, nullptr, nullptr);
     struct EndRead {
@@ -176,11 +179,15 @@ std::optional<std::vector<StoredSession>> LoadSessions(const QString& logPath, Q
         if (!q.Valid()) return fail(unreadable);
         std::int64_t lastId = 0;
         SessionReading* last = nullptr;
+        std::uint32_t rows = 0;
         while (q.Step()) {
+            if ((++rows & 1023u) == 0 && Cancelled(cancel)) return std::nullopt;
+            // Each column is read once: this loop runs for every answer of every session.
+            const std::int64_t id = q.Int(0);
             // Rows come session by session: one look-up per session, not per answer.
-            if (last == nullptr || q.Int(0) != lastId) {
-                const auto it = index.find(q.Int(0));
-                lastId = q.Int(0);
+            if (last == nullptr || id != lastId) {
+                const auto it = index.find(id);
+                lastId = id;
                 last = it == index.end() ? nullptr : &reading[it->second];
             }
             if (last == nullptr) continue;
@@ -212,7 +219,7 @@ std::optional<std::vector<StoredSession>> LoadSessions(const QString& logPath, Q
             }
             r.previousMs = row.ms;
             r.lineOfPrevious = at;
-            LineAnswer a;
+            LineAnswer& a = line.answers.emplace_back();
             a.ms = row.ms;
             a.box = static_cast<int>(row.box);
             a.left = static_cast<int>(row.left);
@@ -220,7 +227,6 @@ std::optional<std::vector<StoredSession>> LoadSessions(const QString& logPath, Q
             a.typed = q.Text(7);
             a.expected = static_cast<int>(row.expected);
             a.correct = row.correct != 0;
-            line.answers.push_back(std::move(a));
         }
         if (!q.Done()) return fail(unreadable);
     }

@@ -179,8 +179,8 @@ PairsWindow::PairsWindow(QWidget* parent) : QWidget(parent) {
 }
 
 PairsWindow::~PairsWindow() {
+    // The count looks at the flag as it reads and stops; once joined, nothing more can arrive.
     closing_ = true;
-    // The count posts its result to this window; once joined, nothing more can arrive.
     if (worker_.joinable()) worker_.join();
 }
 
@@ -214,7 +214,7 @@ void PairsWindow::Load(const QString& logPath) {
                 [this, &counter](const analysis::RoundRecord& round) {
                     if (!closing_) counter.Add(round);
                 },
-                &problem)) {
+                &problem, &closing_)) {
             if (problem.isEmpty()) problem = QStringLiteral("解答ログを読み込めませんでした。");
         } else {
             figures = counter.Finish();

@@ -199,8 +199,14 @@ ProgressWindow::ProgressWindow(QWidget* parent) : QWidget(parent) {
     ShowMessage(kNoResults, false);
 }
 
-ProgressWindow::~ProgressWindow() {
+ProgressWindow::~ProgressWindow() { StopWorker(); }
+
+void ProgressWindow::StopWorker() {
+    // A read still running is out of date: it stops at its next look at the flag, so the
+    // join is short however long the file.
+    cancel_ = true;
     if (worker_.joinable()) worker_.join();
+    cancel_ = false;
 }
 
 QSize ProgressWindow::sizeHint() const { return {900, 560}; }
@@ -243,8 +249,8 @@ ProgressWindow::Loaded ProgressWindow::Compute(const std::vector<analysis::Histo
 
 void ProgressWindow::Load(const QString& path) {
     ++generation_;
-    const auto read = [path] {
-        const HistoryPointsRead file = ReadHistoryPoints(path);
+    const auto read = [path, cancel = &cancel_] {
+        const HistoryPointsRead file = ReadHistoryPoints(path, cancel);
         if (file.status == HistoryPointsRead::Status::NotRegular ||
             file.status == HistoryPointsRead::Status::Failed) {
             Loaded failed;
@@ -258,7 +264,7 @@ void ProgressWindow::Load(const QString& path) {
         return;
     }
     ShowMessage(QStringLiteral("記録を読み込んでいます…"), true);
-    if (worker_.joinable()) worker_.join();
+    StopWorker();
     worker_ = std::thread([this, read, generation = generation_] {
         auto loaded = std::make_shared<Loaded>(read());
         // Delivered on the window's own thread; dropped with the window, or when a newer load

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <thread>
 
+#include "cancel.h"
 #include "figure_label.h"
 #include "progress.h"
 #include "progress_chart.h"
@@ -76,6 +77,7 @@ signals:
                       int wrong);
 
 private:
+    void StopWorker();
     struct Loaded {
         bool readable = true;
         int skippedLines = 0;
@@ -104,6 +106,7 @@ private:
     bool busy_ = false;
     bool viewChosen_ = false;  // the person picked a view: keep it
     std::thread worker_;
+    CancelFlag cancel_{false};  // ends a read this window no longer needs
     int generation_ = 0;
 
     QWidget* filters_ = nullptr;

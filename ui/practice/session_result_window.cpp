@@ -68,9 +68,10 @@ bool SameFormat(const SessionSettings& a, const SessionSettings& b) {
 }
 
 std::vector<ShownSession> EarlierSessions(const QString& logPath, const SessionSettings& settings,
-                                          std::int64_t beforeId, std::int64_t skipId) {
+                                          std::int64_t beforeId, std::int64_t skipId,
+                                          const CancelFlag* cancel) {
     std::vector<ShownSession> found;
-    const std::optional<std::vector<StoredSession>> all = LoadSessions(logPath);
+    const std::optional<std::vector<StoredSession>> all = LoadSessions(logPath, nullptr, cancel);
     if (!all) return found;
     for (const StoredSession& s : *all) {
         if (s.damaged || s.running || s.state != SessionState::Finished) continue;
@@ -175,6 +176,7 @@ FigureLabel* SessionResultWindow::Figure(const QString& caption) const {
 }
 
 SessionResultWindow::~SessionResultWindow() {
+    cancel_ = true;  // a read still running stops at its next look at the flag
     if (worker_.joinable()) worker_.join();
 }
 
@@ -194,10 +196,12 @@ void SessionResultWindow::ShowSessionReadingEarlier(const ShownSession& session,
     earlierTitle_->setText(QStringLiteral("これまでの回を読み込んでいます…"));
     earlierTitle_->setAccessibleName(earlierTitle_->text());
     setCursor(Qt::BusyCursor);
+    cancel_ = true;
     if (worker_.joinable()) worker_.join();
+    cancel_ = false;
     worker_ = std::thread([this, session, logPath, beforeId, skipId, generation] {
         auto earlier = std::make_shared<std::vector<ShownSession>>(
-            EarlierSessions(logPath, session.settings, beforeId, skipId));
+            EarlierSessions(logPath, session.settings, beforeId, skipId, &cancel_));
         // Delivered on the window's own thread; dropped with the window or by a newer session.
         QMetaObject::invokeMethod(
             this,

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "cancel.h"
 #include "practice_session.h"
 
 class QLabel;
@@ -34,7 +35,8 @@ bool SameFormat(const SessionSettings& a, const SessionSettings& b);
 // The finished, undamaged sessions of the log at `logPath` in the format of `settings` that
 // started before session `beforeId` (0: all), oldest first; `skipId` is left out.
 std::vector<ShownSession> EarlierSessions(const QString& logPath, const SessionSettings& settings,
-                                          std::int64_t beforeId, std::int64_t skipId);
+                                          std::int64_t beforeId, std::int64_t skipId,
+                                          const CancelFlag* cancel = nullptr);
 
 class SessionResultWindow : public QWidget {
     Q_OBJECT
@@ -65,7 +67,8 @@ private:
     std::vector<FigureLabel*> figures_;
     std::vector<FigureLabel*> earlierFigures_;
     std::thread worker_;
-    int generation_ = 0;  // a read whose generation is past is dropped
+    CancelFlag cancel_{false};  // ends a read this window no longer needs
+    int generation_ = 0;        // a read whose generation is past is dropped
     bool reading_ = false;
 };
 
