@@ -10,16 +10,10 @@
 #include <memory>
 
 #include "history_model.h"
+#include "history_read.h"
 #include "message_boxes.h"
 
 namespace keta {
-
-// What the last LoadRireki found.
-struct HistoryLoadReport {
-    int records = 0;           // shown in the grid
-    int skippedLines = 0;      // not records (blank lines are not counted)
-    int firstSkippedLine = 0;  // 1-based line number of the first of them, 0 when none
-};
 
 class HistoryFile {
 public:
@@ -65,7 +59,7 @@ private:
     MessageBoxes& boxes_;
     QString path_;
     HistoryLoadReport lastLoad_;
-    std::future<std::unique_ptr<struct HistoryRead>> prefetch_;
+    std::future<std::unique_ptr<HistoryRead>> prefetch_;
     std::atomic<int> synced_{0};
     std::atomic<int> waiting_{0};  // writes whose flush has not started yet
     QThreadPool syncs_;            // last: waited for before anything else goes
