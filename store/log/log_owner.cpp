@@ -109,6 +109,14 @@ std::uint64_t LogOwner::Hand(Entry&& entry, bool wakeLater) {
     return ticket;
 }
 
+LogOwner::Entry LogOwner::Told(LogOp::Kind kind, QObject* context, Reply reply) {
+    Entry e;
+    e.op.kind = kind;
+    e.context = context;
+    e.reply = std::move(reply);
+    return e;
+}
+
 std::uint64_t LogOwner::TakeRound(analysis::RoundRecord&& round) {
     Entry e;
     e.op.kind = LogOp::Kind::Round;
@@ -132,23 +140,17 @@ std::size_t LogOwner::PendingRounds() const {
 std::uint64_t LogOwner::StartSession(const std::string& startedAt,
                                      const SessionSettings& settings, QObject* context,
                                      Reply reply) {
-    Entry e;
-    e.op.kind = LogOp::Kind::SessionStart;
+    Entry e = Told(LogOp::Kind::SessionStart, context, std::move(reply));
     e.op.startedAt = startedAt;
     e.op.settings = settings.Clamped();
-    e.context = context;
-    e.reply = std::move(reply);
     return Hand(std::move(e), false);
 }
 
 void LogOwner::TakeLine(std::uint64_t session, const LineResult& line, QObject* context,
                         Reply reply) {
-    Entry e;
-    e.op.kind = LogOp::Kind::SessionLine;
+    Entry e = Told(LogOp::Kind::SessionLine, context, std::move(reply));
     e.op.ticket = session;
     e.op.line = line;
-    e.context = context;
-    e.reply = std::move(reply);
     Hand(std::move(e), false);
 }
 
@@ -162,12 +164,9 @@ void LogOwner::EndSession(std::uint64_t session, SessionState state) {
 
 void LogOwner::SetPreference(const QString& key, const QString& value, QObject* context,
                              Reply reply) {
-    Entry e;
-    e.op.kind = LogOp::Kind::Preference;
+    Entry e = Told(LogOp::Kind::Preference, context, std::move(reply));
     e.op.key = key;
     e.op.value = value;
-    e.context = context;
-    e.reply = std::move(reply);
     Hand(std::move(e), false);
 }
 

@@ -100,6 +100,8 @@ private:
     class Relay;
     enum class Pass { Done, Held };
 
+    // An entry of `kind` whose fate is told to `reply` on `context`'s thread.
+    static Entry Told(LogOp::Kind kind, QObject* context, Reply reply);
     std::uint64_t Hand(Entry&& entry, bool wakeLater);
     void Run();
     void Take(std::deque<Entry>& taken);

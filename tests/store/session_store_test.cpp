@@ -12,6 +12,7 @@
 #include "csv_export.h"
 #include "log_owner.h"
 #include "log_schema.h"
+#include "log_test_support.h"
 #include "test_support.h"
 
 namespace keta {
@@ -20,24 +21,7 @@ namespace {
 using test::ReadBytes;
 
 // A connection of the test's own, as another program would hold one.
-struct Other {
-    explicit Other(const QString& path) : name(QStringLiteral("other-%1").arg(++serial)) {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        EXPECT_TRUE(db.open());
-    }
-    ~Other() {
-        QSqlDatabase::database(name).close();
-        QSqlDatabase::removeDatabase(name);
-    }
-    bool Exec(const QString& sql) { return QSqlQuery(QSqlDatabase::database(name)).exec(sql); }
-    QVariant One(const QString& sql) {
-        QSqlQuery q(QSqlDatabase::database(name));
-        return q.exec(sql) && q.next() ? q.value(0) : QVariant();
-    }
-    QString name;
-    static inline int serial = 0;
-};
+using Other = test::Peek;
 
 // A line of `answers` answers, the first `errors` of them wrong, 900 ms apart.
 LineResult Line(int half, int line, bool difference, int answers, int errors) {

@@ -348,16 +348,9 @@ void FocusWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool FocusWindow::AskStop() {
-    if (!playing_) return true;
-    QMessageBox box(QMessageBox::Warning, kTitle,
-                    QStringLiteral("この回を中止しますか？\n中止した回は記録しません。"
-                                   "これまでに終えた回は記録に残ります。"),
-                    QMessageBox::Yes | QMessageBox::No, this);
-    box.setDefaultButton(QMessageBox::No);
-    box.setEscapeButton(QMessageBox::No);
-    const bool yes = box.exec() == QMessageBox::Yes;
-    activateWindow();
-    return yes;
+    return !playing_ || AskToStop(*this, kTitle,
+                                  QStringLiteral("この回を中止しますか？\n中止した回は記録しません。"
+                                                 "これまでに終えた回は記録に残ります。"));
 }
 
 void FocusWindow::Finish(bool stopped) {

@@ -3,8 +3,11 @@
 // (the control named after the caption for screen readers and reached from the caption's
 // mnemonic), and the start button.
 
+#include <QApplication>
 #include <QFormLayout>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QString>
 
@@ -29,6 +32,20 @@ inline QPushButton* StartButton() {
     start->setDefault(true);
     start->setAutoDefault(true);
     return start;
+}
+
+// Asks whether to stop the practice under way, No first; afterwards the window and the box
+// being worked on have the keys again, whatever the window system did with the focus. True
+// for Yes.
+inline bool AskToStop(QWidget& window, const QString& title, const QString& text) {
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Yes | QMessageBox::No, &window);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    const QPointer<QWidget> focus = QApplication::focusWidget();
+    const bool yes = box.exec() == QMessageBox::Yes;
+    window.activateWindow();
+    if (focus != nullptr) focus->setFocus();
+    return yes;
 }
 
 }  // namespace keta

@@ -290,18 +290,9 @@ void SessionWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool SessionWindow::AskStop() {
-    QMessageBox box(QMessageBox::Warning, kTitle,
-                    QStringLiteral("練習を中止しますか？\n終わった行は記録に残り、"
-                                   "途中の行は数えません。"),
-                    QMessageBox::Yes | QMessageBox::No, this);
-    box.setDefaultButton(QMessageBox::No);
-    box.setEscapeButton(QMessageBox::No);
-    const QPointer<QWidget> focus = QApplication::focusWidget();
-    const bool yes = box.exec() == QMessageBox::Yes;
-    // Back to the box being worked on, whatever the window system does with the focus.
-    activateWindow();
-    if (focus != nullptr) focus->setFocus();
-    return yes;
+    return AskToStop(*this, kTitle,
+                     QStringLiteral("練習を中止しますか？\n終わった行は記録に残り、"
+                                    "途中の行は数えません。"));
 }
 
 void SessionWindow::ShowRow(const DigitRow& digits, bool difference) {
