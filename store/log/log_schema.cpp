@@ -252,8 +252,13 @@ LogInspection InspectLog(const QString& path, int busyTimeoutMs) {
         QSqlError error;
         if (!db.open()) {
             failed(db.lastError());
-        } else if (!Classify(db, result, &error)) {
-            failed(error);
+        } else {
+            // One read transaction: the mark, the version and the tables are seen as one
+            // commit left them. Read one by one, a log another instance is making at this
+            // moment could show its tables without its mark, and pass for another program's.
+            QSqlQuery(db).exec(QStringLiteral("BEGIN"));
+            if (!Classify(db, result, &error)) failed(error);
+            QSqlQuery(db).exec(QStringLiteral("COMMIT"));
         }
         db.close();
     }

@@ -183,6 +183,13 @@ TEST_F(SessionStoreTest, TwoInstancesKeepTheirSessionsAndACrashKeepsItsLines) {
         a.recorder.SessionEnded(SessionState::Finished);
         EXPECT_EQ(a.Settled().written, 4);
         EXPECT_EQ(b.Settled().written, 4);
+        // Neither took the other's fresh log for another program's: at most a word about the
+        // lock while the other made it.
+        for (const test::RecordingBoxes* boxes : {&a.boxes, &b.boxes}) {
+            for (const auto& shown : boxes->shown)
+                EXPECT_TRUE(shown.text.contains(QStringLiteral("ほかのプログラム（ほかのケタトビなど）が使っている")))
+                    << shown.text.toStdString();
+        }
     }
     const auto sessions = LoadSessions(path);
     ASSERT_TRUE(sessions && sessions->size() == 2u);
