@@ -86,8 +86,10 @@ bool SameTarget(const QString& a, const QString& b) {
         if (target == QLatin1String("-")) return ::fstat(STDOUT_FILENO, st) == 0;
         return ::stat(QFile::encodeName(target).constData(), st) == 0;
     };
-    struct stat sa {}, sb {};
-    if (identity(a, &sa) && identity(b, &sb)) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    struct stat sa {
+    }, sb{};
+    if (identity(a, &sa) && identity(b, &sb))
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
     return a != QLatin1String("-") && b != QLatin1String("-") &&
            QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
 }

@@ -8,10 +8,9 @@
 #include <functional>
 #include <vector>
 
+#include "cancel.h"
 #include "record_line.h"
 #include "round_record.h"
-
-#include "cancel.h"
 
 namespace keta {
 

@@ -243,8 +243,6 @@ void CollectInPlace(HistoryLines& lines, HistoryLoadReport& report) {
     if (lines.starts.capacity() > 2 * lines.starts.size()) lines.starts.shrink_to_fit();
 }
 
-
-
 // Reads what is left of the file behind `fd` into `bytes`: `expected` bytes at once, then
 // whatever it has gained since it was measured.
 HistoryReadResult ReadWhole(int fd, qsizetype expected, QByteArray& bytes, int& error) {

@@ -52,11 +52,16 @@ void ResultSaver::cmdHozon_Click() {
     const QString date = DateText(at);
     const QString time = TimeText(at);
     const QString cells[HistoryModel::kGridColumns] = {
-        QString::number(row),     date,
-        time,                     QString::number(s.intMonsu),
-        QString::number(s.intOk), QString::number(s.intNg),
-        AccuracyText(s),          PerSecondText(s),
-        TimeLimitText(s),         modeText_(),
+        QString::number(row),
+        date,
+        time,
+        QString::number(s.intMonsu),
+        QString::number(s.intOk),
+        QString::number(s.intNg),
+        AccuracyText(s),
+        PerSecondText(s),
+        TimeLimitText(s),
+        modeText_(),
     };
     for (int col = 0; col < HistoryModel::kGridColumns; ++col) {
         grid_.SetCurrentCol(col);

@@ -1,5 +1,7 @@
 #include "answer_log.h"
 
+#include <sys/stat.h>
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -8,8 +10,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <atomic>
 #include <utility>

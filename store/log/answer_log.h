@@ -108,7 +108,8 @@ private:
     // open, its version still this program's, `body` run, then the commit. A damaged file
     // is set aside and the write tried once more on a fresh log. `what` names the write in
     // the warnings ("この回の解答").
-    WriteResult Transact(const QString& what, const std::function<bool(QSqlDatabase&, QSqlError&)>& body);
+    WriteResult Transact(const QString& what,
+                         const std::function<bool(QSqlDatabase&, QSqlError&)>& body);
     // True while the file at the path is the one the connection has open.
     bool SameFileAsOpened() const;
     // Closes a connection whose file was replaced under the path. SQLite deletes the journal

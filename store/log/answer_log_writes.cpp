@@ -66,8 +66,8 @@ bool Exec(QSqlQuery& q, QSqlError& error) {
 
 }  // namespace
 
-AnswerLog::WriteResult AnswerLog::Transact(const QString& what,
-                                           const std::function<bool(QSqlDatabase&, QSqlError&)>& body) {
+AnswerLog::WriteResult AnswerLog::Transact(
+    const QString& what, const std::function<bool(QSqlDatabase&, QSqlError&)>& body) {
     if (access_ != Access::ReadWrite) return WriteResult::Failed;
     // Another program may have put a file in the log's place (a restore, a set-aside by a
     // second instance): the rows go to the file under the path, never to one renamed away.
@@ -157,57 +157,58 @@ void AnswerLog::CloseReplaced() {
 AnswerLog::WriteResult AnswerLog::WriteRound(analysis::RoundRecord& round,
                                              const std::vector<SaveStamp>& saves) {
     qlonglong id = 0;
-    const WriteResult result = Transact(QStringLiteral("この回の解答"), [&](QSqlDatabase& db, QSqlError& error) {
-        QSqlQuery q(db);
-        q.prepare(
-            QStringLiteral("INSERT INTO rounds (started_at, time_limit, mode_text, answers,"
-                           " correct, wrong, kind) VALUES (?, ?, ?, ?, ?, ?, ?)"));
-        q.addBindValue(Utf8(round.startedAt));
-        q.addBindValue(round.timeLimit);
-        q.addBindValue(Utf8(round.modeText));
-        q.addBindValue(round.answers);
-        q.addBindValue(round.correct);
-        q.addBindValue(round.wrong);
-        q.addBindValue(static_cast<int>(round.kind));
-        if (!Exec(q, error)) return false;
-        id = q.lastInsertId().toLongLong();
-        if (round.kind == analysis::RoundKind::Focus) {
-            q.prepare(QStringLiteral(
-                "INSERT INTO focus_rounds (round_id, percent, pairs) VALUES (?, ?, ?)"));
-            q.addBindValue(id);
-            q.addBindValue(round.focusPercent);
-            q.addBindValue(Utf8(round.focusPairs));
+    const WriteResult result =
+        Transact(QStringLiteral("この回の解答"), [&](QSqlDatabase& db, QSqlError& error) {
+            QSqlQuery q(db);
+            q.prepare(
+                QStringLiteral("INSERT INTO rounds (started_at, time_limit, mode_text, answers,"
+                               " correct, wrong, kind) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+            q.addBindValue(Utf8(round.startedAt));
+            q.addBindValue(round.timeLimit);
+            q.addBindValue(Utf8(round.modeText));
+            q.addBindValue(round.answers);
+            q.addBindValue(round.correct);
+            q.addBindValue(round.wrong);
+            q.addBindValue(static_cast<int>(round.kind));
             if (!Exec(q, error)) return false;
-        }
-        QSqlQuery a(db);
-        a.prepare(
-            QStringLiteral("INSERT INTO answers (round_id, seq, ms, box, left_digit,"
-                           " right_digit, typed, expected, correct, cleared)"
-                           " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-        int seq = 0;
-        for (const analysis::AnswerRecord& e : round.events) {
-            a.bindValue(0, id);
-            a.bindValue(1, seq++);
-            a.bindValue(2, static_cast<qlonglong>(e.ms));
-            a.bindValue(3, e.box);
-            a.bindValue(4, e.left);
-            a.bindValue(5, e.right);
-            a.bindValue(6, Utf8(e.typed));
-            a.bindValue(7, e.expected);
-            a.bindValue(8, e.correct ? 1 : 0);
-            a.bindValue(9, e.cleared ? 1 : 0);
-            if (!Exec(a, error)) return false;
-        }
-        for (const SaveStamp& s : saves) {
-            q.prepare(QStringLiteral(
-                "INSERT INTO saves (round_id, date_text, time_text) VALUES (?, ?, ?)"));
-            q.addBindValue(id);
-            q.addBindValue(s.date);
-            q.addBindValue(s.time);
-            if (!Exec(q, error)) return false;
-        }
-        return true;
-    });
+            id = q.lastInsertId().toLongLong();
+            if (round.kind == analysis::RoundKind::Focus) {
+                q.prepare(QStringLiteral(
+                    "INSERT INTO focus_rounds (round_id, percent, pairs) VALUES (?, ?, ?)"));
+                q.addBindValue(id);
+                q.addBindValue(round.focusPercent);
+                q.addBindValue(Utf8(round.focusPairs));
+                if (!Exec(q, error)) return false;
+            }
+            QSqlQuery a(db);
+            a.prepare(
+                QStringLiteral("INSERT INTO answers (round_id, seq, ms, box, left_digit,"
+                               " right_digit, typed, expected, correct, cleared)"
+                               " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+            int seq = 0;
+            for (const analysis::AnswerRecord& e : round.events) {
+                a.bindValue(0, id);
+                a.bindValue(1, seq++);
+                a.bindValue(2, static_cast<qlonglong>(e.ms));
+                a.bindValue(3, e.box);
+                a.bindValue(4, e.left);
+                a.bindValue(5, e.right);
+                a.bindValue(6, Utf8(e.typed));
+                a.bindValue(7, e.expected);
+                a.bindValue(8, e.correct ? 1 : 0);
+                a.bindValue(9, e.cleared ? 1 : 0);
+                if (!Exec(a, error)) return false;
+            }
+            for (const SaveStamp& s : saves) {
+                q.prepare(QStringLiteral(
+                    "INSERT INTO saves (round_id, date_text, time_text) VALUES (?, ?, ?)"));
+                q.addBindValue(id);
+                q.addBindValue(s.date);
+                q.addBindValue(s.time);
+                if (!Exec(q, error)) return false;
+            }
+            return true;
+        });
     if (result == WriteResult::Written) round.id = id;
     return result;
 }
@@ -227,27 +228,28 @@ AnswerLog::WriteResult AnswerLog::AddSave(std::int64_t roundId, const SaveStamp&
 AnswerLog::WriteResult AnswerLog::WriteSessionStart(const std::string& startedAt,
                                                     const SessionSettings& s, std::int64_t* id) {
     qlonglong made = 0;
-    const WriteResult result = Transact(QStringLiteral("練習の記録"), [&](QSqlDatabase& db, QSqlError& error) {
-        QSqlQuery q(db);
-        q.prepare(QStringLiteral(
-            "INSERT INTO sessions (started_at, line_seconds, first_lines, second_lines,"
-            " rest_minutes, mode, show_marks, show_time_left, state)"
-            " VALUES (?, ?, ?, ?, ?, ?, ?, ?, 'running')"));
-        q.addBindValue(Utf8(startedAt));
-        q.addBindValue(s.lineSeconds);
-        q.addBindValue(s.firstHalfLines);
-        q.addBindValue(s.secondHalfLines);
-        q.addBindValue(s.restMinutes);
-        q.addBindValue(static_cast<int>(s.mode));
-        q.addBindValue(s.showMarks ? 1 : 0);
-        q.addBindValue(s.showTimeLeft ? 1 : 0);
-        if (!Exec(q, error)) return false;
-        made = q.lastInsertId().toLongLong();
-        q.prepare(QStringLiteral(
-            "INSERT OR REPLACE INTO preferences (key, value) VALUES ('session_settings', ?)"));
-        q.addBindValue(SettingsText(s));
-        return Exec(q, error);
-    });
+    const WriteResult result =
+        Transact(QStringLiteral("練習の記録"), [&](QSqlDatabase& db, QSqlError& error) {
+            QSqlQuery q(db);
+            q.prepare(QStringLiteral(
+                "INSERT INTO sessions (started_at, line_seconds, first_lines, second_lines,"
+                " rest_minutes, mode, show_marks, show_time_left, state)"
+                " VALUES (?, ?, ?, ?, ?, ?, ?, ?, 'running')"));
+            q.addBindValue(Utf8(startedAt));
+            q.addBindValue(s.lineSeconds);
+            q.addBindValue(s.firstHalfLines);
+            q.addBindValue(s.secondHalfLines);
+            q.addBindValue(s.restMinutes);
+            q.addBindValue(static_cast<int>(s.mode));
+            q.addBindValue(s.showMarks ? 1 : 0);
+            q.addBindValue(s.showTimeLeft ? 1 : 0);
+            if (!Exec(q, error)) return false;
+            made = q.lastInsertId().toLongLong();
+            q.prepare(QStringLiteral(
+                "INSERT OR REPLACE INTO preferences (key, value) VALUES ('session_settings', ?)"));
+            q.addBindValue(SettingsText(s));
+            return Exec(q, error);
+        });
     if (result == WriteResult::Written && id != nullptr) *id = made;
     return result;
 }

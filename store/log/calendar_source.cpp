@@ -118,7 +118,8 @@ int LoadDailyGoal(const QString& logPath) {
 bool SaveDailyGoal(LogOwner& owner, int minutes, QString* why, QObject* context,
                    LogOwner::Reply done) {
     if (minutes < 0 || minutes > kMaxDailyGoalMinutes) {
-        if (why != nullptr) *why = QStringLiteral("1日の目標は 0〜%1 分です。").arg(kMaxDailyGoalMinutes);
+        if (why != nullptr)
+            *why = QStringLiteral("1日の目標は 0〜%1 分です。").arg(kMaxDailyGoalMinutes);
         return false;
     }
     owner.SetPreference(kGoalKey, QString::number(minutes), context, std::move(done));

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "log_owner.h"
-
 #include "practice_calendar.h"
 
 namespace keta {

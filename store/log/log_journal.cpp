@@ -200,7 +200,8 @@ bool LogJournal::Append(const std::vector<LogOp>& ops, QString* why) {
         return false;
     };
     if (fd_ < 0) {
-        const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"));
+        const QString stamp =
+            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"));
         file_ = logPath_ + QLatin1String(kSuffix) + stamp +
                 QStringLiteral("-%1").arg(QRandomGenerator::system()->generate(), 8, 16,
                                           QLatin1Char('0'));
@@ -253,8 +254,8 @@ void LogJournal::Remove() {
 std::vector<QString> LogJournal::Orphans(const QString& logPath) {
     const QFileInfo log(logPath);
     const QString prefix = log.fileName() + QLatin1String(kSuffix);
-    QStringList names = QDir(log.absolutePath())
-                            .entryList({prefix + u'*'}, QDir::Files | QDir::Hidden, QDir::Name);
+    QStringList names =
+        QDir(log.absolutePath()).entryList({prefix + u'*'}, QDir::Files | QDir::Hidden, QDir::Name);
     std::vector<QString> files;
     for (const QString& name : names) {
         const QString file = log.absoluteDir().filePath(name);

@@ -30,10 +30,10 @@ struct LogOp {
     std::int64_t targetId = 0;
 
     analysis::RoundRecord round;
-    std::vector<SaveStamp> saves;  // Round: its saves; Save: the one save
-    std::string startedAt;         // SessionStart
-    SessionSettings settings;      // SessionStart
-    LineResult line;               // SessionLine
+    std::vector<SaveStamp> saves;                 // Round: its saves; Save: the one save
+    std::string startedAt;                        // SessionStart
+    SessionSettings settings;                     // SessionStart
+    LineResult line;                              // SessionLine
     SessionState state = SessionState::Finished;  // SessionEnd
     QString key, value;                           // Preference
 

@@ -137,9 +137,8 @@ std::size_t LogOwner::PendingRounds() const {
     return unwrittenRounds_;
 }
 
-std::uint64_t LogOwner::StartSession(const std::string& startedAt,
-                                     const SessionSettings& settings, QObject* context,
-                                     Reply reply) {
+std::uint64_t LogOwner::StartSession(const std::string& startedAt, const SessionSettings& settings,
+                                     QObject* context, Reply reply) {
     Entry e = Told(LogOp::Kind::SessionStart, context, std::move(reply));
     e.op.startedAt = startedAt;
     e.op.settings = settings.Clamped();
@@ -217,7 +216,8 @@ void LogOwner::Post(const QString& text, const QString& title) {
     }
     // Queued: the box opens once the GUI thread is back in its event loop, after whatever it
     // was doing (the close of a round).
-    QMetaObject::invokeMethod(this, [this] { Deliver(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { Deliver(); }, Qt::QueuedConnection);
 }
 
 void LogOwner::Deliver() {
@@ -243,10 +243,14 @@ void LogOwner::Deliver() {
 
 void LogOwner::Tell(Entry& entry, LogFate fate, std::int64_t id) {
     if (!entry.reply) return;
-    QObject* target = entry.context.isNull() ? nullptr : entry.context.data();
-    if (target == nullptr) return;
+    // Posted to the owner, which outlives its thread; whether the window that asked is still
+    // there is looked at on the GUI thread, where it would be deleted.
     QMetaObject::invokeMethod(
-        target, [reply = entry.reply, fate, id] { reply(fate, id); }, Qt::QueuedConnection);
+        this,
+        [context = entry.context, reply = entry.reply, fate, id] {
+            if (!context.isNull()) reply(fate, id);
+        },
+        Qt::QueuedConnection);
 }
 
 void LogOwner::Settle(std::size_t rounds) {

@@ -145,10 +145,10 @@ private:
     std::size_t heldAnswers_ = 0;
     std::unordered_map<std::uint64_t, std::int64_t> ids_;  // ticket → key of its row
     std::unique_ptr<LogJournal> journal_;
-    std::size_t journalOps_ = 0;   // in this run's journal, not yet in the log
-    bool orphansDone_ = false;     // journals of earlier runs replayed since the last open
-    LogTally lostTally_;           // told as lost, for Finish's count
-    bool offTold_ = false;         // the person heard that the log is off for the run
+    std::size_t journalOps_ = 0;  // in this run's journal, not yet in the log
+    bool orphansDone_ = false;    // journals of earlier runs replayed since the last open
+    LogTally lostTally_;          // told as lost, for Finish's count
+    bool offTold_ = false;        // the person heard that the log is off for the run
 
     std::mutex outboxMutex_;
     std::deque<std::pair<QString, QString>> outbox_;  // text, title

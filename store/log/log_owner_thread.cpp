@@ -53,8 +53,7 @@ void LogOwner::Take(std::deque<Entry>& taken) {
 }
 
 LogFate LogOwner::WriteOne(AnswerLog& log, LogOp& op,
-                           std::unordered_map<std::uint64_t, std::int64_t>& ids,
-                           std::int64_t* id) {
+                           std::unordered_map<std::uint64_t, std::int64_t>& ids, std::int64_t* id) {
     std::int64_t target = op.targetId;
     if (op.kind == LogOp::Kind::Save || op.kind == LogOp::Kind::SessionLine ||
         op.kind == LogOp::Kind::SessionEnd) {
@@ -189,10 +188,11 @@ void LogOwner::Spill(bool all) {
     }
     QString why;
     if (!journal_->Append(ops, &why)) {
-        if (all) LoseHeld(QStringLiteral("（%1 にも書けませんでした: %2）")
-                              .arg(QFileInfo(path_).fileName() + QLatin1String(LogJournal::kSuffix) +
-                                       QStringLiteral("…"),
-                                   why));
+        if (all)
+            LoseHeld(QStringLiteral("（%1 にも書けませんでした: %2）")
+                         .arg(QFileInfo(path_).fileName() + QLatin1String(LogJournal::kSuffix) +
+                                  QStringLiteral("…"),
+                              why));
         return;  // kept in memory meanwhile
     }
     journalOps_ += count;
@@ -226,8 +226,7 @@ void LogOwner::LoseHeld(const QString& why, bool offNow) {
     // Once the person has heard that the log is off for the run, later rounds go unsaid.
     if (offTold_) return;
     offTold_ = offNow;
-    const QString text =
-        QStringLiteral("%1を解答ログに残せませんでした%2。").arg(lost.Text(), why);
+    const QString text = QStringLiteral("%1を解答ログに残せませんでした%2。").arg(lost.Text(), why);
     {
         // Said in the same box as the reason, when that box has not opened yet.
         const std::lock_guard lock(outboxMutex_);
@@ -272,9 +271,9 @@ void LogOwner::Run() {
         lock.unlock();
 
         Take(taken);
-        const bool writes = !held_.empty() || journalOps_ > 0 ||
-                            (!orphansDone_ && (open || retry || stop) &&
-                             !LogJournal::Orphans(path_).empty());
+        const bool writes =
+            !held_.empty() || journalOps_ > 0 ||
+            (!orphansDone_ && (open || retry || stop) && !LogJournal::Orphans(path_).empty());
         Pass pass = Pass::Done;
         if (!writes) {
             // Nothing to write: a log that is there is checked, none is made.

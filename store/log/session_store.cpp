@@ -16,9 +16,10 @@ void SessionRecorder::SessionStarted(const SessionSettings& settings, std::int64
     startedAt_ = now_().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toStdString();
     sessionId_ = 0;
     lines_ = {};
-    ticket_ = owner_->StartSession(startedAt_, settings, this, [this](LogFate fate, std::int64_t id) {
-        if (fate == LogFate::Written) sessionId_ = id;
-    });
+    ticket_ =
+        owner_->StartSession(startedAt_, settings, this, [this](LogFate fate, std::int64_t id) {
+            if (fate == LogFate::Written) sessionId_ = id;
+        });
 }
 
 void SessionRecorder::LineCompleted(const LineResult& line) {

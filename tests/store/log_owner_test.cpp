@@ -29,8 +29,7 @@ struct OwnerTest : ::testing::Test {
 
     OwnerTest() { CoreApp(); }
     std::shared_ptr<LogOwner> Make(int busyTimeoutMs = 100) {
-        auto owner =
-            std::make_shared<LogOwner>(path, LogOwner::Options{busyTimeoutMs, 30, 200000});
+        auto owner = std::make_shared<LogOwner>(path, LogOwner::Options{busyTimeoutMs, 30, 200000});
         owner->Listen(&context, &boxes);
         return owner;
     }
@@ -96,8 +95,9 @@ TEST_F(OwnerTest, ALockCostsNoRoundHoweverLongItLasts) {
         int lockedRounds;
         bool releasedBeforeTheEnd;
     };
-    for (const Case c : {Case{"34 rounds, released", 34, true}, Case{"5 rounds, past the end", 5, false},
-                         Case{"40 rounds, past the end", 40, false}}) {
+    for (const Case c :
+         {Case{"34 rounds, released", 34, true}, Case{"5 rounds, past the end", 5, false},
+          Case{"40 rounds, past the end", 40, false}}) {
         SCOPED_TRACE(c.name);
         QFile::remove(path);
         boxes.shown.clear();
@@ -123,8 +123,8 @@ TEST_F(OwnerTest, ALockCostsNoRoundHoweverLongItLasts) {
             continue;
         }
         ASSERT_EQ(Named(QStringLiteral("*.pending-*")).size(), 1);
-        EXPECT_TRUE(Told().contains(QStringLiteral("%1 回分の解答を 解答ログ.db.pending-")
-                                        .arg(c.lockedRounds)))
+        EXPECT_TRUE(Told().contains(
+            QStringLiteral("%1 回分の解答を 解答ログ.db.pending-").arg(c.lockedRounds)))
             << Told().toStdString();
         other.reset();
         EXPECT_EQ(RoundsIn(path), 0);
@@ -181,8 +181,10 @@ TEST_F(OwnerTest, AFileReplacedUnderTheOwnerGetsTheNextRounds) {
         ASSERT_EQ(other.WriteRound(r), AnswerLog::WriteResult::Written);
     }
     const QString moved = dir.File("moved.db");
-    ASSERT_EQ(::rename(QFile::encodeName(path).constData(), QFile::encodeName(moved).constData()), 0);
-    ASSERT_EQ(::rename(QFile::encodeName(backup).constData(), QFile::encodeName(path).constData()), 0);
+    ASSERT_EQ(::rename(QFile::encodeName(path).constData(), QFile::encodeName(moved).constData()),
+              0);
+    ASSERT_EQ(::rename(QFile::encodeName(backup).constData(), QFile::encodeName(path).constData()),
+              0);
     owner->TakeRound(MakeRound(5));
     Settle(*owner);
     EXPECT_EQ(RoundsIn(path), 3);

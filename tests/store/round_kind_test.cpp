@@ -4,8 +4,8 @@
 #include <QSqlQuery>
 
 #include "answer_log.h"
-#include "log_schema.h"
 #include "log_owner.h"
+#include "log_schema.h"
 #include "round_recorder.h"
 #include "test_support.h"
 

@@ -187,7 +187,8 @@ TEST_F(SessionStoreTest, TwoInstancesKeepTheirSessionsAndACrashKeepsItsLines) {
         // lock while the other made it.
         for (const test::RecordingBoxes* boxes : {&a.boxes, &b.boxes}) {
             for (const auto& shown : boxes->shown)
-                EXPECT_TRUE(shown.text.contains(QStringLiteral("ほかのプログラム（ほかのケタトビなど）が使っている")))
+                EXPECT_TRUE(shown.text.contains(
+                    QStringLiteral("ほかのプログラム（ほかのケタトビなど）が使っている")))
                     << shown.text.toStdString();
         }
     }
@@ -286,10 +287,11 @@ TEST_F(SessionStoreTest, LinesClaimingHugeCountsAreReadInLittleMemory) {
                 " rest_minutes, mode, show_marks, show_time_left, state)"
                 " VALUES ('2026-03-04T09:08:07', 60, 15, 15, 5, 0, 0, 0, 'finished')")));
             for (int l = 0; l < 30; ++l) {
-                ASSERT_TRUE(other.Exec(QStringLiteral("INSERT INTO session_lines VALUES ((SELECT"
-                                                      " max(id) FROM sessions), %1, %2, 0, 32767, 0)")
-                                           .arg(1 + l / 15)
-                                           .arg(1 + l % 15)));
+                ASSERT_TRUE(
+                    other.Exec(QStringLiteral("INSERT INTO session_lines VALUES ((SELECT"
+                                              " max(id) FROM sessions), %1, %2, 0, 32767, 0)")
+                                   .arg(1 + l / 15)
+                                   .arg(1 + l % 15)));
             }
         }
         ASSERT_TRUE(other.Exec(QStringLiteral("COMMIT")));

@@ -20,10 +20,10 @@
 #include <QTreeWidget>
 #include <functional>
 
-#include "log_owner.h"
 #include "analysis/figure_label.h"
 #include "answer_log.h"
 #include "history_grid.h"
+#include "log_owner.h"
 #include "practice/session_list_window.h"
 #include "practice/session_log_link.h"
 #include "practice/session_result_window.h"

@@ -190,7 +190,8 @@ void AnalysisWindows::OpenFocus() {
 
 bool AnalysisWindows::ClosePractice() {
     // A refused close leaves the window shown and the round going on.
-    for (QWidget* window : {static_cast<QWidget*>(session_.data()), static_cast<QWidget*>(focus_.data())}) {
+    for (QWidget* window :
+         {static_cast<QWidget*>(session_.data()), static_cast<QWidget*>(focus_.data())}) {
         if (window != nullptr && window->isVisible() && !window->close()) return false;
     }
     return true;

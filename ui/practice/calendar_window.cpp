@@ -204,19 +204,19 @@ bool CalendarWindow::SaveGoal() {
         note_->setVisible(!text.isEmpty());
     };
     if (owner_ == nullptr) owner_ = LogOwner::Of(logPath_);
-    const bool handed = SaveDailyGoal(*owner_, goalBox_->value(), &why, this,
-                                      [this, say](LogFate fate, std::int64_t) {
-                                          if (fate == LogFate::Written) {
-                                              say({});
-                                              Reload();
-                                          } else if (fate == LogFate::Held) {
-                                              say(QStringLiteral(
-                                                  "解答ログがほかのプログラムに使われているため、"
-                                                  "目標は書き込めるようになりしだい保存します。"));
-                                          } else {
-                                              say(QStringLiteral("目標を保存できませんでした。"));
-                                          }
-                                      });
+    const bool handed = SaveDailyGoal(
+        *owner_, goalBox_->value(), &why, this, [this, say](LogFate fate, std::int64_t) {
+            if (fate == LogFate::Written) {
+                say({});
+                Reload();
+            } else if (fate == LogFate::Held) {
+                say(
+                    QStringLiteral("解答ログがほかのプログラムに使われているため、"
+                                   "目標は書き込めるようになりしだい保存します。"));
+            } else {
+                say(QStringLiteral("目標を保存できませんでした。"));
+            }
+        });
     if (!handed) say(why);
     return handed;
 }

@@ -10,8 +10,8 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMessageBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
@@ -348,9 +348,10 @@ void FocusWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool FocusWindow::AskStop() {
-    return !playing_ || AskToStop(*this, kTitle,
-                                  QStringLiteral("この回を中止しますか？\n中止した回は記録しません。"
-                                                 "これまでに終えた回は記録に残ります。"));
+    return !playing_ ||
+           AskToStop(*this, kTitle,
+                     QStringLiteral("この回を中止しますか？\n中止した回は記録しません。"
+                                    "これまでに終えた回は記録に残ります。"));
 }
 
 void FocusWindow::Finish(bool stopped) {
@@ -373,7 +374,8 @@ void FocusWindow::Finish(bool stopped) {
     if (afterReader_.joinable()) afterReader_.join();
     afterReader_ = std::thread([this, owner = owner_, path = logPath_, round = round_] {
         owner->WaitUntilTried(5000);
-        auto after = std::make_shared<std::optional<analysis::PairFigures>>(LoggedPairFigures(path));
+        auto after =
+            std::make_shared<std::optional<analysis::PairFigures>>(LoggedPairFigures(path));
         QMetaObject::invokeMethod(
             this,
             [this, round, after] {
@@ -391,15 +393,15 @@ void FocusWindow::ShowResult(const analysis::RoundRecord& round,
     results_->setRowCount(static_cast<int>(rows.size()));
     for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
         const FocusPairResult& r = rows[static_cast<std::size_t>(i)];
-        const QStringList cells{PairName(r.pair, difference_),
-                                QString::number(r.round.answers),
-                                QString::number(r.round.errors),
-                                Median(r.round.medianMs),
-                                QString::number(r.before.answers),
-                                QString::number(r.before.errors),
-                                Median(r.before.medianMs),
-                                !after || r.stillWeak ? QString()
-                                                      : QStringLiteral("苦手から外れました")};
+        const QStringList cells{
+            PairName(r.pair, difference_),
+            QString::number(r.round.answers),
+            QString::number(r.round.errors),
+            Median(r.round.medianMs),
+            QString::number(r.before.answers),
+            QString::number(r.before.errors),
+            Median(r.before.medianMs),
+            !after || r.stillWeak ? QString() : QStringLiteral("苦手から外れました")};
         for (int c = 0; c < cells.size(); ++c)
             results_->setItem(i, c, new QTableWidgetItem(cells[c]));
     }
