@@ -77,6 +77,10 @@ signals:
                       int wrong);
 
 private:
+    static inline const QString kTitle = QStringLiteral("上達の記録");
+    static inline const QString kNoResults = QStringLiteral(
+        "保存された記録がありません。ラウンドを終えて保存すると、ここに上達の記録が表示されます。");
+
     void StopWorker();
     struct Loaded {
         bool readable = true;

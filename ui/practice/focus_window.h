@@ -51,6 +51,8 @@ public:
     const std::vector<DigitPair>& Pairs() const { return pairs_; }
     // Ends the round once its time is up, as the timer does.
     void Tick();
+    // The mode's sign as the window shows it: "＋" or "－".
+    static QString Sign(bool difference);
 
 signals:
     void roundFinished();

@@ -60,6 +60,8 @@ protected:
 private:
     QWidget* BuildSettingsPage();
     QWidget* BuildWorkPage();
+    // The row's frame in `colour` (the cue at a line change, transparent otherwise).
+    static QString RowStyle(const QString& colour);
     void LoadSettings(const SessionSettings& settings);
     SessionSettings ChosenSettings() const;
     void StartSession();
