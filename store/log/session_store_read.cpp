@@ -10,6 +10,9 @@
 #include <QStringList>
 #include <QVariant>
 #include <algorithm>
+#include <iterator>
+#include <limits>
+#include <thread>
 #include <unordered_map>
 
 #include "log_bounds.h"
@@ -28,11 +31,18 @@ public:
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
     bool Valid() const { return stmt_ != nullptr; }
+    // Binds the keys of the sessions to read: ?1 the lowest, ?2 the highest.
+    Statement& Range(std::int64_t low, std::int64_t high) {
+        sqlite3_bind_int64(stmt_, 1, low);
+        sqlite3_bind_int64(stmt_, 2, high);
+        return *this;
+    }
     bool Step() { return (rc_ = sqlite3_step(stmt_)) == SQLITE_ROW; }
     bool Done() const { return rc_ == SQLITE_DONE; }
     std::int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }
     std::string Text(int column) const { return ColumnText(stmt_, column); }
     std::int64_t Bytes(int column) const { return sqlite3_column_bytes(stmt_, column); }
+    sqlite3_stmt* Handle() const { return stmt_; }
 
 private:
     sqlite3_stmt* stmt_ = nullptr;
@@ -76,24 +86,24 @@ void MarkDamaged(StoredSession& s) {
 
 }  // namespace
 
-std::optional<std::vector<StoredSession>> LoadSessions(const QString& logPath, QString* why,
-                                                       const CancelFlag* cancel) {
+namespace {
+
+// The sessions whose keys lie in [low, high], with their lines and answers, through a
+// connection of this call's own in one read transaction: a line written meanwhile is wholly in
+// or wholly out.
+std::optional<std::vector<StoredSession>> LoadRange(const QString& logPath, std::int64_t low,
+                                                    std::int64_t high, QString* why,
+                                                    const CancelFlag* cancel) {
     const auto fail = [why](const QString& text) {
         if (why != nullptr) *why = text;
         return std::nullopt;
     };
     std::vector<StoredSession> sessions;
-    const LogInspection seen = InspectLog(logPath, LogConnection::kBusyTimeoutMs);
-    if (const QString text = Unreadable(seen, logPath); !text.isEmpty()) return fail(text);
-    // No file, an empty one, or a log from before sessions: none kept yet.
-    if (seen.kind != LogInspection::Kind::Ours || seen.version < 2) return sessions;
-
     LogConnection connection(logPath, LogConnection::Access::ReadOnly);
     sqlite3* h = connection.Handle();
     if (h == nullptr) return fail(QStringLiteral("解答ログを開けませんでした。"));
     // Every page of a long log is read once: mapped, it is not copied into the page cache too.
     sqlite3_exec(h, "PRAGMA mmap_size = 268435456", nullptr, nullptr, nullptr);
-    // One read transaction: a line written meanwhile is wholly in or wholly out.
     sqlite3_exec(h, "BEGIN", nullptr, nullptr, nullptr);
     struct EndRead {
         sqlite3* h;
@@ -107,8 +117,9 @@ std::optional<std::vector<StoredSession>> LoadSessions(const QString& logPath, Q
         Statement q(h,
                     "SELECT id, substr(started_at, 1, 4097), line_seconds, first_lines,"
                     " second_lines, rest_minutes, mode, show_marks, show_time_left, state,"
-                    " length(started_at) FROM sessions ORDER BY id");
+                    " length(started_at) FROM sessions WHERE id BETWEEN ?1 AND ?2 ORDER BY id");
         if (!q.Valid()) return fail(unreadable);
+        q.Range(low, high);
         while (q.Step()) {
             StoredSession s;
             s.id = q.Int(0);
@@ -147,8 +158,10 @@ std::optional<std::vector<StoredSession>> LoadSessions(const QString& logPath, Q
     {
         Statement q(h,
                     "SELECT session_id, half, line, difference, answers, errors"
-                    " FROM session_lines ORDER BY session_id, half, line");
+                    " FROM session_lines WHERE session_id BETWEEN ?1 AND ?2"
+                    " ORDER BY session_id, half, line");
         if (!q.Valid()) return fail(unreadable);
+        q.Range(low, high);
         while (q.Step()) {
             const auto it = index.find(q.Int(0));
             if (it == index.end()) continue;
@@ -175,8 +188,10 @@ std::optional<std::vector<StoredSession>> LoadSessions(const QString& logPath, Q
     {
         Statement q(h,
                     "SELECT session_id, half, line, ms, box, left_digit, right_digit, typed,"
-                    " expected, correct FROM session_answers ORDER BY session_id, half, line, seq");
+                    " expected, correct FROM session_answers WHERE session_id BETWEEN ?1 AND ?2"
+                    " ORDER BY session_id, half, line, seq");
         if (!q.Valid()) return fail(unreadable);
+        q.Range(low, high);
         std::int64_t lastId = 0;
         SessionReading* last = nullptr;
         std::uint32_t rows = 0;
@@ -244,6 +259,54 @@ std::optional<std::vector<StoredSession>> LoadSessions(const QString& logPath, Q
         }
     }
     return sessions;
+}
+
+// Below this many sessions the log is read in one go; above, its two halves at once.
+constexpr std::int64_t kSessionsToSplit = 128;
+
+}  // namespace
+
+std::optional<std::vector<StoredSession>> LoadSessions(const QString& logPath, QString* why,
+                                                       const CancelFlag* cancel) {
+    const auto fail = [why](const QString& text) {
+        if (why != nullptr) *why = text;
+        return std::nullopt;
+    };
+    const LogInspection seen = InspectLog(logPath, LogConnection::kBusyTimeoutMs);
+    if (const QString text = Unreadable(seen, logPath); !text.isEmpty()) return fail(text);
+    // No file, an empty one, or a log from before sessions: none kept yet.
+    if (seen.kind != LogInspection::Kind::Ours || seen.version < 2)
+        return std::vector<StoredSession>{};
+
+    constexpr std::int64_t kLowest = std::numeric_limits<std::int64_t>::min();
+    constexpr std::int64_t kHighest = std::numeric_limits<std::int64_t>::max();
+    // The key that halves the sessions: each session is read whole, from one commit, by one
+    // of two connections; a long log's two halves are read at once, on two cores.
+    std::int64_t middle = kLowest;
+    {
+        LogConnection connection(logPath, LogConnection::Access::ReadOnly);
+        if (sqlite3* h = connection.Handle()) {
+            Statement count(h, "SELECT count(*) FROM sessions");
+            const std::int64_t n = count.Valid() && count.Step() ? count.Int(0) : 0;
+            Statement at(h, "SELECT id FROM sessions ORDER BY id LIMIT 1 OFFSET ?1");
+            if (n >= kSessionsToSplit && at.Valid()) {
+                sqlite3_bind_int64(at.Handle(), 1, n / 2);
+                if (at.Step()) middle = at.Int(0);
+            }
+        }
+    }
+    if (middle == kLowest) return LoadRange(logPath, kLowest, kHighest, why, cancel);
+    std::optional<std::vector<StoredSession>> upper;
+    QString upperWhy;
+    std::thread other([&] { upper = LoadRange(logPath, middle, kHighest, &upperWhy, cancel); });
+    std::optional<std::vector<StoredSession>> lower =
+        LoadRange(logPath, kLowest, middle - 1, why, cancel);
+    other.join();
+    if (!lower) return std::nullopt;
+    if (!upper) return fail(upperWhy);
+    lower->insert(lower->end(), std::make_move_iterator(upper->begin()),
+                  std::make_move_iterator(upper->end()));
+    return lower;
 }
 
 std::optional<SessionSettings> LoadLastSessionSettings(const QString& logPath) {

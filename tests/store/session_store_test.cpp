@@ -271,6 +271,53 @@ TEST_F(SessionStoreTest, HostileValuesMarkTheirSessionDamaged) {
     }
 }
 
+// A log long enough to be read in two halves at once: every session comes back once, in key
+// order, whole, with the lines and answers of its own key.
+TEST_F(SessionStoreTest, ALongLogReadInTwoHalvesComesBackWholeAndInOrder) {
+    {
+        Recording r(path);
+        r.recorder.SessionStarted(TwoPlusTwo(), 0);
+        r.recorder.LineCompleted(kLines[0]);
+        r.recorder.SessionEnded(SessionState::Finished);
+        r.Settled();
+    }
+    {
+        Other other(path);
+        ASSERT_TRUE(other.Exec(QStringLiteral("BEGIN")));
+        for (int s = 2; s <= 301; ++s) {
+            ASSERT_TRUE(other.Exec(
+                QStringLiteral(
+                    "INSERT INTO sessions VALUES (%1, '2026-03-04T09:08:07', 10, 2, 2, 0, 2, 0, 0,"
+                    " 'finished')")
+                    .arg(s)));
+            ASSERT_TRUE(
+                other.Exec(QStringLiteral("INSERT INTO session_lines VALUES (%1, 1, 1, 0, %2, 0)")
+                               .arg(s)
+                               .arg(s % 3 + 1)));
+            for (int a = 1; a <= s % 3 + 1; ++a) {
+                ASSERT_TRUE(other.Exec(QStringLiteral("INSERT INTO session_answers VALUES"
+                                                      " (%1, 1, 1, %2, %3, %2, 3, 4, '7', 7, 1)")
+                                           .arg(s)
+                                           .arg(a)
+                                           .arg(100 * a)));
+            }
+        }
+        ASSERT_TRUE(other.Exec(QStringLiteral("COMMIT")));
+    }
+    QString why;
+    const auto sessions = LoadSessions(path, &why);
+    ASSERT_TRUE(sessions) << why.toStdString();
+    ASSERT_EQ(sessions->size(), 301u);
+    for (std::size_t i = 0; i < sessions->size(); ++i) {
+        const StoredSession& s = (*sessions)[i];
+        SCOPED_TRACE(s.id);
+        EXPECT_EQ(s.id, static_cast<std::int64_t>(i + 1));
+        ASSERT_FALSE(s.damaged);
+        ASSERT_EQ(s.lines.size(), 1u);
+        EXPECT_EQ(s.lines[0].Answers(), i == 0 ? kLines[0].Answers() : s.id % 3 + 1);
+    }
+}
+
 // A small log whose lines each claim 32 767 answers and hold none: read in little memory, in a
 // child under a 1 GiB address-space cap, every such session marked damaged.
 TEST_F(SessionStoreTest, LinesClaimingHugeCountsAreReadInLittleMemory) {
