@@ -72,6 +72,15 @@ struct LogTally {
                 break;
         }
     }
+    LogTally& operator+=(const LogTally& more) {
+        rounds += more.rounds;
+        saves += more.saves;
+        lines += more.lines;
+        sessions += more.sessions;
+        ends += more.ends;
+        settings += more.settings;
+        return *this;
+    }
     bool Empty() const { return rounds + saves + lines + sessions + ends + settings == 0; }
     // "3 回分の解答と練習の 2 行" and so on, in Japanese.
     QString Text() const;

@@ -149,6 +149,7 @@ private:
     bool orphansDone_ = false;    // journals of earlier runs replayed since the last open
     LogTally lostTally_;          // told as lost, for Finish's count
     bool offTold_ = false;        // the person heard that the log is off for the run
+    LogTally untold_;             // lost since then, said at the end of the run
 
     std::mutex outboxMutex_;
     std::deque<std::pair<QString, QString>> outbox_;  // text, title

@@ -217,14 +217,13 @@ void LogOwner::LoseHeld(const QString& why, bool offNow) {
         offTold_ = offTold_ || offNow;  // the log's own warning said it is off for the run
         return;
     }
-    lostTally_.rounds += lost.rounds;
-    lostTally_.saves += lost.saves;
-    lostTally_.lines += lost.lines;
-    lostTally_.sessions += lost.sessions;
-    lostTally_.ends += lost.ends;
-    lostTally_.settings += lost.settings;
-    // Once the person has heard that the log is off for the run, later rounds go unsaid.
-    if (offTold_) return;
+    lostTally_ += lost;
+    // Once the person has heard that the log is off for the run, later losses are counted and
+    // said once, at the end of the run, rather than in a box at every round or line.
+    if (offTold_) {
+        untold_ += lost;
+        return;
+    }
     offTold_ = offNow;
     const QString text = QStringLiteral("%1を解答ログに残せませんでした%2。").arg(lost.Text(), why);
     {
@@ -289,6 +288,12 @@ void LogOwner::Run() {
         // Held writes are tried again by themselves; a log off for the run takes nothing more.
         retry = !off && (pass == Pass::Held || journalOps_ > 0);
         if (stop && journalOps_ > 0) TellKept();
+        if (stop && !untold_.Empty()) {
+            Post(
+                QStringLiteral("解答ログを使えなかったため、ほかに%1も解答ログに残せませんでした。")
+                    .arg(untold_.Text()),
+                kTitle);
+        }
         lock.lock();
         off_ = off;
         keptOps_ = held_.size() + journalOps_;

@@ -153,12 +153,12 @@ private slots:
     }
 
     void aLogThatCannotBeOpenedWarnsOnceAndTheDrillGoesOn() {
+        BoxWatcher boxes;  // outlives the program, whose end says what the log did not get
         Program p;
         WriteBytes(p.Path(QStringLiteral("設定.txt")), "10,1\r\n");
         WriteBytes(p.Path(QStringLiteral("履歴.txt")), "");
         QVERIFY(QDir(p.dir.path()).mkdir(AnswerLog::FileName()));
-        BoxWatcher boxes;  // the warning may come while the window is still opening
-        FrmMain& w = p.Start();
+        FrmMain& w = p.Start();  // the warning may come while the window is still opening
 
         // Told at the first look, before a round is at stake.
         QTRY_COMPARE(boxes.texts.size(), 1);
@@ -177,6 +177,11 @@ private slots:
         QVERIFY(w.cmdStart->isEnabled());
         QCOMPARE(w.state().blnOwari, True);
         QVERIFY(QFileInfo(p.Path(AnswerLog::FileName())).isDir());
+        // The end of the run counts the rounds the log never took.
+        p.shell.reset();
+        QCOMPARE(boxes.texts.size(), 2);
+        QVERIFY2(boxes.texts[1].contains(QStringLiteral("2 回分の解答")),
+                 qPrintable(boxes.texts[1]));
     }
 
     // The close's own steps come first: the warning about the lock opens after the start
