@@ -173,7 +173,7 @@ bool LogOwner::WaitUntilTried(int timeoutMs) {
     wake_.notify_one();
     std::unique_lock lock(mutex_);
     return idle_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                          [this] { return (inbox_.empty() && !working_) || finished_; });
+                          [this] { return (inbox_.empty() && !writing_) || finished_; });
 }
 
 bool LogOwner::WaitUntilIdle(int timeoutMs) {

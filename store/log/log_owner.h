@@ -80,7 +80,8 @@ public:
                        Reply reply = {});
 
     // Waits (at most `timeoutMs`) until every write handed over was tried: for readers, who
-    // must see a round closed a moment ago. True when that happened in time.
+    // must see a round closed a moment ago, without waiting for the first check of a long log.
+    // True when that happened in time.
     bool WaitUntilTried(int timeoutMs);
     // Waits until nothing is held, kept or being done (a write, the check of the file).
     bool WaitUntilIdle(int timeoutMs);
@@ -132,6 +133,9 @@ private:
     std::size_t keptOps_ = 0;          // held in memory or the journal after the last pass
     bool openRequested_ = false;
     bool working_ = false;
+    // Working on writes just handed over: what readers wait for, not the first check of a long
+    // log nor another try of writes held through a lock.
+    bool writing_ = false;
     bool stop_ = false;
     bool finished_ = false;
     bool off_ = false;

@@ -267,6 +267,7 @@ void LogOwner::Run() {
         const bool open = std::exchange(openRequested_, false);
         const bool stop = stop_;
         working_ = true;
+        writing_ = !taken.empty();
         lock.unlock();
 
         Take(taken);
@@ -298,6 +299,7 @@ void LogOwner::Run() {
         off_ = off;
         keptOps_ = held_.size() + journalOps_;
         working_ = false;
+        writing_ = false;
         idle_.notify_all();
         if (stop) {
             lostAtEnd_ = lostTally_;
