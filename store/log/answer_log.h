@@ -80,6 +80,14 @@ public:
     // One value of the preferences table (the daily goal, ...).
     WriteResult WritePreference(const QString& key, const QString& value);
 
+    // For a journal's replay: the key of a round or session already in the log as the write
+    // would make it, and whether a save is there, so that a journal replayed again after a
+    // crash in the middle writes nothing twice.
+    std::optional<std::int64_t> FindRound(const analysis::RoundRecord& round);
+    std::optional<std::int64_t> FindSession(const std::string& startedAt,
+                                            const SessionSettings& settings);
+    bool HasSave(std::int64_t roundId, const SaveStamp& save);
+
     // The round whose save matches a history line: its date and time texts, and the counters
     // as a cross-check (a line written by hand or by another instance may share the second).
     // The latest such round, with its events.

@@ -311,4 +311,53 @@ AnswerLog::WriteResult AnswerLog::WritePreference(const QString& key, const QStr
     });
 }
 
+std::optional<std::int64_t> AnswerLog::FindRound(const analysis::RoundRecord& round) {
+    if (!Usable()) return std::nullopt;
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    // The same start, counts and kind, and as many answers: two rounds of one second with the
+    // same counts and answers are one round written twice.
+    q.prepare(QStringLiteral(
+        "SELECT id FROM rounds r WHERE started_at = ? AND time_limit = ? AND mode_text = ?"
+        " AND answers = ? AND correct = ? AND wrong = ? AND kind = ?"
+        " AND (SELECT count(*) FROM answers a WHERE a.round_id = r.id) = ? LIMIT 1"));
+    q.addBindValue(Utf8(round.startedAt));
+    q.addBindValue(round.timeLimit);
+    q.addBindValue(Utf8(round.modeText));
+    q.addBindValue(round.answers);
+    q.addBindValue(round.correct);
+    q.addBindValue(round.wrong);
+    q.addBindValue(static_cast<int>(round.kind));
+    q.addBindValue(static_cast<qlonglong>(round.events.size()));
+    if (!q.exec() || !q.next()) return std::nullopt;
+    return q.value(0).toLongLong();
+}
+
+std::optional<std::int64_t> AnswerLog::FindSession(const std::string& startedAt,
+                                                   const SessionSettings& s) {
+    if (!Usable()) return std::nullopt;
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    q.prepare(QStringLiteral(
+        "SELECT id FROM sessions WHERE started_at = ? AND line_seconds = ? AND first_lines = ?"
+        " AND second_lines = ? AND rest_minutes = ? AND mode = ? LIMIT 1"));
+    q.addBindValue(Utf8(startedAt));
+    q.addBindValue(s.lineSeconds);
+    q.addBindValue(s.firstHalfLines);
+    q.addBindValue(s.secondHalfLines);
+    q.addBindValue(s.restMinutes);
+    q.addBindValue(static_cast<int>(s.mode));
+    if (!q.exec() || !q.next()) return std::nullopt;
+    return q.value(0).toLongLong();
+}
+
+bool AnswerLog::HasSave(std::int64_t roundId, const SaveStamp& save) {
+    if (!Usable()) return false;
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    q.prepare(QStringLiteral(
+        "SELECT 1 FROM saves WHERE round_id = ? AND date_text = ? AND time_text = ? LIMIT 1"));
+    q.addBindValue(static_cast<qlonglong>(roundId));
+    q.addBindValue(save.date);
+    q.addBindValue(save.time);
+    return q.exec() && q.next();
+}
+
 }  // namespace keta

@@ -109,9 +109,11 @@ private:
     Pass WriteHeld(AnswerLog& log);
     Pass ReplayOrphans(AnswerLog& log);
     Pass ReplayOwnJournal(AnswerLog& log);
-    // Writes one op, its target found through `ids`; the row's key in *id.
+    // Writes one op, its target found through `ids`; the row's key in *id. `replay`: from a
+    // journal, where what is already in the log counts as written.
     LogFate WriteOne(AnswerLog& log, LogOp& op,
-                     std::unordered_map<std::uint64_t, std::int64_t>& ids, std::int64_t* id);
+                     std::unordered_map<std::uint64_t, std::int64_t>& ids, std::int64_t* id,
+                     bool replay = false);
     void Spill(bool all);
     // Gives up everything held in memory and says how much; `offNow`: the log is off for the
     // run, and later losses go unsaid.

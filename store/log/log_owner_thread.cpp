@@ -53,7 +53,8 @@ void LogOwner::Take(std::deque<Entry>& taken) {
 }
 
 LogFate LogOwner::WriteOne(AnswerLog& log, LogOp& op,
-                           std::unordered_map<std::uint64_t, std::int64_t>& ids, std::int64_t* id) {
+                           std::unordered_map<std::uint64_t, std::int64_t>& ids, std::int64_t* id,
+                           bool replay) {
     std::int64_t target = op.targetId;
     if (op.kind == LogOp::Kind::Save || op.kind == LogOp::Kind::SessionLine ||
         op.kind == LogOp::Kind::SessionEnd) {
@@ -62,6 +63,20 @@ LogFate LogOwner::WriteOne(AnswerLog& log, LogOp& op,
             // What it belongs to was lost, and the person told so then.
             if (found == ids.end()) return LogFate::Lost;
             target = found->second;
+        }
+    }
+    // A journal may be replayed again after a crash in the middle of its replay: what is
+    // already there is taken as written.
+    if (replay) {
+        std::optional<std::int64_t> there;
+        if (op.kind == LogOp::Kind::Round) there = log.FindRound(op.round);
+        if (op.kind == LogOp::Kind::SessionStart)
+            there = log.FindSession(op.startedAt, op.settings);
+        if (op.kind == LogOp::Kind::Save && log.HasSave(target, op.saves.front())) there = target;
+        if (there) {
+            *id = *there;
+            if (op.kind != LogOp::Kind::Save) ids[op.ticket] = *there;
+            return LogFate::Written;
         }
     }
     AnswerLog::WriteResult result = AnswerLog::WriteResult::Failed;
@@ -136,7 +151,7 @@ LogOwner::Pass LogOwner::ReplayOrphans(AnswerLog& log) {
         std::unordered_map<std::uint64_t, std::int64_t> ids;
         for (LogOp& op : *ops) {
             std::int64_t id = 0;
-            const LogFate fate = WriteOne(log, op, ids, &id);
+            const LogFate fate = WriteOne(log, op, ids, &id, true);
             if (fate == LogFate::Held || !log.IsAvailable()) {
                 LogJournal::Release(fd);
                 return Pass::Held;  // the file stays, and is replayed whole next time
@@ -157,7 +172,7 @@ LogOwner::Pass LogOwner::ReplayOwnJournal(AnswerLog& log) {
     for (std::size_t k = done; k < ops->size(); ++k) {
         LogOp& op = (*ops)[k];
         std::int64_t id = 0;
-        const LogFate fate = WriteOne(log, op, ids_, &id);
+        const LogFate fate = WriteOne(log, op, ids_, &id, true);
         if (fate == LogFate::Held || !log.IsAvailable()) return Pass::Held;
         if (op.kind == LogOp::Kind::Round) Settle(1);
         --journalOps_;

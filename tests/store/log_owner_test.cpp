@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTime>
 
 #include "answer_log.h"
 #include "log_journal.h"
@@ -106,7 +107,12 @@ TEST_F(OwnerTest, ALockCostsNoRoundHoweverLongItLasts) {
         ASSERT_TRUE(other->Exec(QStringLiteral("BEGIN IMMEDIATE")));
         {
             auto owner = Make(20);
-            for (int k = 0; k < c.lockedRounds; ++k) owner->TakeRound(MakeRound(30));
+            for (int k = 0; k < c.lockedRounds; ++k) {
+                RoundRecord r = MakeRound(30);
+                r.startedAt =
+                    QTime(10, 0).addSecs(61 * k).toString(u"'2026-01-02T'HH:mm:ss").toStdString();
+                owner->TakeRound(std::move(r));
+            }
             Settle(*owner, false);
             EXPECT_EQ(owner->PendingRounds(), static_cast<std::size_t>(c.lockedRounds));
             if (c.releasedBeforeTheEnd) {
@@ -132,6 +138,51 @@ TEST_F(OwnerTest, ALockCostsNoRoundHoweverLongItLasts) {
         next->OpenSoon();
         Settle(*next);
         EXPECT_EQ(RoundsIn(path), c.lockedRounds);
+        EXPECT_TRUE(Named(QStringLiteral("*.pending-*")).isEmpty());
+    }
+}
+
+// A journal replayed, then found again (the program died after the writes, before it removed
+// the file): the second replay writes nothing twice, yet leaves nothing out.
+TEST_F(OwnerTest, AJournalReplayedAgainAfterACrashWritesNothingTwice) {
+    { AnswerLog(path).Open(); }
+    {
+        Peek other(path);
+        ASSERT_TRUE(other.Exec(QStringLiteral("BEGIN IMMEDIATE")));
+        auto owner = Make(20);
+        for (int k = 0; k < 3; ++k) {
+            const std::uint64_t round = owner->TakeRound(MakeRound(10 + k));
+            owner->TakeSave(round,
+                            {QStringLiteral("2026/01/02"), QStringLiteral("10:0%1:00").arg(k)});
+        }
+        const std::uint64_t session = owner->StartSession("2026-01-02T11:00:00", SessionSettings{});
+        owner->TakeLine(session, {1, 1, false, 0, {{500, 1, 3, 4, "7", 7, true}}});
+        owner->EndSession(session, SessionState::Stopped);
+        Settle(*owner, false);
+        EXPECT_TRUE(owner->Finish().Empty());
+    }
+    const QStringList journals = Named(QStringLiteral("*.pending-*"));
+    ASSERT_EQ(journals.size(), 1);
+    const QString journal = dir.dir.filePath(journals.front());
+    const QByteArray bytes = ReadBytes(journal);
+    const auto counts = [this] {
+        Peek p(path);
+        return std::vector<int>{
+            p.One(QStringLiteral("SELECT count(*) FROM rounds")).toInt(),
+            p.One(QStringLiteral("SELECT count(*) FROM saves")).toInt(),
+            p.One(QStringLiteral("SELECT count(*) FROM answers")).toInt(),
+            p.One(QStringLiteral("SELECT count(*) FROM sessions")).toInt(),
+            p.One(QStringLiteral("SELECT count(*) FROM session_lines")).toInt()};
+    };
+    const std::vector<int> whole{3, 3, 10 + 11 + 12, 1, 1};
+    for (int replay = 0; replay < 2; ++replay) {
+        SCOPED_TRACE(replay);
+        if (replay == 1)
+            WriteBytes(journal, bytes);  // back, as a crash before its removal leaves it
+        auto next = Make();
+        next->OpenSoon();
+        Settle(*next);
+        EXPECT_EQ(counts(), whole);
         EXPECT_TRUE(Named(QStringLiteral("*.pending-*")).isEmpty());
     }
 }
