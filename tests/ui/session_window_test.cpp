@@ -90,12 +90,13 @@ struct Fixture {
     explicit Fixture(bool blocked = false, QString* told = nullptr) {
         if (blocked) {
             QDir(dir.path()).mkdir(AnswerLog::FileName());
-            PressInNextBox(Qt::Key_Return, told);
+            PressInNextBox(Qt::Key_Return, told, 4000);  // slow under the sanitizers
         }
         window.show();
         window.activateWindow();
         [[maybe_unused]] const bool active = QTest::qWaitForWindowActive(&window);
-        if (blocked) QTRY_VERIFY(LogOwner::Of(log)->IsOff() && !told->isEmpty());
+        if (blocked)
+            QTRY_VERIFY_WITH_TIMEOUT(LogOwner::Of(log)->IsOff() && !told->isEmpty(), 20000);
     }
     // Moves the clock and lets the window's timer see it.
     void At(std::int64_t ms) {
