@@ -46,6 +46,17 @@ keta::analysis::RoundRecord Round300() {
 
 std::vector<std::string> summary;
 
+// A log of 1 000 rounds of 300 answers at `path`.
+bool SeedThousandRounds(const QString& path) {
+    keta::AnswerLog seed(path);
+    const keta::analysis::RoundRecord round = Round300();
+    for (int k = 0; k < 1000; ++k) {
+        keta::analysis::RoundRecord r = round;
+        if (seed.WriteRound(r) != keta::AnswerLog::WriteResult::Written) return false;
+    }
+    return true;
+}
+
 double Quantile(std::vector<double> v, double q) {
     std::sort(v.begin(), v.end());
     return v[static_cast<std::size_t>(q * static_cast<double>(v.size() - 1))];
@@ -147,16 +158,9 @@ public:
 void BM_CloseOnTheGuiThread(benchmark::State& state) {
     QTemporaryDir dir;
     const QString path = dir.filePath(keta::AnswerLog::FileName());
-    {
-        keta::AnswerLog seed(path);
-        const keta::analysis::RoundRecord round = Round300();
-        for (int k = 0; k < 1000; ++k) {
-            keta::analysis::RoundRecord r = round;
-            if (seed.WriteRound(r) != keta::AnswerLog::WriteResult::Written) {
-                state.SkipWithError("seeding the log failed");
-                return;
-            }
-        }
+    if (!SeedThousandRounds(path)) {
+        state.SkipWithError("seeding the log failed");
+        return;
     }
     QuietBoxes boxes;
     QObject context;
@@ -272,16 +276,9 @@ BENCHMARK(BM_DurableCommit)
 void BM_HandOversToTheOwner(benchmark::State& state) {
     QTemporaryDir dir;
     const QString path = dir.filePath(keta::AnswerLog::FileName());
-    {
-        keta::AnswerLog seed(path);
-        const keta::analysis::RoundRecord round = Round300();
-        for (int k = 0; k < 1000; ++k) {
-            keta::analysis::RoundRecord r = round;
-            if (seed.WriteRound(r) != keta::AnswerLog::WriteResult::Written) {
-                state.SkipWithError("seeding the log failed");
-                return;
-            }
-        }
+    if (!SeedThousandRounds(path)) {
+        state.SkipWithError("seeding the log failed");
+        return;
     }
     const keta::analysis::RoundRecord round = Round300();
     keta::LineResult line{1, 1, false, 0, {}};

@@ -57,6 +57,18 @@ std::uint64_t InodeOf(const QString& file) {
     return ::stat(QFile::encodeName(file).constData(), &st) == 0 ? st.st_ino : 0;
 }
 
+// A round's own columns, in the order the round is written and looked for: started_at,
+// time_limit, mode_text, answers, correct, wrong, kind.
+void BindRoundColumns(QSqlQuery& q, const analysis::RoundRecord& round) {
+    q.addBindValue(Utf8(round.startedAt));
+    q.addBindValue(round.timeLimit);
+    q.addBindValue(Utf8(round.modeText));
+    q.addBindValue(round.answers);
+    q.addBindValue(round.correct);
+    q.addBindValue(round.wrong);
+    q.addBindValue(static_cast<int>(round.kind));
+}
+
 // Runs a prepared statement; false leaves its error for the transaction.
 bool Exec(QSqlQuery& q, QSqlError& error) {
     if (q.exec()) return true;
@@ -163,13 +175,7 @@ AnswerLog::WriteResult AnswerLog::WriteRound(analysis::RoundRecord& round,
             q.prepare(
                 QStringLiteral("INSERT INTO rounds (started_at, time_limit, mode_text, answers,"
                                " correct, wrong, kind) VALUES (?, ?, ?, ?, ?, ?, ?)"));
-            q.addBindValue(Utf8(round.startedAt));
-            q.addBindValue(round.timeLimit);
-            q.addBindValue(Utf8(round.modeText));
-            q.addBindValue(round.answers);
-            q.addBindValue(round.correct);
-            q.addBindValue(round.wrong);
-            q.addBindValue(static_cast<int>(round.kind));
+            BindRoundColumns(q, round);
             if (!Exec(q, error)) return false;
             id = q.lastInsertId().toLongLong();
             if (round.kind == analysis::RoundKind::Focus) {
@@ -320,13 +326,7 @@ std::optional<std::int64_t> AnswerLog::FindRound(const analysis::RoundRecord& ro
         "SELECT id FROM rounds r WHERE started_at = ? AND time_limit = ? AND mode_text = ?"
         " AND answers = ? AND correct = ? AND wrong = ? AND kind = ?"
         " AND (SELECT count(*) FROM answers a WHERE a.round_id = r.id) = ? LIMIT 1"));
-    q.addBindValue(Utf8(round.startedAt));
-    q.addBindValue(round.timeLimit);
-    q.addBindValue(Utf8(round.modeText));
-    q.addBindValue(round.answers);
-    q.addBindValue(round.correct);
-    q.addBindValue(round.wrong);
-    q.addBindValue(static_cast<int>(round.kind));
+    BindRoundColumns(q, round);
     q.addBindValue(static_cast<qlonglong>(round.events.size()));
     if (!q.exec() || !q.next()) return std::nullopt;
     return q.value(0).toLongLong();

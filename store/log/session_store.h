@@ -41,8 +41,6 @@ public:
     Progress Lines() const { return lines_; }
     // The key of the session's row once written; 0 before.
     std::int64_t SessionId() const { return sessionId_; }
-    // The start as stored, "yyyy-MM-ddTHH:mm:ss"; empty before the start.
-    const std::string& StartedAt() const { return startedAt_; }
 
 private:
     std::shared_ptr<LogOwner> owner_;

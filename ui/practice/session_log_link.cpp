@@ -27,7 +27,6 @@ public:
     SessionObserver* Observer() override { return &recorder_; }
     int LostLines() override { return recorder_.Lines().lost; }
     std::int64_t SessionId() override { return recorder_.SessionId(); }
-    std::string StartedAt() override { return recorder_.StartedAt(); }
 
 private:
     QString path_;

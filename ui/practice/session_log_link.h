@@ -25,8 +25,6 @@ public:
     virtual int LostLines() = 0;
     // The session's row in the log once written; 0 before or when nothing is kept.
     virtual std::int64_t SessionId() = 0;
-    // The session's start as stored, "yyyy-MM-ddTHH:mm:ss"; empty before the start.
-    virtual std::string StartedAt() = 0;
 };
 
 // The link to the answer log at `logPath`, through the log's owner.
