@@ -83,13 +83,16 @@ struct Fixture {
     QTemporaryDir dir;
     FakeClock clock;
     QString log = dir.filePath(AnswerLog::FileName());
+    bool blocked;
+    // Made before the window, whose log owner may take its first look at once.
+    bool folderMade = !blocked || QDir(dir.path()).mkdir(AnswerLog::FileName());
     SessionWindow window{log, [this] { return MakeSessionLogLink(log); }, &clock};
 
     // `blocked`: a folder stands where the log would be, so nothing can be kept. The window
     // says so as soon as it opens; `told` has that box's text.
-    explicit Fixture(bool blocked = false, QString* told = nullptr) {
+    explicit Fixture(bool blockedLog = false, QString* told = nullptr) : blocked(blockedLog) {
         if (blocked) {
-            QDir(dir.path()).mkdir(AnswerLog::FileName());
+            QVERIFY(folderMade);
             PressInNextBox(Qt::Key_Return, told, 4000);  // slow under the sanitizers
         }
         window.show();
