@@ -1,10 +1,20 @@
 #include "answer_row.h"
 
 #include <QFontMetrics>
+#include <QGuiApplication>
+#include <QScreen>
+#include <algorithm>
 
 #include "fonts.h"
 
 namespace keta {
+
+double RowPointsFor(const QWidget& window) {
+    const QScreen* shown =
+        window.screen() != nullptr ? window.screen() : QGuiApplication::primaryScreen();
+    const int available = shown != nullptr ? shown->availableGeometry().width() : 1280;
+    return std::clamp(available / 52.0, 10.0, 24.0);
+}
 
 AnswerRowWidgets BuildAnswerRow(QGridLayout& grid, double boxPoints, QObject* context,
                                 const std::function<void(int)>& edited) {

@@ -17,6 +17,10 @@ struct AnswerRowWidgets {
     std::array<QLineEdit*, kBoxCount + 1> boxes{};  // 1..14
 };
 
+// The boxes' point size for a window on its screen: large digits, but a row that fits the
+// screen's width at any scale factor.
+double RowPointsFor(const QWidget& window);
+
 // Fills `grid` with the row; the digits are four points larger than the boxes' `boxPoints`.
 // `edited(box)` runs when the person changes a box's text.
 AnswerRowWidgets BuildAnswerRow(QGridLayout& grid, double boxPoints, QObject* context,

@@ -15,6 +15,7 @@
 #include <QStackedWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "analysis/chart_support.h"
 #include "answer_row.h"
@@ -135,7 +136,8 @@ QWidget* FocusWindow::BuildRoundPage() {
 
     auto* row = new QWidget;
     const AnswerRowWidgets widgets =
-        BuildAnswerRow(*new QGridLayout(row), 18, this, [this](int b) { BoxEdited(b); });
+        BuildAnswerRow(*new QGridLayout(row), std::min(18.0, RowPointsFor(*this)), this,
+                       [this](int b) { BoxEdited(b); });
     digitLabels_ = widgets.digits;
     boxes_ = widgets.boxes;
     for (int b = 1; b <= kBoxCount; ++b) boxes_[static_cast<std::size_t>(b)]->setMaxLength(1);

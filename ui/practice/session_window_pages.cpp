@@ -6,12 +6,10 @@
 #include <QFormLayout>
 #include <QFrame>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -109,12 +107,8 @@ QWidget* SessionWindow::BuildWorkPage() {
     rowFrame_ = new QFrame;
     rowFrame_->setObjectName(QStringLiteral("sessionRow"));
     rowFrame_->setStyleSheet(RowStyle(QStringLiteral("transparent")));
-    // Large digits, but a row that fits the screen's width at any scale factor.
-    const QScreen* shown = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
-    const int available = shown != nullptr ? shown->availableGeometry().width() : 1280;
-    const double points = std::clamp(available / 52.0, 10.0, 24.0);
-    const AnswerRowWidgets widgets =
-        BuildAnswerRow(*new QGridLayout(rowFrame_), points, this, [this](int b) { BoxEdited(b); });
+    const AnswerRowWidgets widgets = BuildAnswerRow(
+        *new QGridLayout(rowFrame_), RowPointsFor(*this), this, [this](int b) { BoxEdited(b); });
     digitLabels_ = widgets.digits;
     boxes_ = widgets.boxes;
 
