@@ -24,8 +24,11 @@ struct ProgressPoint {
     int wrong = 0;
     double rate = 0.0;               // correct ÷ timeLimit: the program's own answers per second
     std::optional<double> accuracy;  // correct ÷ answers; nullopt for 0 answers
-    double movingRate = 0.0;         // mean rate of the window ending here
-    // Mean accuracy of the window's points that have one; nullopt when none has.
+    // Mean rate of the window ending here: its right answers over its seconds, the nearest
+    // double to the exact mean, as a hand computation gives it.
+    double movingRate = 0.0;
+    // Mean accuracy of the window's points that have one (a mean of their ratios, worked
+    // exactly wherever the answers' common multiple allows); nullopt when none has.
     std::optional<double> movingAccuracy;
 };
 

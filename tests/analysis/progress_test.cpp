@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "round_builder.h"
+#include "round_indices.h"
 
 namespace keta::analysis {
 namespace {
@@ -144,6 +147,111 @@ TEST(Progress, LargestHistoryKeepsEveryPoint) {
     double direct = 0;
     for (std::size_t i = 32756; i < 32766; ++i) direct += s.points[i].rate;
     EXPECT_NEAR(s.points.back().movingRate, direct / 10, 1e-9);
+}
+
+// `units` with `decimals` decimals ("278" with 2 is "2.78").
+std::string Decimal(long long units, int decimals) {
+    std::string text = std::to_string(units);
+    if (text.size() <= static_cast<std::size_t>(decimals))
+        text.insert(0, static_cast<std::size_t>(decimals) + 1 - text.size(), '0');
+    text.insert(text.size() - static_cast<std::size_t>(decimals), ".");
+    return text;
+}
+
+// Thousands of results in one series, many of whose windows land exactly on a half (a window
+// of ten 20-second rounds has 200 s, so an odd sum of right answers reads x.xx5): every moving
+// figure as shown must be the one worked out with whole numbers, halves rounded up.
+TEST(Progress, MovingFiguresOfALongSeriesRoundAsWorkedByHand) {
+    constexpr int kLimit = 20;
+    constexpr int kAnswers[] = {100, 125, 200, 250};
+    constexpr long long kCommon = 1000;  // their least common multiple
+    std::vector<HistoryPoint> history;
+    std::uint32_t seed = 12345;
+    for (int i = 0; i < 6000; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        // Now and then a round without answers, which has no accuracy.
+        const int answers = i % 97 == 0 ? 0 : kAnswers[(seed >> 8) % 4];
+        const int correct = answers == 0 ? 0 : 40 + static_cast<int>((seed >> 16) % 51);
+        history.push_back(H("2024/01/01", "10:00:00", answers, correct, kLimit));
+    }
+    const ProgressReport report = ComputeProgress(history);
+    const ProgressSeries& s = report.series.at(0);
+    ASSERT_EQ(s.points.size(), history.size());
+    int rateHalves = 0, accuracyHalves = 0;
+    for (std::size_t i = 0; i < s.points.size(); ++i) {
+        long long right = 0, seconds = 0, shares = 0, withAnswers = 0;
+        for (std::size_t j = i + 1 - std::min<std::size_t>(i + 1, 10); j <= i; ++j) {
+            right += history[j].correct;
+            seconds += kLimit;
+            if (history[j].answers == 0) continue;
+            shares += history[j].correct * (kCommon / history[j].answers);
+            ++withAnswers;
+        }
+        // right / seconds in hundredths, and the mean of the ratios (shares / (kCommon ·
+        // withAnswers)) in tenths of a percent, halves up.
+        rateHalves += (200 * right) % (2 * seconds) == seconds;
+        EXPECT_EQ(FormatFigure(s.points[i].movingRate, 2),
+                  Decimal((200 * right + seconds) / (2 * seconds), 2))
+            << i;
+        if (withAnswers == 0) {
+            EXPECT_FALSE(s.points[i].movingAccuracy) << i;
+            continue;
+        }
+        const long long whole = kCommon * withAnswers;
+        accuracyHalves += (2000 * shares) % (2 * whole) == whole;
+        EXPECT_EQ(FormatPercentFigure(s.points[i].movingAccuracy),
+                  Decimal((2000 * shares + whole) / (2 * whole), 1) + "%")
+            << i;
+    }
+    EXPECT_GT(rateHalves, 2000);
+    EXPECT_GT(accuracyHalves, 100);
+}
+
+// The mean of ratios whose common denominator is past what a double holds, and past what any
+// exact sum here holds: the nearest double to the true mean, worked out with whole numbers
+// (|x − N/M| at most half a unit in x's last place), or as near as a fresh sum of the ratios.
+TEST(Progress, MovingAccuracyIsTheNearestDoubleToTheMeanOfRatios) {
+    __extension__ using Wide = __int128;
+    const struct {
+        const char* name;
+        std::vector<int> answers, correct;
+        bool exact;
+    } cases[] = {
+        {"small", {3, 7, 9}, {1, 2, 4}, true},
+        {"past 2^53", {2039, 2053, 2063, 2069, 2081}, {1000, 1500, 2000, 7, 1234}, true},
+        {"past 2^100",
+         {999983, 999979, 999961, 999959, 999953, 999931, 999917, 999907, 999883, 999863},
+         {1, 999978, 500000, 333333, 250000, 200000, 166666, 142857, 125000, 111111},
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<HistoryPoint> history;
+        for (std::size_t i = 0; i < c.answers.size(); ++i)
+            history.push_back(H("2024/01/01", "10:00:00", c.answers[i], c.correct[i], 60));
+        const ProgressReport report = ComputeProgress(history, c.answers.size());
+        const std::optional<double> mean = report.series.at(0).points.back().movingAccuracy;
+        ASSERT_TRUE(mean);
+        if (!c.exact) {
+            long double sum = 0;
+            for (std::size_t i = 0; i < c.answers.size(); ++i)
+                sum += static_cast<long double>(c.correct[i]) / c.answers[i];
+            EXPECT_NEAR(*mean, static_cast<double>(sum / c.answers.size()), 1e-15);
+            continue;
+        }
+        Wide n = 0, m = 1;  // Σ correct/answers = n / m
+        for (std::size_t i = 0; i < c.answers.size(); ++i) {
+            n = n * c.answers[i] + Wide{c.correct[i]} * m;
+            m *= c.answers[i];
+        }
+        m *= static_cast<Wide>(c.answers.size());
+        int exponent = 0;
+        const auto units = static_cast<Wide>(std::ldexp(std::frexp(*mean, &exponent), 53));
+        exponent -= 53;  // mean = units · 2^exponent, exactly
+        ASSERT_LT(exponent, 0);
+        const Wide gap = 2 * units * m - 2 * (n << -exponent);
+        EXPECT_LE(gap < 0 ? -gap : gap, m);
+    }
 }
 
 TEST(Progress, StampsMustBeRealDatesAndTimes) {
