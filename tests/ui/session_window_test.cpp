@@ -266,7 +266,7 @@ private slots:
             {QStringLiteral("平均（後半）"), QStringLiteral("1.5 問/行")},
             {QStringLiteral("休憩効果"), QStringLiteral("0.75")},
             {QStringLiteral("誤りのある行（後半）"), QStringLiteral("1")},
-            {QStringLiteral("初頭努力（前半）"), QStringLiteral("3.00")},
+            {QStringLiteral("初頭努力（前半）"), QStringLiteral("—")},  // two lines: no middle
         };
         for (const auto& [caption, value] : expected) {
             FigureLabel* label = f.window.Result()->Figure(caption);
@@ -379,6 +379,34 @@ private slots:
         QCOMPARE(f.window.Result()->Figure(QStringLiteral("解答数"))->text(), QStringLiteral("4"));
     }
 
+    // An earlier session counts only in the figures it has: one whose middle line had no
+    // answers has no 初頭努力, and that mean is of the other session alone.
+    void earlierSessionsCountOnlyInTheFiguresTheyHave() {
+        Fixture f;
+        std::int64_t now = 0;
+        for (const std::vector<int>& counts : {std::vector{2, 0, 3}, {2, 1, 3}, {1, 1, 1}}) {
+            f.Start(3, 0);
+            for (const int answers : counts) {
+                TypeAnswers(f.window, answers);
+                f.At(now += 10'000);
+            }
+            QTRY_VERIFY(f.window.Result() != nullptr && !f.window.Result()->ReadingEarlier() &&
+                        f.window.Session()->State() == SessionState::Finished);
+        }
+        FigureLabel* earlier = nullptr;
+        for (FigureLabel* label : f.window.Result()->findChildren<FigureLabel*>()) {
+            if (label->Caption() == QStringLiteral("初頭努力（前半）（これまでの平均）"))
+                earlier = label;
+        }
+        QVERIFY(earlier);
+        QCOMPARE(earlier->text(), QStringLiteral("2.00"));  // 2 ÷ 1; the other has 2 ÷ 0
+        QVERIFY2(earlier->accessibleDescription().contains(
+                     QStringLiteral("2 回のうち値のある 1 回の比の平均")),
+                 qPrintable(earlier->accessibleDescription()));
+        QCOMPARE(f.window.Result()->Figure(QStringLiteral("初頭努力（前半）"))->text(),
+                 QStringLiteral("1.00"));  // 1 ÷ 1
+    }
+
     void escYesStopsKeepingTheEndedLines() {
         Fixture f;
         f.Start(3, 0);
@@ -392,6 +420,49 @@ private slots:
         QTRY_VERIFY(f.window.Result() != nullptr);
         QCOMPARE(f.window.Result()->Figure(QStringLiteral("解答数"))->accessibleName(),
                  QStringLiteral("解答数 2"));
+    }
+
+    // Stopped in the second half: a figure about a line never reached has no value; the
+    // figures of the lines done keep theirs.
+    void aStoppedSessionShowsNothingForLinesItNeverReached() {
+        Fixture f;
+        f.Start(3, 3);
+        for (const auto& [answers, end] : {std::pair{2, 10'000}, {1, 20'000}, {3, 30'000}}) {
+            TypeAnswers(f.window, answers);
+            f.At(end);
+        }
+        f.At(32'000);  // the ready lights take two seconds
+        QCOMPARE(Text(f.window, QStringLiteral("lineLabel")), QStringLiteral("後半 1 / 3"));
+        TypeAnswers(f.window, 2);
+        f.At(42'000);
+        TypeAnswers(f.window, 4);
+        f.At(52'000);
+        TypeAnswers(f.window, 1);  // the line cut short is not counted
+        QString asked;
+        PressInNextBox(Qt::Key_Y, &asked);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(asked.contains(QStringLiteral("中止")));
+        QCOMPARE(f.window.Session()->State(), SessionState::Stopped);
+        QTRY_VERIFY(f.window.Result() != nullptr);
+
+        // Lines 2, 1, 3 and 2, 4 of 3 + 3.
+        const std::vector<std::pair<QString, QString>> expected = {
+            {QStringLiteral("終末努力（後半）"), QStringLiteral("—")},  // line 3 never came
+            {QStringLiteral("休憩効果"), QStringLiteral("—")},          // the second half is short
+            {QStringLiteral("初頭努力（後半）"), QStringLiteral("—")},  // two lines: no middle
+            {QStringLiteral("初頭努力（前半）"), QStringLiteral("2.00")},   // 2 ÷ 1
+            {QStringLiteral("終末努力（前半）"), QStringLiteral("3.00")},   // 3 ÷ 1
+            {QStringLiteral("最大差（前半）"), QStringLiteral("1.00")},     // (3 − 1) ÷ 2
+            {QStringLiteral("平均（後半）"), QStringLiteral("3.0 問/行")},  // (2 + 4) ÷ 2
+            {QStringLiteral("動揺（後半）"), QStringLiteral("0.67")},       // |4 − 2| ÷ 3
+            {QStringLiteral("となりの行との差（後半）"), QStringLiteral("2.0 問/行")},
+            {QStringLiteral("解答数"), QStringLiteral("12")},  // 2 + 1 + 3 + 2 + 4
+        };
+        for (const auto& [caption, value] : expected) {
+            FigureLabel* label = f.window.Result()->Figure(caption);
+            QVERIFY2(label, qPrintable(caption));
+            QCOMPARE(label->accessibleName(), caption + QLatin1Char(' ') + value);
+        }
     }
 };
 

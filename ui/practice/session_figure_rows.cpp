@@ -43,22 +43,31 @@ const std::vector<FigureRow>& Rows() {
                   QStringLiteral("その半分の、1 行当たりの解答数の平均。"), FigureKind::PerLine,
                   [](const SessionHalfFigures& h) { return h.meanPerLine; });
         AddHalves(r, QStringLiteral("初頭努力"),
-                  QStringLiteral("最初の行の解答数 ÷ 残りの行の平均。1 より大きいと出だしが速い。"),
+                  QStringLiteral("最初の行の解答数 ÷ 最初と最後を除いた行の平均。1 より大きいと"
+                                 "出だしが速い。3 行からです。"),
                   FigureKind::Ratio, [](const SessionHalfFigures& h) { return h.initialEffort; });
         AddHalves(r, QStringLiteral("終末努力"),
-                  QStringLiteral(
-                      "最後の行の解答数 ÷ それより前の行の平均。1 より大きいと終わりに伸びた。"),
+                  QStringLiteral("最後の行の解答数 ÷ 最初と最後を除いた行の平均。1 より大きいと"
+                                 "終わりに伸びた。3 行からで、中止して最後の行まで行かなかった"
+                                 "ときはありません。"),
                   FigureKind::Ratio, [](const SessionHalfFigures& h) { return h.finalEffort; });
         AddHalves(r, QStringLiteral("動揺"),
-                  QStringLiteral(
-                      "隣り合う行の解答数の差（絶対値）の平均 ÷ 平均。0 なら同じ速さが続いた。"),
+                  QStringLiteral("となりの行との差 ÷ 平均。0 なら同じ速さが続いた。平均で割るので、"
+                                 "差が同じなら速い人ほど小さくなる。"),
                   FigureKind::Ratio, [](const SessionHalfFigures& h) { return h.fluctuation; });
+        AddHalves(r, QStringLiteral("となりの行との差"),
+                  QStringLiteral("となり合う行の解答数の差（大きいほうから小さいほうを引いた数）"
+                                 "の平均。"),
+                  FigureKind::PerLine, [](const SessionHalfFigures& h) { return h.meanChange; });
         AddHalves(r, QStringLiteral("最大差"),
-                  QStringLiteral("（いちばん多い行 − いちばん少ない行）÷ 平均。"),
+                  QStringLiteral("（いちばん多い行 − いちばん少ない行）÷ 平均。2 行からです。"),
                   FigureKind::Ratio, [](const SessionHalfFigures& h) { return h.largestGap; });
-        r.push_back({QStringLiteral("休憩効果"),
-                     QStringLiteral("後半の平均 ÷ 前半の平均。1 より大きいと休憩のあとが速い。"),
-                     FigureKind::Ratio, [](const SessionFigures& f) { return f.restEffect; }});
+        r.push_back(
+            {QStringLiteral("休憩効果"),
+             QStringLiteral("後半の最初の k 行の平均 ÷ 前半の最初の k 行の平均（k は短いほうの"
+                            "半分の行数）。1 より大きいと休憩のあとが速い。中止して行が"
+                            "足りないときはありません。"),
+             FigureKind::Ratio, [](const SessionFigures& f) { return f.restEffect; }});
         AddHalves(r, QStringLiteral("誤答数"), QStringLiteral("その半分で間違えた答えの数。"),
                   FigureKind::Count, [](const SessionHalfFigures& h) { return Of(h.errors); });
         AddHalves(r, QStringLiteral("誤りのある行"),
@@ -93,10 +102,12 @@ const std::vector<SessionFigureRow>& SessionFigureRows() {
     return rows;
 }
 
-SessionFigureValues ComputeSessionFigureValues(const std::vector<LineResult>& lines) {
+SessionFigureValues ComputeSessionFigureValues(const std::vector<LineResult>& lines,
+                                               const SessionSettings& settings) {
     const std::vector<LineCount> first = Counts(lines, 1);
     const std::vector<LineCount> second = Counts(lines, 2);
-    const SessionFigures figures = analysis::ComputeSessionFigures(first, second);
+    const SessionFigures figures = analysis::ComputeSessionFigures(
+        first, second, settings.firstHalfLines, settings.secondHalfLines);
     SessionFigureValues out;
     for (const FigureRow& f : Rows()) out.values.push_back(f.get(figures));
     out.firstMean = figures.first.meanPerLine;

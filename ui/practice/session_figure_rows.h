@@ -24,6 +24,9 @@ struct SessionFigureValues {
 };
 
 const std::vector<SessionFigureRow>& SessionFigureRows();
-SessionFigureValues ComputeSessionFigureValues(const std::vector<LineResult>& lines);
+// `lines` are the completed lines; the settings say how many each half was to have, so a
+// figure about a line that never came has no value.
+SessionFigureValues ComputeSessionFigureValues(const std::vector<LineResult>& lines,
+                                               const SessionSettings& settings);
 
 }  // namespace keta

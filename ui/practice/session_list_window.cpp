@@ -88,7 +88,7 @@ void SessionListWindow::Reload() {
         if (s.damaged) state = QStringLiteral("読めない");
         long long answers = 0;
         for (const LineResult& l : shown.lines) answers += l.Answers();
-        const SessionFigureValues figures = ComputeSessionFigureValues(shown.lines);
+        const SessionFigureValues figures = ComputeSessionFigureValues(shown.lines, s.settings);
         // The accuracy is the third figure of the list.
         const std::optional<double> accuracy =
             figures.values.size() > 2 ? figures.values[2] : std::nullopt;

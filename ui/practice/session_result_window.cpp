@@ -226,14 +226,16 @@ void SessionResultWindow::Apply(const ShownSession& session,
     title_->setText(title);
     title_->setAccessibleName(title);
 
-    const SessionFigureValues figures = ComputeSessionFigureValues(session.lines);
+    const SessionFigureValues figures = ComputeSessionFigureValues(session.lines, s);
     std::vector<SessionFigureValues> before;
     before.reserve(earlier.size());
-    for (const ShownSession& e : earlier) before.push_back(ComputeSessionFigureValues(e.lines));
+    for (const ShownSession& e : earlier)
+        before.push_back(ComputeSessionFigureValues(e.lines, e.settings));
     const std::vector<SessionFigureRow>& rows = SessionFigureRows();
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const SessionFigureRow& row = rows[i];
         figures_[i]->setText(Text(row.kind, figures.values[i], false));
+        // Only the sessions that have the figure count: one without it is not a 0.
         double sum = 0.0;
         int n = 0;
         for (const SessionFigureValues& f : before) {
@@ -243,10 +245,23 @@ void SessionResultWindow::Apply(const ShownSession& session,
             }
         }
         earlierFigures_[i]->setText(Text(row.kind, n > 0 ? Value(sum / n) : std::nullopt, true));
+        QString covers = row.meaning;
+        if (!earlier.empty()) {
+            covers += QStringLiteral("\nこれまでの平均：%1 回のうち値のある %2 回の%3。")
+                          .arg(earlier.size())
+                          .arg(n)
+                          .arg(row.kind == FigureKind::Ratio ? QStringLiteral("比の平均")
+                                                             : QStringLiteral("平均"));
+        }
+        earlierFigures_[i]->setToolTip(covers);
+        earlierFigures_[i]->setAccessibleDescription(covers);
     }
-    earlierTitle_->setText(earlier.empty()
-                               ? QStringLiteral("同じ設定で終えた回はまだありません。")
-                               : QStringLiteral("同じ設定で終えた %1 回").arg(earlier.size()));
+    earlierTitle_->setText(
+        earlier.empty()
+            ? QStringLiteral("同じ設定で終えた回はまだありません。")
+            : QStringLiteral(
+                  "同じ設定で終えた %1 回。比は各回の比の平均で、値のない回は数えません。")
+                  .arg(earlier.size()));
     earlierTitle_->setAccessibleName(earlierTitle_->text());
 
     // The curve: line numbers across, the second half after a gap for the rest.
@@ -292,7 +307,7 @@ void SessionResultWindow::Apply(const ShownSession& session,
     std::vector<std::pair<double, QString>> sessionTicks;
     QStringList trendTable;
     for (std::size_t i = 0; i < all.size(); ++i) {
-        const SessionFigureValues f = ComputeSessionFigureValues(all[i]->lines);
+        const SessionFigureValues f = ComputeSessionFigureValues(all[i]->lines, all[i]->settings);
         const double x = static_cast<double>(i + 1);
         sessionTicks.emplace_back(x, all[i]->when.mid(5, 5));
         if (f.firstMean) firstMeans.points.emplace_back(x, *f.firstMean);
