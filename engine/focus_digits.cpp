@@ -18,6 +18,10 @@ struct Joins {
     double planted = 0.0;
 };
 
+// Steps are drawn independently of the digits before them: a free digit is uniform and a
+// planted pair is pair P with probability w_P whatever came first. So a join's two digits depend
+// only on the kinds of the steps on either side, and the row reduces to where the steps start
+// and after which kind of step: no digit needs tracking, and β alone sets these sums.
 Joins JoinsAt(double beta) {
     // A step starts at position i (i digits dealt) after a free step with probability
     // afterFree[i] and after a planted pair with probability afterPlanted[i].
