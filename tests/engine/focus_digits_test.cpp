@@ -267,6 +267,7 @@ TEST(FocusDigits, SameReadingSameRowAndUnusablePairsIgnored) {
     EXPECT_EQ(DealRow(a, 123.456), DealRow(b, 123.456));
     EXPECT_TRUE(a.IsFocus(7, 8));
     EXPECT_FALSE(a.IsFocus(0, 2));
+    EXPECT_FALSE(a.IsFocus(10, 2));  // given, but outside the digits
     EXPECT_EQ(a.Chosen(), (Pairs{{7, 8}}));
     // The same one pair chosen once behaves the same.
     FocusDigits once(Pairs{{7, 8}}, 50);
