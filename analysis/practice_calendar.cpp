@@ -58,19 +58,22 @@ PracticeCalendar ComputePracticeCalendar(const std::vector<PracticeItem>& items,
     struct Total {
         std::int64_t seconds = 0;
         int rounds = 0;
+        int focusRounds = 0;
     };
+    // Only days of practice get a total, so the map and the runs below agree on them.
     std::map<std::int64_t, Total> byDay;
     for (const PracticeItem& item : items) {
-        if (!IsValidDate(item.day)) continue;
+        if (item.seconds <= 0 || !IsValidDate(item.day)) continue;
         const std::int64_t d = DaysFromCivil(item.day);
         if (d > todayDays) continue;
         if (item.source == PracticeSource::History && d >= firstLogDay) continue;
         Total& t = byDay[d];
-        t.seconds += std::max<std::int64_t>(0, item.seconds);
+        t.seconds += item.seconds;
         ++t.rounds;
+        if (item.source == PracticeSource::Focus) ++t.focusRounds;
     }
 
-    // Runs over every practised day, in date order.
+    // Runs over every day of practice, in date order.
     int run = 0;
     std::int64_t previous = std::numeric_limits<std::int64_t>::min();
     for (const auto& [d, total] : byDay) {
@@ -93,6 +96,7 @@ PracticeCalendar ComputePracticeCalendar(const std::vector<PracticeItem>& items,
         if (const auto it = byDay.find(d); it != byDay.end()) {
             day.seconds = it->second.seconds;
             day.rounds = it->second.rounds;
+            day.focusRounds = it->second.focusRounds;
         }
         day.goalReached = goalSeconds > 0 && day.seconds >= goalSeconds;
         cal.days.push_back(day);

@@ -23,7 +23,8 @@ int WeekdayOf(std::int64_t days);
 // A real date of the calendar (month 1-12, the day within that month's length).
 bool IsValidDate(const CivilDate& date);
 
-enum class PracticeSource { Round, Session, History };
+// A focus round is a round of its own kind in the log; the history file never holds one.
+enum class PracticeSource { Round, Focus, Session, History };
 
 struct PracticeItem {
     CivilDate day;  // the local day it started on
@@ -36,9 +37,14 @@ struct CalendarDay {
     CivilDate date;
     int weekday = 0;
     std::int64_t seconds = 0;
-    int rounds = 0;  // practice items begun that day (a session counts once)
+    int rounds = 0;       // practice items begun that day (a session counts once)
+    int focusRounds = 0;  // of those, focus rounds
     bool goalReached = false;
 };
+
+// A day of practice has at least one item of more than 0 s, however short: the map colours it
+// and the runs count it. A session stopped before its first line ended is no practice at all.
+inline bool IsPracticeDay(const CalendarDay& day) { return day.seconds > 0; }
 
 struct PracticeCalendar {
     // Every day from the Sunday 52 weeks before this week's Sunday up to today, oldest first:
@@ -55,9 +61,10 @@ struct PracticeCalendar {
 // Minutes shown for a number of seconds (rounded down: a goal is met by whole minutes).
 inline std::int64_t WholeMinutes(std::int64_t seconds) { return seconds / 60; }
 
-// History items count only for days before the first day the log has a round or session on:
-// from then on the log holds the same rounds itself. Items dated after today, or with
-// dates that are no real day, are left out.
+// History items count only for days before the first day the log has a round or session on
+// (one of 0 s included: the log was kept that day): from then on the log holds the same rounds
+// itself. Items of 0 s, items dated after today and items with dates that are no real day are
+// left out.
 PracticeCalendar ComputePracticeCalendar(const std::vector<PracticeItem>& items,
                                          const CivilDate& today, int goalMinutes);
 

@@ -34,6 +34,14 @@ bool HasTable(const QSqlDatabase& db, const QString& name) {
     return q.exec() && q.next() && q.value(0).toLongLong() > 0;
 }
 
+bool HasColumn(const QSqlDatabase& db, const QString& table, const QString& column) {
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT count(*) FROM pragma_table_info(?) WHERE name = ?"));
+    q.addBindValue(table);
+    q.addBindValue(column);
+    return q.exec() && q.next() && q.value(0).toLongLong() > 0;
+}
+
 int GoalFrom(const QSqlDatabase& db) {
     if (!HasTable(db, QStringLiteral("preferences"))) return 0;
     QSqlQuery q(db);
@@ -55,12 +63,19 @@ bool ReadLog(const QSqlDatabase& db, CalendarSource& source) {
     if (!q.exec(QStringLiteral("BEGIN"))) return false;
     bool ok = true;
     if (HasTable(db, QStringLiteral("rounds"))) {
-        ok = q.exec(QStringLiteral("SELECT substr(started_at, 1, 32), time_limit FROM rounds"));
+        // A log from before focus rounds has no kind: every round in it was the drill's.
+        const bool kinds = HasColumn(db, QStringLiteral("rounds"), QStringLiteral("kind"));
+        ok = q.exec(kinds ? QStringLiteral("SELECT substr(started_at, 1, 32), time_limit,"
+                                           " CAST(kind AS INTEGER) = 1 FROM rounds")
+                          : QStringLiteral("SELECT substr(started_at, 1, 32), time_limit, 0"
+                                           " FROM rounds"));
         while (ok && q.next()) {
             const qlonglong seconds = q.value(1).toLongLong();
             if (seconds < 0 || seconds > kMaxRoundSeconds) continue;
-            source.items.push_back(
-                {DayOf(q.value(0).toString()), seconds, analysis::PracticeSource::Round});
+            source.items.push_back({DayOf(q.value(0).toString()), seconds,
+                                    q.value(2).toLongLong() == 1
+                                        ? analysis::PracticeSource::Focus
+                                        : analysis::PracticeSource::Round});
         }
     }
     if (ok && HasTable(db, QStringLiteral("sessions")) &&

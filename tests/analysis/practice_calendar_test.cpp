@@ -36,6 +36,7 @@ struct DayMinutes {
     CivilDate date;
     std::int64_t seconds;
     int rounds;
+    int focusRounds = 0;
 };
 
 struct CalendarCase {
@@ -108,6 +109,27 @@ TEST(PracticeCalendar, MinutesAndRunsAgainstHandComputation) {
          3,
          3,
          true},
+        // A session stopped before its first line (0 s) is no practice: the 2nd stays a gap
+        // and today stays empty. The 5th's 30 s and the 6th's focus round are days of practice;
+        // the focus rounds count in the minutes and the count, and are told apart.
+        {"0 s, under a minute, focus rounds",
+         {{{2026, 12, 1}, 60, S::Round},
+          {{2026, 12, 2}, 0, S::Session},
+          {{2026, 12, 3}, 60, S::Round},
+          {{2026, 12, 3}, 90, S::Focus},
+          {{2026, 12, 5}, 30, S::Round},
+          {{2026, 12, 6}, 45, S::Focus},
+          {{2026, 12, 6}, 0, S::Session},
+          {{2026, 12, 7}, 0, S::Session}},
+         {2026, 12, 7},
+         1,
+         {{{2026, 12, 1}, 60, 1, 0},
+          {{2026, 12, 3}, 150, 2, 1},
+          {{2026, 12, 5}, 30, 1, 0},
+          {{2026, 12, 6}, 45, 1, 1}},
+         2,
+         2,
+         false},
         // Only history (no log yet): every record counts; a goal of 0 is off.
         {"history only, no goal",
          {{{2026, 12, 7}, 60, S::History},
@@ -129,7 +151,9 @@ TEST(PracticeCalendar, MinutesAndRunsAgainstHandComputation) {
         EXPECT_EQ(cal.days.size(), static_cast<std::size_t>(52 * 7 + cal.days.back().weekday + 1));
         std::vector<DayMinutes> got;
         for (const CalendarDay& d : cal.days) {
-            if (d.rounds > 0) got.push_back({d.date, d.seconds, d.rounds});
+            // The map colours exactly the days the runs count.
+            EXPECT_EQ(IsPracticeDay(d), d.rounds > 0) << d.days;
+            if (d.rounds > 0) got.push_back({d.date, d.seconds, d.rounds, d.focusRounds});
             EXPECT_EQ(d.goalReached, c.goal > 0 && d.seconds >= c.goal * 60);
         }
         ASSERT_EQ(got.size(), c.expected.size());
@@ -137,6 +161,7 @@ TEST(PracticeCalendar, MinutesAndRunsAgainstHandComputation) {
             EXPECT_EQ(got[i].date, c.expected[i].date) << i;
             EXPECT_EQ(got[i].seconds, c.expected[i].seconds) << i;
             EXPECT_EQ(got[i].rounds, c.expected[i].rounds) << i;
+            EXPECT_EQ(got[i].focusRounds, c.expected[i].focusRounds) << i;
         }
         EXPECT_EQ(cal.currentRun, c.current);
         EXPECT_EQ(cal.longestRun, c.longest);

@@ -200,6 +200,73 @@ private slots:
         QCOMPARE(TooltipAt(map, last), QStringLiteral("2026/12/08 （火） 0 分・0 回"));
     }
 
+    // A focus round is in its day's minutes and count, and the day says so; a session stopped
+    // before its first line is no practice (grey, a gap in the runs), while 30 s is a day of
+    // practice (coloured, in the runs).
+    void focusRoundsSessionsOfNoLineAndShortDays() {
+        QTemporaryDir dir;
+        const QString logPath = dir.filePath(AnswerLog::FileName());
+        {
+            AnswerLog log(logPath);
+            QVERIFY(log.Open());
+        }
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "short");
+            db.setDatabaseName(logPath);
+            QVERIFY(db.open());
+            const char* rounds[][3] = {{"2026-12-03T10:00:00", "60", "0"},
+                                       {"2026-12-05T10:00:00", "30", "0"},
+                                       {"2026-12-06T10:00:00", "60", "0"},
+                                       {"2026-12-06T11:00:00", "120", "1"}};
+            for (const auto& r : rounds) {
+                Exec(db, QStringLiteral("INSERT INTO rounds (started_at, time_limit, mode_text,"
+                                        " answers, correct, wrong, kind) VALUES ('%1', %2, '＋',"
+                                        " 1, 1, 0, %3)")
+                             .arg(QLatin1String(r[0]), QLatin1String(r[1]), QLatin1String(r[2])));
+            }
+            for (const char* day : {"2026-12-04T20:00:00", "2026-12-07T08:00:00"}) {
+                Exec(db, QStringLiteral("INSERT INTO sessions (started_at, line_seconds,"
+                                        " first_lines, second_lines, rest_minutes, mode,"
+                                        " show_marks, show_time_left, state) VALUES ('%1', 60,"
+                                        " 3, 0, 0, 0, 1, 1, 'stopped')")
+                             .arg(QLatin1String(day)));
+            }
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("short"));
+
+        CalendarWindow window(logPath, dir.filePath(QStringLiteral("履歴.txt")), nullptr,
+                              [] { return QDate(2026, 12, 7); });
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        // 12/03, then the gap of the 4th; 12/05 and 12/06 run up to yesterday.
+        QCOMPARE(Figure(window, "今日の練習"), QStringLiteral("今日の練習 0 分・0 回"));
+        QCOMPARE(Figure(window, "連続日数（今）"), QStringLiteral("連続日数（今） 2 日"));
+        QCOMPARE(Figure(window, "最長の連続日数"), QStringLiteral("最長の連続日数 2 日"));
+
+        CalendarHeatMap* map = window.HeatMap();
+        const int last = static_cast<int>(map->Calendar().days.size()) - 1;
+        QCOMPARE(TooltipAt(map, last - 1),
+                 QStringLiteral("2026/12/06 （日） 3 分・2 回（苦手克服 1 回を含む）"));
+        map->setFocus();
+        const struct {
+            const char* text;
+            std::int64_t minutesShade;
+        } days[] = {{"2026/12/06 （日） 3 分・2 回（苦手克服 1 回を含む）", 3},
+                    {"2026/12/05 （土） 0 分・1 回", 1},
+                    {"2026/12/04 （金） 0 分・0 回", 0},
+                    {"2026/12/03 （木） 1 分・1 回", 1}};
+        for (int i = 0; i < static_cast<int>(std::size(days)); ++i) {
+            QTest::keyClick(map, Qt::Key_Up);
+            QCOMPARE(map->accessibleName(), QString::fromUtf8(days[i].text));
+            const QImage shown = map->grab().toImage();
+            const QPoint centre = map->CellCentre(last - 1 - i) * shown.devicePixelRatio();
+            QCOMPARE(shown.pixelColor(centre),
+                     CalendarHeatMap::MinutesColour(days[i].minutesShade));
+        }
+        QVERIFY(CalendarHeatMap::MinutesColour(1) != CalendarHeatMap::MinutesColour(0));
+    }
+
     void openedFromTheHistoryGridMenu() {
         test::Program p;
         test::WriteBytes(p.Path(QStringLiteral("設定.txt")), "10,1\r\n");

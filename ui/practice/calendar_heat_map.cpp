@@ -35,8 +35,18 @@ QString CalendarHeatMap::DayText(const analysis::CalendarDay& day) {
                        .arg(kWeekdays[day.weekday])
                        .arg(analysis::WholeMinutes(day.seconds))
                        .arg(day.rounds);
+    // Focus rounds are in the minutes and the count; say how many, so that the count is not
+    // taken for the drill's alone.
+    if (day.focusRounds > 0)
+        text += QStringLiteral("（苦手克服 %1 回を含む）").arg(day.focusRounds);
     if (day.goalReached) text += QStringLiteral(" 目標達成");
     return text;
+}
+
+QColor CalendarHeatMap::DayColour(const analysis::CalendarDay& day) {
+    // A day of practice under a minute still shows, in the lightest green, as the runs count it.
+    if (!analysis::IsPracticeDay(day)) return MinutesColour(0);
+    return MinutesColour(std::max<std::int64_t>(1, analysis::WholeMinutes(day.seconds)));
 }
 
 QColor CalendarHeatMap::MinutesColour(std::int64_t minutes) {
@@ -190,7 +200,7 @@ void CalendarHeatMap::paintEvent(QPaintEvent*) {
             }
         }
         p.setPen(Qt::NoPen);
-        p.setBrush(MinutesColour(analysis::WholeMinutes(day.seconds)));
+        p.setBrush(DayColour(day));
         p.drawRoundedRect(r, 2, 2);
         if (day.goalReached) {
             // A dot in the cell: the goal was reached that day.

@@ -20,12 +20,15 @@ public:
     void SetCalendar(analysis::PracticeCalendar calendar);
     const analysis::PracticeCalendar& Calendar() const { return calendar_; }
 
-    // "2026/12/07 （月） 12 分・5 回" (with " 目標達成" on a day that reached the goal).
+    // "2026/12/07 （月） 12 分・5 回" ("12 分・5 回（苦手克服 2 回を含む）" on a day with focus
+    // rounds; " 目標達成" after it on a day that reached the goal).
     static QString DayText(const analysis::CalendarDay& day);
     // The focus cell's index into Calendar().days, and the widget point at a cell's centre.
     int FocusIndex() const { return focus_; }
     QPoint CellCentre(int index) const;
     static QColor MinutesColour(std::int64_t minutes);
+    // A day's cell: grey only for a day without practice.
+    static QColor DayColour(const analysis::CalendarDay& day);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

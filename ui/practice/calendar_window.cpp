@@ -18,11 +18,13 @@
 namespace keta {
 namespace {
 
-// A colour key under the map: the shades from no practice to 30 minutes and more.
+// A colour key under the map: grey for no practice, then the shades from under a minute to 30
+// minutes and more.
 class MinutesLegend : public QWidget {
 public:
     explicit MinutesLegend(QWidget* parent) : QWidget(parent) {
-        setAccessibleName(QStringLiteral("色の見方 少ない（0 分）から多い（30 分以上）まで"));
+        setAccessibleName(QStringLiteral(
+            "色の見方 練習のない日は灰色、少ない（1 分未満）から多い（30 分以上）まで"));
         setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     }
     QSize sizeHint() const override {
