@@ -217,7 +217,6 @@ TEST(Progress, MovingAccuracyIsTheNearestDoubleToTheMeanOfRatios) {
         std::vector<int> answers, correct;
         bool exact;
     } cases[] = {
-        {"small", {3, 7, 9}, {1, 2, 4}, true},
         {"past 2^53", {2039, 2053, 2063, 2069, 2081}, {1000, 1500, 2000, 7, 1234}, true},
         {"past 2^100",
          {999983, 999979, 999961, 999959, 999953, 999931, 999917, 999907, 999883, 999863},
