@@ -90,6 +90,7 @@ std::uint64_t LogOwner::Hand(Entry&& entry, bool wakeLater) {
             return ticket;
         }
         if (entry.op.kind == LogOp::Kind::Round) ++unwrittenRounds_;
+        ++handed_;
         inbox_.push_back(std::move(entry));
     }
     if (!wakeLater) {
@@ -182,6 +183,11 @@ bool LogOwner::WaitUntilIdle(int timeoutMs) {
     return idle_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] {
         return (inbox_.empty() && !working_ && !openRequested_ && keptOps_ == 0) || finished_;
     });
+}
+
+std::uint64_t LogOwner::Handed() const {
+    const std::lock_guard lock(mutex_);
+    return handed_;
 }
 
 bool LogOwner::IsOff() const {

@@ -90,6 +90,9 @@ public:
     LogTally Finish();
     // The log cannot be used in this run (another program's, a newer version's ...).
     bool IsOff() const;
+    // How many writes were handed over so far: a reader that saw the same count before and
+    // after, and an owner with nothing left to try, missed none of this program's writes.
+    std::uint64_t Handed() const;
 
 private:
     struct Entry {
@@ -142,6 +145,7 @@ private:
     bool finished_ = false;
     bool off_ = false;
     std::uint64_t nextTicket_ = 0;
+    std::uint64_t handed_ = 0;
     LogTally lostAtEnd_;
     std::thread thread_;
     bool wakeScheduled_ = false;  // GUI thread's

@@ -282,7 +282,7 @@ private slots:
         QTRY_VERIFY((menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())));
         QAction* entry = menu->findChild<QAction*>(QStringLiteral("actionCalendar"));
         QVERIFY(entry != nullptr);
-        QCOMPARE(entry->text(), QStringLiteral("練習カレンダー"));
+        QCOMPARE(entry->text(), QStringLiteral("練習カレンダー(&C)"));
         menu->setActiveAction(entry);
         QTest::keyClick(menu, Qt::Key_Return);
         CalendarWindow* calendar = nullptr;

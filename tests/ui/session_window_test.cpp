@@ -142,10 +142,11 @@ private slots:
         const QList<QAction*> actions = menu->actions();
         // The session entries follow a separator; later windows add their entries after them.
         qsizetype at = 0;
-        while (at < actions.size() && actions[at]->text() != QStringLiteral("本番形式で練習")) ++at;
+        while (at < actions.size() && actions[at]->text() != QStringLiteral("本番形式で練習(&S)"))
+            ++at;
         QVERIFY(at >= 1 && at + 1 < actions.size());
         QVERIFY(actions[at - 1]->isSeparator());
-        QCOMPARE(actions[at + 1]->text(), QStringLiteral("本番形式の記録"));
+        QCOMPARE(actions[at + 1]->text(), QStringLiteral("本番形式の記録(&R)"));
         QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(actions[at]).center());
         SessionWindow* session = nullptr;
         QTRY_VERIFY((session = w.findChild<SessionWindow*>()) && session->isVisible());

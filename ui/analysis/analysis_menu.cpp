@@ -9,6 +9,7 @@
 
 #include "answer_log.h"
 #include "answer_log_rounds.h"
+#include "captioned_combo.h"
 #include "csv_export.h"
 #include "export_target.h"
 #include "fonts.h"
@@ -57,6 +58,7 @@ AnalysisWindows::AnalysisWindows(HistoryGrid& grid, const HistoryModel& model, Q
       owner_(owner),
       historyPath_(QDir(folder).absoluteFilePath(kHistoryName)),
       logPath_(QDir(folder).absoluteFilePath(AnswerLog::FileName())) {
+    NameComboBoxesByCaption();  // before any of the windows' choices is read out
     menu_ = new QMenu(&owner_);
     menu_->setObjectName(QStringLiteral("analysisMenu"));
     menu_->setAccessibleName(QStringLiteral("履歴のメニュー"));
@@ -78,16 +80,16 @@ AnalysisWindows::AnalysisWindows(HistoryGrid& grid, const HistoryModel& model, Q
     answers->setObjectName(QStringLiteral("actionExportAnswers"));
     connect(answers, &QAction::triggered, this, &AnalysisWindows::ExportAnswers);
     menu_->addSeparator();
-    QAction* session = menu_->addAction(QStringLiteral("本番形式で練習"));
+    QAction* session = menu_->addAction(QStringLiteral("本番形式で練習(&S)"));
     session->setObjectName(QStringLiteral("actionSession"));
     connect(session, &QAction::triggered, this, &AnalysisWindows::OpenSession);
-    QAction* sessions = menu_->addAction(QStringLiteral("本番形式の記録"));
+    QAction* sessions = menu_->addAction(QStringLiteral("本番形式の記録(&R)"));
     sessions->setObjectName(QStringLiteral("actionSessionList"));
     connect(sessions, &QAction::triggered, this, &AnalysisWindows::OpenSessionList);
-    QAction* calendar = menu_->addAction(QStringLiteral("練習カレンダー"));
+    QAction* calendar = menu_->addAction(QStringLiteral("練習カレンダー(&C)"));
     calendar->setObjectName(QStringLiteral("actionCalendar"));
     connect(calendar, &QAction::triggered, this, &AnalysisWindows::OpenCalendar);
-    QAction* focus = menu_->addAction(QStringLiteral("苦手克服"));
+    QAction* focus = menu_->addAction(QStringLiteral("苦手克服(&F)"));
     focus->setObjectName(QStringLiteral("actionFocus"));
     connect(focus, &QAction::triggered, this, &AnalysisWindows::OpenFocus);
 

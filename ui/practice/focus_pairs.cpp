@@ -16,6 +16,10 @@ std::optional<analysis::PairFigures> LoggedPairFigures(const QString& logPath, Q
     return counter.Finish();
 }
 
+LogStamp LogStampOf(const QString& logPath) {
+    return {StampOf(logPath), StampOf(logPath + QStringLiteral("-wal"))};
+}
+
 std::vector<DigitPair> WeakestOf(const analysis::PairFigures& figures, analysis::Mode mode) {
     std::vector<DigitPair> pairs;
     for (const analysis::WeakPair& w : analysis::WeakestPairs(figures.of(mode)))

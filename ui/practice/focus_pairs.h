@@ -11,6 +11,7 @@
 
 #include "digit_pairs.h"
 #include "focus_digits.h"
+#include "history_read.h"
 #include "round_record.h"
 
 namespace keta {
@@ -19,6 +20,15 @@ namespace keta {
 // with the reason in `error`, when the log cannot be read; a missing log has no rounds.
 std::optional<analysis::PairFigures> LoggedPairFigures(const QString& logPath,
                                                        QString* error = nullptr);
+
+// The log's files as they are now, the log's and its write-ahead journal's. Figures read under
+// one stamp still hold while the stamp is the same.
+struct LogStamp {
+    FileStamp log;
+    FileStamp journal;
+    bool operator==(const LogStamp&) const = default;
+};
+LogStamp LogStampOf(const QString& logPath);
 
 // The ten weakest pairs of `mode`, weakest first (empty when no pair has enough answers).
 std::vector<DigitPair> WeakestOf(const analysis::PairFigures& figures, analysis::Mode mode);

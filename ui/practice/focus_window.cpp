@@ -59,11 +59,67 @@ FocusWindow::FocusWindow(QString logPath, MonotonicClock* clock, QWidget* parent
     timer_ = new QTimer(this);
     timer_->setInterval(kTickMs);
     connect(timer_, &QTimer::timeout, this, &FocusWindow::Tick);
+    // The weakest pairs are known before the start is pressed: a long log takes a while.
+    ReadFigures();
+    ShowShare();
 }
 
 FocusWindow::~FocusWindow() {
     timer_->stop();
-    if (afterReader_.joinable()) afterReader_.join();
+    if (reader_.joinable()) reader_.join();
+}
+
+void FocusWindow::ReadFigures() {
+    if (reading_) {
+        readAgain_ = true;
+        return;
+    }
+    reading_ = true;
+    if (reader_.joinable()) reader_.join();
+    reader_ = std::thread([this, owner = owner_, path = logPath_] {
+        // The rounds handed over a moment ago belong in the figures.
+        auto known = std::make_shared<Known>();
+        known->handed = owner->Handed();
+        owner->WaitUntilTried(5000);
+        known->figures = LoggedPairFigures(path, &known->why);
+        // Taken after the read: the read's own end may fold the journal into the log.
+        known->stamp = LogStampOf(path);
+        QMetaObject::invokeMethod(
+            this, [this, known] { Figured(std::move(*known)); }, Qt::QueuedConnection);
+    });
+}
+
+void FocusWindow::Figured(Known known) {
+    reading_ = false;
+    known_ = std::move(known);
+    if (readAgain_) {
+        readAgain_ = false;
+        ReadFigures();
+        return;
+    }
+    if (resultWaiting_) {
+        resultWaiting_ = false;
+        if (pages_->currentIndex() == 2 && known_->figures) ShowResult(round_, known_->figures);
+    }
+    ShowShare();
+    if (startWhenRead_) {
+        startWhenRead_ = false;
+        note_->clear();
+        BeginRound();
+    }
+}
+
+bool FocusWindow::Fresh() const {
+    // This program's writes by the owner's count; another program's by the files.
+    return !reading_ && known_ && owner_->Handed() == known_->handed &&
+           LogStampOf(logPath_) == known_->stamp && owner_->WaitUntilTried(0);
+}
+
+void FocusWindow::changeEvent(QEvent* event) {
+    // Back from the main window, where rounds may have been played: read again meanwhile.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !playing_ && !Fresh())
+        ReadFigures();
+    QWidget::changeEvent(event);
 }
 
 void FocusWindow::UsePairs(std::span<const DigitPair> pairs, analysis::Mode mode) {
@@ -79,45 +135,95 @@ void FocusWindow::UsePairs(std::span<const DigitPair> pairs, analysis::Mode mode
     ticked_->setChecked(true);
 }
 
-void FocusWindow::Start() {
-    if (playing_) return;
-    difference_ = mode_->currentIndex() == 1;
-    const analysis::Mode mode = difference_ ? analysis::Mode::Difference : analysis::Mode::Sum;
-    QString why;
-    // Recomputed at every start, so that the rounds just played count.
-    const std::optional<analysis::PairFigures> figures = LoggedPairFigures(logPath_, &why);
-    before_ = figures.value_or(analysis::PairFigures{});
-    pairs_.clear();
+std::vector<DigitPair> FocusWindow::ChosenPairs(QString* why) const {
+    std::vector<DigitPair> pairs;
     if (weakest_->isChecked()) {
-        if (!figures) {
-            note_->setText(QStringLiteral("解答ログを読めないため、苦手な組を決められません（%1）。"
-                                          "表で組を選んでください。")
-                               .arg(why));
-            ticked_->setChecked(true);
-            return;
-        }
-        pairs_ = WeakestOf(*figures, mode);
-        if (pairs_.empty()) {
-            note_->setText(QStringLiteral("このモードの答えがまだ少なく、苦手な組を決められません"
-                                          "（どの組も %1 回未満）。表で組を選んでください。")
-                               .arg(analysis::kFewestAnswersRated));
-            ticked_->setChecked(true);
-            grid_[0][0]->setFocus();
-            return;
-        }
-    } else {
-        for (int a = 0; a < 10; ++a) {
-            for (int b = 0; b < 10; ++b) {
-                if (grid_[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)]->isChecked())
-                    pairs_.push_back({a, b});
+        if (!known_) {
+            *why = QStringLiteral("苦手な組を解答ログから読んでいます…");
+        } else if (!known_->figures) {
+            *why = QStringLiteral(
+                       "解答ログを読めないため、苦手な組を決められません（%1）。"
+                       "表で組を選んでください。")
+                       .arg(known_->why);
+        } else {
+            pairs =
+                WeakestOf(*known_->figures, mode_->currentIndex() == 1 ? analysis::Mode::Difference
+                                                                       : analysis::Mode::Sum);
+            if (pairs.empty()) {
+                *why = QStringLiteral(
+                           "このモードの答えがまだ少なく、苦手な組を決められません"
+                           "（どの組も %1 回未満）。表で組を選んでください。")
+                           .arg(analysis::kFewestAnswersRated);
             }
         }
-        if (pairs_.empty()) {
-            note_->setText(QStringLiteral("表で組を一つ以上選んでください。"));
-            return;
+        return pairs;
+    }
+    for (int a = 0; a < 10; ++a) {
+        for (int b = 0; b < 10; ++b) {
+            if (grid_[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)]->isChecked())
+                pairs.push_back({a, b});
         }
     }
+    if (pairs.empty()) *why = QStringLiteral("表で組を一つ以上選んでください。");
+    return pairs;
+}
+
+void FocusWindow::ShowShare() {
+    QString why;
+    const std::vector<DigitPair> pairs = ChosenPairs(&why);
+    if (pairs.empty()) {
+        share_->setText(why);
+        return;
+    }
+    const int percent = percent_->currentData().toInt();
+    const FocusDigits digits(pairs, percent);
+    const QString most = FigureText(100.0 * digits.MostShare(), 0);
+    const QString shown = FigureText(100.0 * digits.ExpectedShare(), 0);
+    if (digits.ReachesSetting()) {
+        share_->setText(QStringLiteral("この組み合わせでは最大 %1 %。%2 % で出します。")
+                            .arg(most)
+                            .arg(percent));
+    } else if (digits.ExpectedShare() < percent / 100.0) {
+        share_->setText(QStringLiteral("この組み合わせでは最大 %1 %。%2 % には届かないため、"
+                                       "%1 % で出します。")
+                            .arg(most)
+                            .arg(percent));
+    } else {
+        // So many pairs that digits drawn at random already make more of them.
+        share_->setText(QStringLiteral("選んだ組が多いため、数字をでたらめに並べても %1 % が"
+                                       "選んだ組になります。%1 % で出します。")
+                            .arg(shown));
+    }
+}
+
+void FocusWindow::Start() {
+    if (playing_ || startWhenRead_) return;
+    if (!Fresh()) {
+        // Rounds were written since the figures were read: the start waits for the new ones,
+        // read off this thread, and the window stays with the person meanwhile.
+        startWhenRead_ = true;
+        note_->setText(QStringLiteral("解答ログを読んでいます…"));
+        ReadFigures();
+        return;
+    }
+    BeginRound();
+}
+
+void FocusWindow::BeginRound() {
+    difference_ = mode_->currentIndex() == 1;
+    QString why;
+    pairs_ = ChosenPairs(&why);
+    if (pairs_.empty()) {
+        note_->setText(why);
+        if (weakest_->isChecked()) {
+            ticked_->setChecked(true);
+            grid_[0][0]->setFocus();
+        }
+        return;
+    }
+    before_ = known_ && known_->figures ? *known_->figures : analysis::PairFigures{};
     note_->clear();
+    resultWaiting_ = false;
     const int percent = percent_->currentData().toInt();
     limitSeconds_ = limit_->currentData().toInt();
     digits_ = std::make_unique<FocusDigits>(pairs_, percent);
@@ -227,18 +333,8 @@ void FocusWindow::Finish(bool stopped) {
     ShowResult(round_, std::nullopt);
     // Whether a pair is still among the weakest needs the log with this round in it: read once
     // the owner has tried the write, off the GUI thread.
-    if (afterReader_.joinable()) afterReader_.join();
-    afterReader_ = std::thread([this, owner = owner_, path = logPath_, round = round_] {
-        owner->WaitUntilTried(5000);
-        auto after =
-            std::make_shared<std::optional<analysis::PairFigures>>(LoggedPairFigures(path));
-        QMetaObject::invokeMethod(
-            this,
-            [this, round, after] {
-                if (pages_->currentIndex() == 2 && *after) ShowResult(round, *after);
-            },
-            Qt::QueuedConnection);
-    });
+    resultWaiting_ = true;
+    ReadFigures();
     emit roundFinished();
 }
 

@@ -15,6 +15,7 @@
 #include "digit_pairs.h"
 #include "elapsed_clock.h"
 #include "focus_digits.h"
+#include "focus_pairs.h"
 #include "practice_session.h"
 #include "round_record.h"
 #include "widget_boxes.h"
@@ -60,13 +61,32 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    // The figures of every logged round, with the log's stamp when they were read.
+    struct Known {
+        std::optional<analysis::PairFigures> figures;
+        QString why;               // when the log could not be read
+        LogStamp stamp;            // the log's files once read
+        std::uint64_t handed = 0;  // the owner's writes handed over before the read
+    };
+
     QWidget* BuildSettingsPage();
     QWidget* BuildRoundPage();
     QWidget* BuildResultPage();
     void ShowModeSigns();
+    // Reads the log's figures off the GUI thread; a read asked for during one follows it.
+    void ReadFigures();
+    void Figured(Known known);
+    // The figures read still describe the log: nothing written since, nothing on its way.
+    bool Fresh() const;
+    // The pairs the settings choose now; empty when there are none yet (`why` says so).
+    std::vector<DigitPair> ChosenPairs(QString* why) const;
+    // Says, before the start, what share of neighbouring digits the chosen pairs will be.
+    void ShowShare();
     void Start();
+    void BeginRound();
     void NewRow();
     void BoxEdited(int box);
     void Finish(bool stopped);
@@ -82,7 +102,12 @@ private:
     WidgetBoxes messages_{this};
     std::shared_ptr<LogOwner> owner_;
     std::unique_ptr<RoundRecorder> recorder_;
-    std::thread afterReader_;  // reads the figures with the round just closed
+    std::thread reader_;  // reads the log's figures
+    bool reading_ = false;
+    bool readAgain_ = false;
+    bool startWhenRead_ = false;
+    bool resultWaiting_ = false;  // the result shows the figures with the round once read
+    std::optional<Known> known_;
     std::unique_ptr<FocusDigits> digits_;
     std::vector<DigitPair> pairs_;
     analysis::PairFigures before_;
@@ -100,6 +125,8 @@ private:
     QRadioButton* ticked_ = nullptr;
     std::array<std::array<QCheckBox*, 10>, 10> grid_{};
     QLabel* note_ = nullptr;
+    QLabel* share_ = nullptr;
+    QTimer* shareSoon_ = nullptr;  // one look after a run of changes (UsePairs ticks 100 boxes)
     QPushButton* start_ = nullptr;
 
     QLabel* modeLabel_ = nullptr;

@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -82,11 +83,22 @@ QWidget* FocusWindow::BuildSettingsPage() {
             grid->addWidget(box, a + 1, b + 1, Qt::AlignCenter);
             connect(box, &QCheckBox::toggled, this, [this](bool on) {
                 if (on) ticked_->setChecked(true);
+                shareSoon_->start();
             });
         }
     }
     connect(mode_, &QComboBox::currentIndexChanged, this, &FocusWindow::ShowModeSigns);
     ShowModeSigns();
+    share_ = new QLabel;
+    share_->setObjectName(QStringLiteral("share"));
+    share_->setWordWrap(true);
+    shareSoon_ = new QTimer(this);
+    shareSoon_->setSingleShot(true);
+    shareSoon_->setInterval(0);
+    connect(shareSoon_, &QTimer::timeout, this, &FocusWindow::ShowShare);
+    for (QComboBox* box : {mode_, percent_})
+        connect(box, &QComboBox::currentIndexChanged, shareSoon_, qOverload<>(&QTimer::start));
+    connect(weakest_, &QRadioButton::toggled, shareSoon_, qOverload<>(&QTimer::start));
 
     note_ = new QLabel;
     note_->setObjectName(QStringLiteral("note"));
@@ -100,6 +112,7 @@ QWidget* FocusWindow::BuildSettingsPage() {
     hint->setWordWrap(true);
     auto* layout = new QVBoxLayout(page);
     layout->addLayout(form);
+    layout->addWidget(share_);
     layout->addWidget(weakest_);
     layout->addWidget(ticked_);
     layout->addWidget(gridBox, 0, Qt::AlignLeft);

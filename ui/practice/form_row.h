@@ -11,11 +11,14 @@
 #include <QPushButton>
 #include <QString>
 
+#include "captioned_combo.h"
+
 namespace keta {
 
 template <typename Control>
 Control* AddRow(QFormLayout& form, const QString& caption, Control* control,
                 const QString& objectName) {
+    NameComboBoxesByCaption();
     control->setObjectName(objectName);
     control->setAccessibleName(caption);
     auto* label = new QLabel(caption);
