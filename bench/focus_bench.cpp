@@ -142,7 +142,10 @@ int main(int argc, char* argv[]) {
     keta::FocusWindow window(log, &clock);
     window.show();
     (void)QTest::qWaitForWindowExposed(&window);
-    if (!shots.isEmpty())
+    // The settings as a person sees them a moment after the window opens: the weak pairs read.
+    auto* share = window.findChild<QLabel*>(QStringLiteral("share"));
+    if (!shots.isEmpty() &&
+        QTest::qWaitFor([share] { return share->text().contains(QStringLiteral("最大")); }, 10000))
         window.grab().save(shots + QStringLiteral("/focus-settings") + suffix +
                            QStringLiteral(".png"));
     auto* start = window.findChild<QPushButton*>(QStringLiteral("start"));
@@ -193,6 +196,10 @@ int main(int argc, char* argv[]) {
         changed[changed.size() / 2], changed.back(), clicks.back());
 
     if (!shots.isEmpty()) {
+        window.activateWindow();
+        (void)QTest::qWaitForWindowActive(&window);
+        QTest::mouseClick(start, Qt::LeftButton);
+        if (!QTest::qWaitFor([&window] { return window.Playing(); }, 10000)) return 1;
         // Two rows and a half, one answer in seven wrong, 0.7 s apart.
         for (int i = 0; i < 36; ++i) {
             auto* box = qobject_cast<QLineEdit*>(QApplication::focusWidget());

@@ -183,8 +183,8 @@ private slots:
         percent->setFocus();
         QTest::keyClick(percent, Qt::Key_Down);  // 75 %
         QTRY_COMPARE(Text(w, QStringLiteral("share")),
-                     QStringLiteral("この組み合わせでは最大 57 %。75 % には届かないため、57 % で"
-                                    "出します。"));
+                     QStringLiteral("この組み合わせでは最大 56.9 %。75 % には届かないため、"
+                                    "56.9 % で出します。"));
         QTest::mouseClick(start, Qt::LeftButton);
         QTRY_VERIFY(w.Playing());  // once the log is read
         QCOMPARE(w.Pairs(), (std::vector<DigitPair>{{3, 3}}));

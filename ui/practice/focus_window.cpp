@@ -184,9 +184,10 @@ void FocusWindow::ShowShare() {
                             .arg(most)
                             .arg(percent));
     } else if (digits.ExpectedShare() < percent / 100.0) {
+        // To a tenth: "最大 50 %" would not say why 50 % is out of reach at 49.6 %.
         share_->setText(QStringLiteral("この組み合わせでは最大 %1 %。%2 % には届かないため、"
                                        "%1 % で出します。")
-                            .arg(most)
+                            .arg(FigureText(100.0 * digits.MostShare(), 1))
                             .arg(percent));
     } else {
         // So many pairs that digits drawn at random already make more of them.
