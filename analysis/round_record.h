@@ -53,7 +53,9 @@ struct HistoryPoint {
     int wrong = 0;
     int timeLimit = 0;     // seconds, from item 8 ("60秒" gives 60); 0 when unreadable
     std::string modeText;  // item 9, UTF-8
-    // Identical in every item to the record just before it: the same result saved twice.
+    // The same result as a record before it, counted once: identical in every item to the
+    // record just before it, or a later save of a round an earlier record already stands for
+    // (told by the answer log).
     bool repeatsPrevious = false;
 };
 

@@ -1,13 +1,19 @@
 #include "history_points.h"
 
 #include <fcntl.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
+#include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
 #include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "cp932.h"
+#include "log_connection.h"
 #include "record_line.h"
 #include "regular_file.h"
 
@@ -157,6 +163,83 @@ HistoryPointsRead ReadHistoryPoints(const QString& path, const CancelFlag* cance
         },
         &result.skippedLines, cancel);
     return result;
+}
+
+int MarkSavedAgain(std::vector<analysis::HistoryPoint>& points, const QString& logPath,
+                   const CancelFlag* cancel) {
+    if (logPath.isEmpty() || !QFileInfo(logPath).isFile()) return -1;
+    LogConnection connection(logPath, LogConnection::Access::ReadOnly);
+    sqlite3* h = connection.Handle();
+    if (h == nullptr) return -1;
+    // Only stamps of the history's own width can match a line; the length check also keeps a
+    // damaged log's long texts out of memory.
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(
+            h,
+            "SELECT s.round_id, s.date_text, s.time_text, CAST(r.answers AS INTEGER),"
+            " CAST(r.correct AS INTEGER), CAST(r.wrong AS INTEGER)"
+            " FROM saves s JOIN rounds r ON r.id = s.round_id"
+            " WHERE length(s.date_text) = 10 AND length(s.time_text) = 8"
+            " ORDER BY s.round_id, s.id",
+            -1, &stmt, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        return -1;
+    }
+    struct Saved {
+        std::int64_t round;
+        std::int64_t answers, correct, wrong;
+    };
+    // Saves by "date time"; each round once under a stamp, rounds in key order.
+    std::unordered_map<std::string, std::vector<Saved>> byStamp;
+    int rc = SQLITE_ROW;
+    for (int row = 0; (rc = sqlite3_step(stmt)) == SQLITE_ROW; ++row) {
+        if (row % 4096 == 0 && Cancelled(cancel)) break;
+        const auto text = [stmt](int column) {
+            const auto* bytes = sqlite3_column_text(stmt, column);
+            return bytes == nullptr
+                       ? std::string()
+                       : std::string(reinterpret_cast<const char*>(bytes),
+                                     static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)));
+        };
+        const Saved saved{sqlite3_column_int64(stmt, 0), sqlite3_column_int64(stmt, 3),
+                          sqlite3_column_int64(stmt, 4), sqlite3_column_int64(stmt, 5)};
+        std::vector<Saved>& same = byStamp[text(1) + ' ' + text(2)];
+        if (same.empty() || same.back().round != saved.round) same.push_back(saved);
+    }
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE) return -1;
+
+    // A record stands for the first round of its stamp and counts that no record above it
+    // stands for yet; when every such round already has its record, it is one of them again.
+    std::unordered_set<std::int64_t> recorded;
+    int marked = 0;
+    std::string key;
+    for (analysis::HistoryPoint& point : points) {
+        if (point.repeatsPrevious) continue;  // the line above said it already
+        key.assign(point.date).append(1, ' ').append(point.time);
+        const auto it = byStamp.find(key);
+        if (it == byStamp.end()) continue;
+        bool matched = false;
+        std::optional<std::int64_t> unrecorded;
+        for (const Saved& saved : it->second) {
+            if (saved.answers != point.answers || saved.correct != point.correct ||
+                saved.wrong != point.wrong)
+                continue;
+            matched = true;
+            if (!recorded.contains(saved.round)) {
+                unrecorded = saved.round;
+                break;
+            }
+        }
+        if (!matched) continue;
+        if (unrecorded) {
+            recorded.insert(*unrecorded);
+        } else {
+            point.repeatsPrevious = true;
+            ++marked;
+        }
+    }
+    return marked;
 }
 
 }  // namespace keta

@@ -43,4 +43,13 @@ HistoryPointsRead::Status ForEachHistoryRecord(
 // every answer is either. Item 8 ("60秒") gives its leading number, 0 when there is none.
 HistoryPointsRead ReadHistoryPoints(const QString& path, const CancelFlag* cancel = nullptr);
 
+// Marks (repeatsPrevious) the records of `points`, in file order, that are a result saved
+// again: the drill saves at the end of a round and again when 保存 is pressed a few seconds
+// later, and the two lines differ only in their time. The answer log at `logPath` ties every
+// save to its round, so a record whose date, time and counts match a save of a round that an
+// earlier record already stands for is that round once more. Returns how many were marked, or
+// -1 when the log is missing or cannot be read: then none is, and the history counts as it is.
+int MarkSavedAgain(std::vector<analysis::HistoryPoint>& points, const QString& logPath,
+                   const CancelFlag* cancel = nullptr);
+
 }  // namespace keta

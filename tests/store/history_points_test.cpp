@@ -6,10 +6,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <string>
 #include <vector>
 
+#include "answer_log.h"
+#include "log_test_support.h"
 #include "test_support.h"
 
 namespace keta::test {
@@ -141,6 +144,111 @@ TEST(HistoryPoints, ARecordRepeatingTheOneBeforeIsMarked) {
             EXPECT_EQ(read.points[i].repeatsPrevious, c.repeats[i]) << i;
         }
     }
+}
+
+// A history line of 2026/01/02 as the drill writes it, in code page 932.
+QByteArray SavedLine(const char* time, const RoundRecord& r) {
+    return EncodeCp932(
+               QStringLiteral("\"2026/01/02\",\"%1\",%2,%3,%4,\"x\",\"y\",\"60秒\",\"＋\"\r\n")
+                   .arg(QLatin1String(time))
+                   .arg(r.answers)
+                   .arg(r.correct)
+                   .arg(r.wrong))
+        .value();
+}
+
+TEST(HistoryPoints, ALaterSaveOfALoggedRoundIsMarked) {
+    // Rounds of the log: a and c of the same counts (20 right, 5 wrong), b of others.
+    const RoundRecord a = MakeRound(25), b = MakeRound(30), c = MakeRound(25);
+    const struct {
+        const char* name;
+        std::vector<const char*> savesOfA, savesOfB, savesOfC;  // times on 2026/01/02
+        std::vector<std::pair<const char*, const RoundRecord*>> lines;
+        std::vector<bool> marked;
+        int byLog;  // of them, marked here rather than as a line repeated
+    } cases[] = {
+        {"saved at the end, then by hand",
+         {"10:01:31", "10:01:36"},
+         {},
+         {},
+         {{"10:01:31", &a}, {"10:01:36", &a}},
+         {false, true},
+         1},
+        {"the first save's line is gone from the history",
+         {"10:01:31", "10:01:36"},
+         {},
+         {},
+         {{"10:01:36", &a}},
+         {false},
+         0},
+        {"two rounds, each saved twice, a result of no log between",
+         {"10:01:31", "10:01:36"},
+         {"10:05:00", "10:05:04"},
+         {},
+         {{"10:01:31", &a}, {"10:03:00", &a}, {"10:05:00", &b}, {"10:01:36", &a}, {"10:05:04", &b}},
+         {false, false, false, true, true},
+         2},
+        {"counts that are not the round's",
+         {"10:01:31", "10:01:36"},
+         {},
+         {},
+         {{"10:01:31", &a}, {"10:01:36", &b}},
+         {false, false},
+         0},
+        // The second line is c's only save; the third repeats the line before it.
+        {"two rounds of the same counts saved in the same second",
+         {"10:01:31", "10:01:36"},
+         {},
+         {"10:01:36"},
+         {{"10:01:31", &a}, {"10:01:36", &a}, {"10:01:36", &a}},
+         {false, false, true},
+         0},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.name);
+        QTemporaryDir dir;
+        const QString logPath = dir.filePath(QStringLiteral("log.db"));
+        {
+            AnswerLog log(logPath);
+            const auto write = [&log](RoundRecord r, const std::vector<const char*>& times) {
+                std::vector<SaveStamp> saves;
+                for (const char* t : times) saves.push_back({"2026/01/02", t});
+                return log.WriteRound(r, saves);
+            };
+            ASSERT_EQ(write(a, k.savesOfA), AnswerLog::WriteResult::Written);
+            ASSERT_EQ(write(b, k.savesOfB), AnswerLog::WriteResult::Written);
+            ASSERT_EQ(write(c, k.savesOfC), AnswerLog::WriteResult::Written);
+        }
+        const QString path = dir.filePath(QStringLiteral("履歴.txt"));
+        QByteArray bytes;
+        for (const auto& [time, round] : k.lines) bytes += SavedLine(time, *round);
+        WriteBytes(path, bytes);
+        HistoryPointsRead read = ReadHistoryPoints(path);
+        ASSERT_EQ(read.points.size(), k.marked.size());
+        EXPECT_EQ(MarkSavedAgain(read.points, logPath), k.byLog);
+        for (std::size_t i = 0; i < k.marked.size(); ++i)
+            EXPECT_EQ(read.points[i].repeatsPrevious, k.marked[i]) << i;
+    }
+}
+
+TEST(HistoryPoints, WithoutAReadableLogNothingIsMarked) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("履歴.txt"));
+    const RoundRecord a = MakeRound(25);
+    WriteBytes(path, SavedLine("10:01:31", a) + SavedLine("10:01:36", a));
+    const QString garbage = dir.filePath(QStringLiteral("garbage.db"));
+    WriteBytes(garbage, QByteArray(4096, 'x'));
+    const QString notALog = dir.filePath(QStringLiteral("other.db"));
+    ASSERT_TRUE(Peek(notALog).Exec(QStringLiteral("CREATE TABLE t (x)")));
+    for (const QString& logPath :
+         {QString(), dir.filePath(QStringLiteral("none.db")), garbage, notALog, dir.path()}) {
+        SCOPED_TRACE(logPath.toStdString());
+        HistoryPointsRead read = ReadHistoryPoints(path);
+        ASSERT_EQ(read.points.size(), 2u);
+        EXPECT_EQ(MarkSavedAgain(read.points, logPath), -1);
+        EXPECT_FALSE(read.points[0].repeatsPrevious || read.points[1].repeatsPrevious);
+    }
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("none.db"))));  // none was made
 }
 
 }  // namespace

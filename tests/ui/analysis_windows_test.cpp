@@ -4,6 +4,7 @@
 
 #include <QAccessible>
 #include <QCategoryAxis>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QHeaderView>
@@ -20,6 +21,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTime>
 #include <QToolTip>
 #include <QTreeWidget>
 #include <QValueAxis>
@@ -196,6 +198,7 @@ private slots:
         PickWithKeys(menu, 2);  // progress
         QTRY_VERIFY(a.Progress() != nullptr && a.Progress()->isVisible());
         ProgressWindow* progress = a.Progress();
+        QTRY_VERIFY(!progress->IsBusy());  // read off the window's thread
         QCOMPARE(progress->ModeBox()->currentText(), QStringLiteral("＋"));
         QCOMPARE(progress->LimitBox()->currentText(), QStringLiteral("10秒"));
         QCOMPARE(Figure(progress, QStringLiteral("記録の数")), QStringLiteral("2"));
@@ -789,6 +792,43 @@ private slots:
         QCOMPARE(progress->Table()->model()->rowCount(), distinct);
     }
 
+    void progressCountsAResultSavedAgainSecondsLaterOnce() {
+        Program p;
+        WriteBytes(p.Path(QStringLiteral("設定.txt")), "10,1\r\n");
+        // An older result, saved before any answer log: 2 right in 10 s, 50 %.
+        WriteBytes(p.Path(QStringLiteral("履歴.txt")), Record("2004/05/01", "13:05:09", 4, 2, 10));
+        FrmMain& w = p.Start();
+        PlayRound(p, w, {true, true, false});  // 4 answers, 3 right, saved at the end
+        const QString saved = w.historyModel().TextMatrix(2, 2);
+        // 保存 pressed in a later second: a line that differs from the first only in its time.
+        QTRY_VERIFY(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) != saved);
+        QTest::mouseClick(w.cmdHozon, Qt::LeftButton);
+        QCOMPARE(w.historyModel().Rows(), 4);
+        QVERIFY(w.historyModel().TextMatrix(3, 2) != saved);
+        // The log ties both saves to the one round.
+        const QString logPath = p.Path(AnswerLog::FileName());
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                AnswerLog log(logPath);
+                const std::vector<analysis::RoundRecord> rounds = log.LoadAllRounds();
+                return rounds.size() == 1 && log.SavesOf(rounds[0].id).size() == 2;
+            },
+            5000));
+
+        ProgressWindow* progress = OpenProgressFromMenu(w, p.shell->analysis());
+        QVERIFY(progress != nullptr);
+        QCOMPARE(Figure(progress, QStringLiteral("記録の数")), QStringLiteral("2"));
+        QCOMPARE(Figure(progress, QStringLiteral("重複した記録")), QStringLiteral("1"));
+        QCOMPARE(progress->Table()->model()->rowCount(), 2);
+        // The best is the first save (3 right in 10 s, 75 %); the average (0.20 + 0.30) / 2.
+        const QString first = w.historyModel().TextMatrix(2, 1) + u' ' + saved;
+        QCOMPARE(Figure(progress, QStringLiteral("最高の速さ")),
+                 QStringLiteral("0.30 /秒（%1）").arg(first));
+        QCOMPARE(Figure(progress, QStringLiteral("最高の正解率")),
+                 QStringLiteral("75.0%（%1、正解 3）").arg(first));
+        QCOMPARE(Figure(progress, QStringLiteral("最近の速さ")), QStringLiteral("0.25 /秒"));
+    }
+
     void progressSaysWhatIsMissing_data() {
         QTest::addColumn<QByteArray>("history");
         QTest::addColumn<QString>("says");
@@ -1001,10 +1041,68 @@ private slots:
                                 .arg(progress->frameGeometry().height())
                                 .arg(area.width())
                                 .arg(area.height())));
-        // Every figure is shown whole: as tall as its wrapped text needs.
+        // Every figure is shown whole, as tall as its wrapped text needs, once laid out.
         for (FigureLabel* label : progress->findChildren<FigureLabel*>()) {
             QVERIFY(label->isVisible());
-            QVERIFY(label->height() >= label->heightForWidth(label->width()));
+            QTRY_VERIFY(label->height() >= label->heightForWidth(label->width()));
+        }
+
+        // At scale 2 on a 1280 × 1024 screen there are 640 × 512 logical pixels: the window
+        // must fit 640 × 480 with room for a title bar, with every filter still on show.
+        const QSize small(640, 480 - 24);
+        const QSize least = progress->minimumSizeHint().expandedTo(progress->minimumSize());
+        QVERIFY2(least.width() <= small.width() && least.height() <= small.height(),
+                 qPrintable(QStringLiteral("%1x%2").arg(least.width()).arg(least.height())));
+        progress->resize(small);
+        QTRY_COMPARE(progress->size(), small);
+        QApplication::processEvents();
+        const QList<QWidget*> filters{progress->ModeBox(), progress->LimitBox(),
+                                      progress->PeriodBox(), progress->ViewBox(),
+                                      progress->FocusBox()};
+        for (QWidget* filter : filters) {
+            const QRect at(filter->mapTo(progress, QPoint(0, 0)), filter->size());
+            QVERIFY2(filter->isVisible() && progress->rect().contains(at),
+                     qPrintable(filter->accessibleName()));
+        }
+        QVERIFY(progress->Chart()->isVisible() && progress->Chart()->height() > 0);
+        for (FigureLabel* label : progress->findChildren<FigureLabel*>())
+            QVERIFY(label->isVisible());
+    }
+
+    void progressNamesEveryTabStop() {
+        Program p;
+        WriteBytes(p.Path(QStringLiteral("設定.txt")), "10,1\r\n");
+        WriteBytes(p.Path(QStringLiteral("履歴.txt")),
+                   Record("2024/03/01", "10:00:00", 30, 24, 60) +
+                       Record("2024/03/02", "10:00:00", 30, 27, 60));
+        FrmMain& w = p.Start();
+        ProgressWindow* progress = OpenProgressFromMenu(w, p.shell->analysis());
+        QVERIFY(progress != nullptr);
+        progress->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(progress));
+        // With either tab on show (picked by its access key), round the whole Tab chain as a
+        // keyboard user goes, until it comes back to where it began.
+        for (const Qt::Key tab : {Qt::Key_G, Qt::Key_B}) {
+            QTest::keyClick(progress->windowHandle(), tab, Qt::AltModifier);
+            progress->ModeBox()->setFocus();
+            QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(progress->ModeBox()));
+            QList<QWidget*> stops;
+            for (int k = 0; k < 60; ++k) {
+                QWidget* at = QApplication::focusWidget();
+                QVERIFY(at != nullptr && at->window() == progress);
+                if (stops.contains(at)) break;
+                stops << at;
+                QTest::keyClick(progress->windowHandle(), Qt::Key_Tab);
+            }
+            QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(progress->ModeBox()));
+            // The filters, the tabs, the figures' area and its six figures at least.
+            QVERIFY(stops.size() >= 13);
+            QCOMPARE(stops.contains(progress->Table()), tab == Qt::Key_B);
+            for (QWidget* stop : stops) {
+                QAccessibleInterface* heard = QAccessible::queryAccessibleInterface(stop);
+                QVERIFY2(heard != nullptr && !heard->text(QAccessible::Name).trimmed().isEmpty(),
+                         stop->metaObject()->className());
+            }
         }
     }
 

@@ -141,33 +141,11 @@ void ProgressChart::Clear() {
 }
 
 void ProgressChart::ShowSeries(const analysis::ProgressSeries& series,
-                               const analysis::ProgressSpan& span, bool perDay) {
+                               const analysis::ProgressSpan& span, bool perDay,
+                               std::optional<ChartPoints> points) {
     series_ = &series;
     perDay_ = perDay;
-    points_ = PointsFor(series, span, perDay);
-    raw_->replace(points_.raw);
-    spreadLow_->replace(points_.low);
-    spreadHigh_->replace(points_.high);
-    spread_->setVisible(!points_.low.isEmpty());
-    raw_->setVisible(!perDay && points_.low.isEmpty());
-    spread_->setName(perDay ? QStringLiteral("その日の範囲")
-                            : QStringLiteral("各回の速さ（範囲）"));
-    moving_->replace(points_.moving);
-    moving_->setPointsVisible(perDay && points_.moving.size() <= 200);
-    moving_->setName(
-        perDay ? QStringLiteral("その日の速さ（中央値）")
-               : QStringLiteral("速さ（直近%1回の平均）").arg(analysis::kMovingAverageWindow));
-    accuracy_->replace(points_.accuracy);
-    // Many days of accuracy: a lighter, thinner line, so that the rate stays readable under it.
-    const bool dense = points_.accuracy.size() > 150;
-    accuracy_->setPen(QPen(QColor(40, 150, 60, dense ? 150 : 255), dense ? 1.0 : 1.5));
-    accuracy_->setName(
-        perDay ? QStringLiteral("その日の正解率（中央値）")
-               : QStringLiteral("正解率（直近%1回の平均）").arg(analysis::kMovingAverageWindow));
-    bestRate_->clear();
-    bestAccuracy_->clear();
-    if (points_.bestRate) bestRate_->append(*points_.bestRate);
-    if (points_.bestAccuracy) bestAccuracy_->append(*points_.bestAccuracy);
+    points_ = points ? std::move(*points) : PointsFor(series, span, perDay);
 
     double lowX = 0, highX = 0, highRate = 0, lowAccuracy = 100, highAccuracy = 0;
     bool any = false;
@@ -192,6 +170,11 @@ void ProgressChart::ShowSeries(const analysis::ProgressSeries& series,
     if (points_.bestAccuracy) take({*points_.bestAccuracy}, true);
     if (lowAccuracy > highAccuracy) lowAccuracy = highAccuracy = 100.0;
 
+    // The axes are set over empty series: each change of a range lays out every series' path
+    // anew, which costs milliseconds over a thousand points.
+    for (QXYSeries* s : std::initializer_list<QXYSeries*>{raw_, spreadLow_, spreadHigh_, moving_,
+                                                          accuracy_, bestRate_, bestAccuracy_})
+        s->clear();
     // The rate from zero, so that a rise reads as its true size; the accuracy over the range
     // it takes, at least five points wide, so that its line is not pressed into a strip.
     SetNiceRange(*rateAxis_, 0.0, std::max(highRate, 0.01), -1.0, 1e9);
@@ -200,13 +183,33 @@ void ProgressChart::ShowSeries(const analysis::ProgressSeries& series,
         highAccuracy = std::min(100.0, std::max(highAccuracy, lowAccuracy + 5.0));
     }
     SetNiceRange(*accuracyAxis_, lowAccuracy, highAccuracy, -5.0, 105.0);
-
-    UpdateLegend();
-
     // Half a day beside a per-day point; otherwise 4 % of the span, at least half an hour.
     const qint64 spanMs = static_cast<qint64>(highX - lowX);
     const qint64 pad = std::max(perDay ? kDay / 2 : kHour / 2, spanMs * 4 / 100);
     SetTimeAxis(static_cast<qint64>(lowX) - pad, static_cast<qint64>(highX) + pad);
+
+    raw_->replace(points_.raw);
+    spreadLow_->replace(points_.low);
+    spreadHigh_->replace(points_.high);
+    spread_->setVisible(!points_.low.isEmpty());
+    raw_->setVisible(!perDay && points_.low.isEmpty());
+    spread_->setName(perDay ? QStringLiteral("その日の範囲")
+                            : QStringLiteral("各回の速さ（範囲）"));
+    moving_->replace(points_.moving);
+    moving_->setPointsVisible(perDay && points_.moving.size() <= 200);
+    moving_->setName(
+        perDay ? QStringLiteral("その日の速さ（中央値）")
+               : QStringLiteral("速さ（直近%1回の平均）").arg(analysis::kMovingAverageWindow));
+    accuracy_->replace(points_.accuracy);
+    // Many days of accuracy: a lighter, thinner line, so that the rate stays readable under it.
+    const bool dense = points_.accuracy.size() > 150;
+    accuracy_->setPen(QPen(QColor(40, 150, 60, dense ? 150 : 255), dense ? 1.0 : 1.5));
+    accuracy_->setName(
+        perDay ? QStringLiteral("その日の正解率（中央値）")
+               : QStringLiteral("正解率（直近%1回の平均）").arg(analysis::kMovingAverageWindow));
+    if (points_.bestRate) bestRate_->append(*points_.bestRate);
+    if (points_.bestAccuracy) bestAccuracy_->append(*points_.bestAccuracy);
+    UpdateLegend();
 }
 
 void ProgressChart::UpdateLegend() {

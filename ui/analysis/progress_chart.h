@@ -33,10 +33,11 @@ public:
     // (lowest to highest) over `slices` runs of consecutive results, with the averages at the
     // end of each run: a chart has no more pixel columns than that anyway, and Qt makes one
     // graphics item per marker, which takes seconds for a long history. Per day, each day is
-    // one point at its noon with its range.
+    // one point at its noon with its range; over more than `mostMarkers` days the ranges are
+    // those of `slices` runs of consecutive days.
     struct ChartPoints {
         QList<QPointF> raw;               // one per result, or none
-        QList<QPointF> low, high;         // the range per run or per day, or none
+        QList<QPointF> low, high;         // the range per run (of results or days) or per day
         QList<QPointF> moving, accuracy;  // the averages, or the day's medians (accuracy in %)
         std::optional<QPointF> bestRate, bestAccuracy;
         std::optional<std::size_t> bestRateIndex, bestAccuracyIndex;  // their results
@@ -55,8 +56,10 @@ public:
     // "MM/dd" within a year and "yyyy/MM" beyond, each one different.
     static QList<QPair<qint64, QString>> DateTicks(qint64 from, qint64 to, int most);
 
+    // `points`, when given, are PointsFor(series, span, perDay) worked out already (on a
+    // reading thread), so that showing a long series costs the window's thread less.
     void ShowSeries(const analysis::ProgressSeries& series, const analysis::ProgressSpan& span,
-                    bool perDay);
+                    bool perDay, std::optional<ChartPoints> points = std::nullopt);
     void Clear();
     // The legend, a label that wraps, for the window to place below the chart.
     QLabel* Legend() const { return legend_; }

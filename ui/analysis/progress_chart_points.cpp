@@ -55,14 +55,32 @@ ProgressChart::ChartPoints ProgressChart::PointsFor(const analysis::ProgressSeri
     StampClock clock;
     const auto at = [&](std::size_t i) { return static_cast<double>(clock.MsecsOf(points[i])); };
     if (perDay) {
+        const auto noon = [&](std::size_t d) {
+            return static_cast<double>(clock.DayStart(series.days[d].date) + 12 * kHour);
+        };
         for (std::size_t d = span.dayBegin; d < span.dayEnd; ++d) {
             const analysis::DayFigures& day = series.days[d];
-            const double x = static_cast<double>(clock.DayStart(day.date) + 12 * kHour);
-            out.low.append({x, day.lowestRate});
-            out.high.append({x, day.highestRate});
+            const double x = noon(d);
             out.moving.append({x, day.medianRate});
             out.movingIndex.push_back(d);
             if (day.medianAccuracy) out.accuracy.append({x, *day.medianAccuracy * 100.0});
+        }
+        // Each day's range, or with more days than that the range over runs of days: filling
+        // a band of a thousand spikes takes longer than the rest of the chart together, and
+        // shows no more on a chart a few hundred pixels wide.
+        const std::size_t days = span.dayEnd - span.dayBegin;
+        const std::size_t runs = days <= mostMarkers || slices == 0 ? days : std::min(slices, days);
+        for (std::size_t k = 0; k < runs; ++k) {
+            const std::size_t begin = span.dayBegin + k * days / runs;
+            const std::size_t end = span.dayBegin + (k + 1) * days / runs;
+            double low = series.days[begin].lowestRate, high = series.days[begin].highestRate;
+            for (std::size_t d = begin; d < end; ++d) {
+                low = std::min(low, series.days[d].lowestRate);
+                high = std::max(high, series.days[d].highestRate);
+            }
+            const double x = (noon(begin) + noon(end - 1)) / 2.0;
+            out.low.append({x, low});
+            out.high.append({x, high});
         }
     } else {
         const std::size_t count = span.end - span.begin;

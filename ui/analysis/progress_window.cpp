@@ -32,9 +32,9 @@ analysis::Mode ModeOfEntry(int entry) {
     return entry % 2 == 1 ? analysis::Mode::Difference : analysis::Mode::Sum;
 }
 
-// Below this size the file is read at once: a history of a few thousand results takes a few
-// milliseconds, and a busy note would only flicker.
-constexpr qint64 kReadAtOnceBytes = qint64{256} * 1024;
+// From this size on the busy note shows at once, even over figures already on show: below it
+// the read takes a few milliseconds, and the note would only flicker.
+constexpr qint64 kBusyNoteBytes = qint64{256} * 1024;
 // Above this many results in a period, the per-day view is shown first.
 constexpr std::size_t kResultsForDays = 400;
 
@@ -76,7 +76,8 @@ ProgressWindow::ChartPoints ProgressWindow::PointsFor(const analysis::ProgressSe
 }
 
 ProgressWindow::Loaded ProgressWindow::Compute(const std::vector<analysis::HistoryPoint>& history,
-                                               int skippedLines) {
+                                               int skippedLines,
+                                               const std::optional<Choice>& choice) {
     Loaded loaded;
     loaded.skippedLines = skippedLines;
     loaded.report = analysis::ComputeProgress(history);
@@ -89,26 +90,63 @@ ProgressWindow::Loaded ProgressWindow::Compute(const std::vector<analysis::Histo
             break;
         }
     }
+    // The chart of the series to be shown first, drawn here rather than on the window's thread.
+    // A focus series is looked up there, from the log: its chart is left to it.
+    if (!choice || choice->modeEntry >= 2 || loaded.report.series.empty()) return loaded;
+    const auto [entry, limit] =
+        FirstSeries(loaded.report, {}, loaded.newest, choice->modeEntry, choice->limit);
+    const analysis::ProgressSeries* series = loaded.report.find(ModeOfEntry(entry), limit);
+    if (series == nullptr) return loaded;
+    const analysis::ProgressSpan span = analysis::SpanOf(*series, choice->periodDays);
+    const bool perDay = choice->perDay.value_or(span.end - span.begin > kResultsForDays);
+    loaded.first = FirstView{series->mode, limit, choice->periodDays, perDay,
+                             ProgressChart::PointsFor(*series, span, perDay)};
     return loaded;
+}
+
+std::pair<int, int> ProgressWindow::FirstSeries(
+    const analysis::ProgressReport& report, const analysis::ProgressReport& focusReport,
+    const std::optional<std::pair<analysis::Mode, int>>& newest, int oldEntry, int oldLimit) {
+    if (oldEntry >= 0 &&
+        (oldEntry >= 2 ? focusReport : report).find(ModeOfEntry(oldEntry), oldLimit) != nullptr)
+        return {oldEntry, oldLimit};
+    const std::pair<analysis::Mode, int> key =
+        newest.value_or(std::pair{report.series[0].mode, report.series[0].timeLimit});
+    return {key.first == analysis::Mode::Difference ? 1 : 0, key.second};
+}
+
+ProgressWindow::Choice ProgressWindow::CurrentChoice() const {
+    Choice choice;
+    if (mode_->currentIndex() >= 0) choice.modeEntry = mode_->currentData().toInt();
+    if (limit_->currentIndex() >= 0) choice.limit = limit_->currentData().toInt();
+    choice.periodDays = period_->currentData().toInt();
+    if (viewChosen_) choice.perDay = view_->currentData().toInt() == 1;
+    return choice;
 }
 
 void ProgressWindow::Load(const QString& path) {
     ++generation_;
-    const auto read = [path, cancel = &cancel_] {
-        const HistoryPointsRead file = ReadHistoryPoints(path, cancel);
+    const auto read = [path, logPath = logPath_, choice = CurrentChoice(), cancel = &cancel_] {
+        HistoryPointsRead file = ReadHistoryPoints(path, cancel);
         if (file.status == HistoryPointsRead::Status::NotRegular ||
             file.status == HistoryPointsRead::Status::Failed) {
             Loaded failed;
             failed.readable = false;
             return failed;
         }
-        return Compute(file.points, file.skippedLines);
+        // A result saved again seconds later is one result; without a readable log every
+        // line counts as it stands, which is no reason to trouble anyone.
+        MarkSavedAgain(file.points, logPath, cancel);
+        return Compute(file.points, file.skippedLines, choice);
     };
-    if (QFileInfo(path).size() < kReadAtOnceBytes) {
-        Apply(read());
-        return;
+    // Always off this thread, since the log may be long or held by a writer. A short read of
+    // figures already on show keeps them up meanwhile, so that nothing flickers.
+    if (QFileInfo(path).size() >= kBusyNoteBytes || pages_->currentIndex() == 0) {
+        ShowMessage(QStringLiteral("記録を読み込んでいます…"), true);
+    } else {
+        busy_ = true;
+        setCursor(Qt::BusyCursor);
     }
-    ShowMessage(QStringLiteral("記録を読み込んでいます…"), true);
     StopWorker();
     worker_ = std::thread([this, read, generation = generation_] {
         auto loaded = std::make_shared<Loaded>(read());
@@ -117,7 +155,7 @@ void ProgressWindow::Load(const QString& path) {
         QMetaObject::invokeMethod(
             this,
             [this, loaded, generation] {
-                if (generation == generation_) Apply(std::move(*loaded));
+                if (generation == generation_) Apply(std::move(*loaded), true);
             },
             Qt::QueuedConnection);
     });
@@ -144,10 +182,11 @@ void ProgressWindow::ShowMessage(const QString& text, bool busy) {
     setAccessibleName(kTitle + QStringLiteral("：") + text);
 }
 
-void ProgressWindow::Apply(Loaded loaded) {
+void ProgressWindow::Apply(Loaded loaded, bool chartLater) {
     const int oldMode = mode_->currentIndex() >= 0 ? mode_->currentData().toInt() : -1;
     const int oldLimit = limit_->currentIndex() >= 0 ? limit_->currentData().toInt() : -1;
     shown_ = nullptr;
+    firstView_.reset();
     tableModel_->Show(nullptr, {}, false);
     chart_->Clear();
     report_ = std::move(loaded.report);
@@ -171,18 +210,33 @@ void ProgressWindow::Apply(Loaded loaded) {
     }
 
     // What to show: the choice made before when it still exists, else the newest result's.
-    std::pair<analysis::Mode, int> key =
-        loaded.newest.value_or(std::pair{report_.series[0].mode, report_.series[0].timeLimit});
-    int entry = key.first == analysis::Mode::Difference ? 1 : 0;
-    if (oldMode >= 0 && ReportOf(oldMode).find(ModeOfEntry(oldMode), oldLimit) != nullptr) {
-        entry = oldMode;
-        key.second = oldLimit;
-    }
-    FillModes(entry, key.second);
+    const auto [entry, limit] =
+        FirstSeries(report_, focusReport_, loaded.newest, oldMode, oldLimit);
+    firstView_ = std::move(loaded.first);
+    FillModes(entry, limit);
+    busy_ = false;
     unsetCursor();
     pages_->setCurrentIndex(1);
     filters_->setVisible(true);
-    ShowSeries();
+    if (!chartLater) {
+        ShowSeries();
+        return;
+    }
+    // The chart is drawn in a turn of its own, once the page is laid out: at its final size
+    // its paths are made once, and the figures and the drawing never hold the window's thread
+    // together. The window stays busy until then. A change of a filter meanwhile draws it.
+    ShowSeries(true);
+    busy_ = true;
+    setCursor(Qt::BusyCursor);
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation = generation_] {
+            if (generation != generation_ || !busy_) return;
+            if (chartPending_) ShowChart();
+            busy_ = false;
+            unsetCursor();
+        },
+        Qt::QueuedConnection);
 }
 
 const analysis::ProgressReport& ProgressWindow::ReportOf(int modeEntry) const {
@@ -233,7 +287,23 @@ void ProgressWindow::FillLimits(int modeEntry, int preferredLimit) {
     filling_ = false;
 }
 
-void ProgressWindow::ShowSeries() {
+void ProgressWindow::ShowChart() {
+    chartPending_ = false;
+    if (shown_ == nullptr || shown_->points.empty()) return;
+    const bool perDay = view_->currentData().toInt() == 1;
+    // The chart a load drew already, when this is what it drew it for.
+    std::optional<ChartPoints> points;
+    if (firstView_ && mode_->currentData().toInt() < 2 && firstView_->mode == shown_->mode &&
+        firstView_->timeLimit == shown_->timeLimit &&
+        firstView_->periodDays == period_->currentData().toInt() && firstView_->perDay == perDay)
+        points = std::move(firstView_->points);
+    firstView_.reset();
+    chart_->ShowSeries(*shown_, span_, perDay, std::move(points));
+    chart_->chart()->setTitle(
+        QStringLiteral("%1 モード・%2秒").arg(mode_->currentText()).arg(shown_->timeLimit));
+}
+
+void ProgressWindow::ShowSeries(bool chartLater) {
     shown_ = nullptr;
     if (mode_->currentIndex() >= 0 && limit_->currentIndex() >= 0) {
         const int entry = mode_->currentData().toInt();
@@ -247,7 +317,11 @@ void ProgressWindow::ShowSeries() {
         filling_ = false;
     }
     const bool perDay = view_->currentData().toInt() == 1;
-    chart_->ShowSeries(*shown_, span_, perDay);
+    if (chartLater) {
+        chartPending_ = true;
+    } else {
+        ShowChart();
+    }
     tableModel_->Show(shown_, span_, perDay);
 
     const int skipped =
@@ -256,7 +330,6 @@ void ProgressWindow::ShowSeries() {
     repeated_->setText(QString::number(report_.repeated));
     const QString seriesName =
         QStringLiteral("%1 モード・%2秒").arg(mode_->currentText()).arg(shown_->timeLimit);
-    chart_->chart()->setTitle(seriesName);
     count_->setText(QString::number(span_.end - span_.begin));
     const analysis::ProgressPoint& newest = shown_->points.back();
     latest_->setText(FigureText(newest.movingRate, 2) + QStringLiteral(" /秒"));

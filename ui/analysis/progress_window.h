@@ -33,8 +33,9 @@ public:
     explicit ProgressWindow(QWidget* parent = nullptr);
     ~ProgressWindow() override;
 
-    // Reads the history file at `path` and shows it. A long file is read and computed on a
-    // thread of its own while the window says it is busy, so that the program never stalls.
+    // Reads the history file at `path`, and the answer log's saves to count a result saved
+    // twice once, on a thread of its own, and shows it; the window says it is busy meanwhile,
+    // so that the program never stalls.
     void Load(const QString& path);
     bool IsBusy() const { return busy_; }
     // The answer log whose focus rounds "苦手克服の回も表示" adds as series of their own; they
@@ -82,15 +83,40 @@ private:
         "保存された記録がありません。ラウンドを終えて保存すると、ここに上達の記録が表示されます。");
 
     void StopWorker();
+    // The choices on show when a load begins, which decide what it shows first.
+    struct Choice {
+        int modeEntry = -1;  // as the mode box's entries; -1 before anything was shown
+        int limit = -1;
+        int periodDays = 0;
+        std::optional<bool> perDay;  // the view the person picked, if any
+    };
+    // The chart of what a load shows first, drawn on the reading thread.
+    struct FirstView {
+        analysis::Mode mode = analysis::Mode::Sum;
+        int timeLimit = 0;
+        int periodDays = 0;
+        bool perDay = false;
+        ChartPoints points;
+    };
     struct Loaded {
         bool readable = true;
         int skippedLines = 0;
         analysis::ProgressReport report;
         // The series of the newest usable result, shown first.
         std::optional<std::pair<analysis::Mode, int>> newest;
+        std::optional<FirstView> first;
     };
-    static Loaded Compute(const std::vector<analysis::HistoryPoint>& history, int skippedLines);
-    void Apply(Loaded loaded);
+    static Loaded Compute(const std::vector<analysis::HistoryPoint>& history, int skippedLines,
+                          const std::optional<Choice>& choice = std::nullopt);
+    // The mode entry and limit a report shows first: the choice made before when its series
+    // is still there, else the newest result's.
+    static std::pair<int, int> FirstSeries(
+        const analysis::ProgressReport& report, const analysis::ProgressReport& focusReport,
+        const std::optional<std::pair<analysis::Mode, int>>& newest, int oldEntry, int oldLimit);
+    Choice CurrentChoice() const;
+    // Shows a load's figures; with `chartLater` the chart is drawn in the next turn of the event
+    // loop, the window staying busy until then.
+    void Apply(Loaded loaded, bool chartLater = false);
     void ShowMessage(const QString& text, bool busy);
     // Mode entries carry 0 (＋) or 1 (－), and 2 or 3 for the same modes' focus rounds.
     const analysis::ProgressReport& ReportOf(int modeEntry) const;
@@ -98,8 +124,12 @@ private:
     void FillLimits(int modeEntry, int preferredLimit);
     void ShowFocusRounds(bool on);
     void LoadFocusRounds();
-    void ShowSeries();
+    // The chosen series' figures and table, and its chart unless `chartLater`.
+    void ShowSeries(bool chartLater = false);
+    void ShowChart();
 
+    std::optional<FirstView> firstView_;  // taken by the first ShowChart after a load
+    bool chartPending_ = false;           // the chart still shows the series before
     analysis::ProgressReport report_;
     analysis::ProgressReport focusReport_;  // empty unless the box is ticked
     QString logPath_;

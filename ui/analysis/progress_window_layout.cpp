@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QProgressBar>
 #include <QScrollArea>
 #include <QSplitter>
@@ -14,6 +15,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "chart_support.h"
 #include "progress_table.h"
@@ -26,6 +28,98 @@ QLabel* FilterLabel(const QString& text, QWidget* buddy, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setBuddy(buddy);
     return label;
+}
+
+// Items in a row that goes on in a next row when the window is narrow: the filters take one
+// row on a wide screen and never set a minimum width wider than their widest item.
+class FlowLayout : public QLayout {
+public:
+    FlowLayout(QWidget* parent, int spacing) : QLayout(parent), spacing_(spacing) {
+        setContentsMargins(0, 0, 0, 0);
+    }
+    ~FlowLayout() override {
+        while (QLayoutItem* item = FlowLayout::takeAt(0)) delete item;
+    }
+    void addItem(QLayoutItem* item) override { items_.append(item); }
+    int count() const override { return static_cast<int>(items_.size()); }
+    QLayoutItem* itemAt(int index) const override { return items_.value(index); }
+    QLayoutItem* takeAt(int index) override {
+        return index >= 0 && index < items_.size() ? items_.takeAt(index) : nullptr;
+    }
+    Qt::Orientations expandingDirections() const override { return {}; }
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override { return Arrange(QRect(0, 0, width, 0), false); }
+    QSize minimumSize() const override {
+        QSize size;
+        for (const QLayoutItem* item : items_) size = size.expandedTo(item->minimumSize());
+        const QMargins m = contentsMargins();
+        return size + QSize(m.left() + m.right(), m.top() + m.bottom());
+    }
+    QSize sizeHint() const override {
+        int width = 0;
+        int height = 0;
+        for (const QLayoutItem* item : items_) {
+            if (item->isEmpty()) continue;
+            width += (width > 0 ? spacing_ : 0) + item->sizeHint().width();
+            height = std::max(height, item->sizeHint().height());
+        }
+        const QMargins m = contentsMargins();
+        return {width + m.left() + m.right(), height + m.top() + m.bottom()};
+    }
+    void setGeometry(const QRect& rect) override {
+        QLayout::setGeometry(rect);
+        Arrange(rect, true);
+    }
+
+private:
+    // Lays the items out in rows within `rect`, each centred on its row's height (placing them
+    // when `place`); returns the height they take.
+    int Arrange(const QRect& rect, bool place) const {
+        const QRect area = rect.marginsRemoved(contentsMargins());
+        int y = area.y();
+        QList<QLayoutItem*> row;
+        int rowWidth = 0;
+        int rowHeight = 0;
+        const auto endRow = [&] {
+            int x = area.x();
+            for (QLayoutItem* item : row) {
+                const QSize size = item->sizeHint().boundedTo(area.size());
+                if (place) {
+                    item->setGeometry(QRect(QPoint(x, y + (rowHeight - size.height()) / 2), size));
+                }
+                x += size.width() + spacing_;
+            }
+            if (!row.isEmpty()) y += rowHeight + spacing_;
+            row.clear();
+            rowWidth = 0;
+            rowHeight = 0;
+        };
+        for (QLayoutItem* item : items_) {
+            if (item->isEmpty()) continue;
+            const QSize size = item->sizeHint();
+            if (!row.isEmpty() && rowWidth + spacing_ + size.width() > area.width()) endRow();
+            rowWidth += (row.isEmpty() ? 0 : spacing_) + size.width();
+            rowHeight = std::max(rowHeight, size.height());
+            row << item;
+        }
+        endRow();
+        const int used = y > area.y() ? y - spacing_ - area.y() : 0;
+        const QMargins m = contentsMargins();
+        return used + m.top() + m.bottom();
+    }
+
+    QList<QLayoutItem*> items_;
+    int spacing_;
+};
+
+// A filter's caption and its choice, kept together when the filters wrap.
+QWidget* FilterPair(const QString& caption, QComboBox* box, QWidget* parent) {
+    auto* pair = new QWidget(parent);
+    auto* row = new QHBoxLayout(pair);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(FilterLabel(caption, box, pair));
+    row->addWidget(box);
+    return pair;
 }
 
 }  // namespace
@@ -52,27 +146,17 @@ ProgressWindow::ProgressWindow(QWidget* parent) : QWidget(parent) {
     view_->addItem(QStringLiteral("各回"), 0);
     view_->addItem(QStringLiteral("日ごと"), 1);
     view_->setToolTip(QStringLiteral("日ごと: その日の速さの中央値と、最低から最高までの範囲"));
-    auto* filter = new QHBoxLayout(filters_);
-    filter->setContentsMargins(0, 0, 0, 0);
-    filter->addWidget(FilterLabel(QStringLiteral("モード(&M)"), mode_, filters_));
-    filter->addWidget(mode_);
-    filter->addSpacing(8);
-    filter->addWidget(FilterLabel(QStringLiteral("制限時間(&T)"), limit_, filters_));
-    filter->addWidget(limit_);
-    filter->addSpacing(8);
-    filter->addWidget(FilterLabel(QStringLiteral("期間(&R)"), period_, filters_));
-    filter->addWidget(period_);
-    filter->addSpacing(8);
-    filter->addWidget(FilterLabel(QStringLiteral("表示(&V)"), view_, filters_));
-    filter->addWidget(view_);
-    filter->addSpacing(8);
+    auto* filter = new FlowLayout(filters_, 14);
+    filter->addWidget(FilterPair(QStringLiteral("モード(&M)"), mode_, filters_));
+    filter->addWidget(FilterPair(QStringLiteral("制限時間(&T)"), limit_, filters_));
+    filter->addWidget(FilterPair(QStringLiteral("期間(&R)"), period_, filters_));
+    filter->addWidget(FilterPair(QStringLiteral("表示(&V)"), view_, filters_));
     showFocus_ = new QCheckBox(QStringLiteral("苦手克服の回も表示"), filters_);
     showFocus_->setObjectName(QStringLiteral("showFocus"));
     showFocus_->setAccessibleName(showFocus_->text());
     showFocus_->setToolTip(
         QStringLiteral("苦手な組を集めた回を、ふつうの回とは別の系列として選べるようにします"));
     filter->addWidget(showFocus_);
-    filter->addStretch(1);
 
     chart_ = new ProgressChart;
     tableModel_ = new ProgressTableModel(this);
@@ -107,7 +191,7 @@ ProgressWindow::ProgressWindow(QWidget* parent) : QWidget(parent) {
     skipped_ = AddFigureRow(*form, QStringLiteral("使えなかった記録"),
                             QStringLiteral("制限時間や日時が読めない記録、記録の形でない行"));
     repeated_ = AddFigureRow(*form, QStringLiteral("重複した記録"),
-                             QStringLiteral("続けて同じ内容で保存された記録は1回と数えます"));
+                             QStringLiteral("同じ回を2度以上保存した記録は1回と数えます"));
     for (FigureLabel* label :
          {count_, latest_, bestRateText_, bestAccuracyText_, skipped_, repeated_}) {
         label->setWordWrap(true);
@@ -119,6 +203,8 @@ ProgressWindow::ProgressWindow(QWidget* parent) : QWidget(parent) {
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setMinimumWidth(150);
+    // A Tab stop for scrolling the figures by keys: a screen reader says what it holds.
+    scroll->setAccessibleName(QStringLiteral("記録の数値"));
 
     splitter_ = new QSplitter(Qt::Horizontal);
     splitter_->addWidget(tabs_);
