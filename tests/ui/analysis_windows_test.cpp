@@ -159,6 +159,10 @@ private slots:
         for (const analysis::IndexId id : analysis::kAllIndices) {
             QCOMPARE(Figure(curve, IndexName(id)), IndexText(indices, id));
         }
+        curve->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(curve));
+        QTest::keyClick(curve->windowHandle(), Qt::Key_Tab);
+        QCOMPARE(test::UnnamedTabStops(curve), QStringList());
 
         // One window of each kind: a second round replaces the first in the same window.
         PlayRound(p, w, {true});

@@ -259,6 +259,11 @@ private slots:
         TypeAnswers(f.window, 1);
         f.At(42'000);
         QTRY_VERIFY(f.window.Result() != nullptr);
+        QWidget* result = f.window.Result();
+        result->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(result));
+        QTest::keyClick(result->windowHandle(), Qt::Key_Tab);
+        QCOMPARE(test::UnnamedTabStops(result), QStringList());
 
         const std::vector<std::pair<QString, QString>> expected = {
             {QStringLiteral("解答数"), QStringLiteral("7")},

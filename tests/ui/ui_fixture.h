@@ -3,6 +3,7 @@
 // moves by hand and an exit that only records that it was asked for.
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -64,6 +65,23 @@ private:
     int left_ = 0;
     int polls_ = 0;
 };
+
+// Goes round `window`'s Tab chain from the widget with the focus, with real Tab presses, and
+// gives the stops a screen reader would announce without a name ("QScrollArea sideScroll").
+inline QStringList UnnamedTabStops(QWidget* window) {
+    QStringList unnamed;
+    QList<QWidget*> stops;
+    for (int k = 0; k < 300; ++k) {
+        QWidget* at = QApplication::focusWidget();
+        if (at == nullptr || at->window() != window || stops.contains(at)) break;
+        stops << at;
+        QAccessibleInterface* heard = QAccessible::queryAccessibleInterface(at);
+        if (heard == nullptr || heard->text(QAccessible::Name).trimmed().isEmpty())
+            unnamed << QString::fromLatin1(at->metaObject()->className()) + u' ' + at->objectName();
+        QTest::keyClick(window->windowHandle(), Qt::Key_Tab);
+    }
+    return unnamed;
+}
 
 struct Program {
     QTemporaryDir dir;

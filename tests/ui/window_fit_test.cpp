@@ -109,6 +109,12 @@ private slots:
             QTest::qWait(100);  // a window that reads its data settles its layout
             check(opened, name);
             checkChoices(opened, name);
+            opened->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(opened));
+            if (QApplication::focusWidget() == nullptr)
+                QTest::keyClick(opened->windowHandle(), Qt::Key_Tab);
+            for (const QString& stop : test::UnnamedTabStops(opened))
+                misfits << QStringLiteral("%1: a Tab stop without a name: %2").arg(name, stop);
         }
         QVERIFY2(misfits.isEmpty(), qPrintable(misfits.join(QStringLiteral("; "))));
         p.shell->analysis().ClosePractice();

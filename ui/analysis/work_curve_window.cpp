@@ -135,6 +135,8 @@ WorkCurveWindow::WorkCurveWindow(QWidget* parent) : QWidget(parent) {
     sideScroll->setWidget(sideInner);
     sideScroll->setWidgetResizable(true);
     sideScroll->setFrameShape(QFrame::NoFrame);
+    // A Tab stop of its own: a screen reader says what it holds.
+    sideScroll->setAccessibleName(QStringLiteral("この回の数値"));
     side_ = sideScroll;
 
     plots_ = new QSplitter(Qt::Vertical);

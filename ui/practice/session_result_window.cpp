@@ -152,6 +152,7 @@ SessionResultWindow::SessionResultWindow(QWidget* parent) : QWidget(parent) {
     scroll->setWidget(figures);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setAccessibleName(QStringLiteral("この回の数値"));  // a Tab stop of its own
     // The figures keep the width they need; the charts give way on a narrow screen.
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setMinimumWidth(figures->sizeHint().width() +
