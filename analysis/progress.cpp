@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <cstdio>
 #include <map>
-#include <numeric>
 #include <utility>
 
 #include "stats.h"
@@ -60,84 +58,25 @@ const ProgressSeries* ProgressReport::find(Mode mode, int timeLimit) const {
 
 namespace {
 
-__extension__ using Wide = unsigned __int128;
-
-// The double nearest to n / d (ties to even), for 0 < n < d < 2^126: the quotient's leading 64
-// bits by long division, with any remainder kept as a sticky bit below the rounding place,
-// so that the one conversion to double rounds as the exact quotient would.
-double NearestQuotient(Wide n, Wide d) {
-    std::uint64_t bits = 0;
-    int exponent = 0;
-    int taken = 0;
-    Wide rest = n;
-    while (taken < 64) {
-        rest <<= 1;
-        --exponent;
-        const bool one = rest >= d;
-        if (one) rest -= d;
-        if (taken == 0 && !one) continue;  // zeros before the first one
-        bits = (bits << 1) | (one ? 1u : 0u);
-        ++taken;
-    }
-    if (rest != 0) bits |= 1;
-    return std::ldexp(static_cast<double>(bits), exponent);
-}
-
-// n / d correctly rounded, for n <= d and 0 < d < 2^126.
-double Quotient(Wide n, Wide d) {
-    constexpr Wide kExactInDouble = Wide{1} << 53;
-    // Both exact as doubles: IEEE division is correctly rounded by itself.
-    if (n < kExactInDouble && d < kExactInDouble)
-        return static_cast<double>(static_cast<std::uint64_t>(n)) /
-               static_cast<double>(static_cast<std::uint64_t>(d));
-    if (n == 0) return 0.0;
-    if (n == d) return 1.0;
-    return NearestQuotient(n, d);
-}
-
-// The mean accuracy of points [begin, end) that have one: the sum of their ratios as one exact
-// fraction over the least common multiple of the answers, so that the mean is the double
-// nearest to the true mean. A window whose denominators outgrow that falls back to summing
-// the ratios afresh, which still cannot drift along the series.
+// The mean accuracy of points [begin, end) that have one, summed afresh for each window with
+// the rounding error of every addition carried along (Neumaier): within a unit or two in the
+// last place of the true mean, well inside the fifteen digits the figures are rounded to first,
+// so a mean that is exactly a half shows as one. A running sum along the series drifted.
 std::optional<double> MeanAccuracy(const std::vector<ProgressPoint>& points, std::size_t begin,
                                    std::size_t end) {
-    // Below 2^96 a denominator times an int cannot overflow, and times the count the divisor
-    // stays below 2^126.
-    constexpr Wide kMostDenominator = Wide{1} << 96;
-    constexpr std::size_t kMostCount = std::size_t{1} << 20;
-    Wide numerator = 0;
-    Wide denominator = 1;
-    std::size_t count = 0;
-    bool exact = true;
     double sum = 0.0;
+    double lost = 0.0;
+    std::size_t count = 0;
     for (std::size_t i = begin; i < end; ++i) {
-        const ProgressPoint& p = points[i];
-        if (!p.accuracy) continue;
+        if (!points[i].accuracy) continue;
+        const double x = *points[i].accuracy;
+        const double next = sum + x;
+        lost += std::fabs(sum) >= std::fabs(x) ? (sum - next) + x : (x - next) + sum;
+        sum = next;
         ++count;
-        sum += *p.accuracy;
-        if (!exact) continue;
-        // 0 <= correct <= answers, answers > 0 for a point with an accuracy.
-        const auto a = static_cast<std::uint64_t>(p.answers);
-        const auto c = static_cast<std::uint64_t>(p.correct);
-        // Most windows' denominators fit 64 bits, where a division is one instruction.
-        const auto narrow = static_cast<std::uint64_t>(denominator);
-        const bool fits = denominator == narrow;
-        const std::uint64_t shared =
-            std::gcd(fits ? narrow % a : static_cast<std::uint64_t>(denominator % a), a);
-        const std::uint64_t scale = a / shared;
-        const Wide grown = denominator * scale;
-        if (grown >= kMostDenominator || count > kMostCount) {
-            exact = false;
-            continue;
-        }
-        // Each ratio is at most 1, so the numerator stays below count × denominator.
-        numerator =
-            numerator * scale + Wide{c} * (fits ? Wide{narrow / shared} : denominator / shared);
-        denominator = grown;
     }
     if (count == 0) return std::nullopt;
-    if (!exact) return sum / static_cast<double>(count);
-    return Quotient(numerator, denominator * count);
+    return (sum + lost) / static_cast<double>(count);
 }
 
 void FillMovingAverages(std::vector<ProgressPoint>& points, int timeLimit, std::size_t window) {

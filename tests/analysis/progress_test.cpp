@@ -207,52 +207,6 @@ TEST(Progress, MovingFiguresOfALongSeriesRoundAsWorkedByHand) {
     EXPECT_GT(accuracyHalves, 100);
 }
 
-// The mean of ratios whose common denominator is past what a double holds, and past what any
-// exact sum here holds: the nearest double to the true mean, worked out with whole numbers
-// (|x − N/M| at most half a unit in x's last place), or as near as a fresh sum of the ratios.
-TEST(Progress, MovingAccuracyIsTheNearestDoubleToTheMeanOfRatios) {
-    __extension__ using Wide = __int128;
-    const struct {
-        const char* name;
-        std::vector<int> answers, correct;
-        bool exact;
-    } cases[] = {
-        {"past 2^53", {2039, 2053, 2063, 2069, 2081}, {1000, 1500, 2000, 7, 1234}, true},
-        {"past 2^100",
-         {999983, 999979, 999961, 999959, 999953, 999931, 999917, 999907, 999883, 999863},
-         {1, 999978, 500000, 333333, 250000, 200000, 166666, 142857, 125000, 111111},
-         false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::vector<HistoryPoint> history;
-        for (std::size_t i = 0; i < c.answers.size(); ++i)
-            history.push_back(H("2024/01/01", "10:00:00", c.answers[i], c.correct[i], 60));
-        const ProgressReport report = ComputeProgress(history, c.answers.size());
-        const std::optional<double> mean = report.series.at(0).points.back().movingAccuracy;
-        ASSERT_TRUE(mean);
-        if (!c.exact) {
-            long double sum = 0;
-            for (std::size_t i = 0; i < c.answers.size(); ++i)
-                sum += static_cast<long double>(c.correct[i]) / c.answers[i];
-            EXPECT_NEAR(*mean, static_cast<double>(sum / c.answers.size()), 1e-15);
-            continue;
-        }
-        Wide n = 0, m = 1;  // Σ correct/answers = n / m
-        for (std::size_t i = 0; i < c.answers.size(); ++i) {
-            n = n * c.answers[i] + Wide{c.correct[i]} * m;
-            m *= c.answers[i];
-        }
-        m *= static_cast<Wide>(c.answers.size());
-        int exponent = 0;
-        const auto units = static_cast<Wide>(std::ldexp(std::frexp(*mean, &exponent), 53));
-        exponent -= 53;  // mean = units · 2^exponent, exactly
-        ASSERT_LT(exponent, 0);
-        const Wide gap = 2 * units * m - 2 * (n << -exponent);
-        EXPECT_LE(gap < 0 ? -gap : gap, m);
-    }
-}
-
 TEST(Progress, StampsMustBeRealDatesAndTimes) {
     const struct {
         const char* text;

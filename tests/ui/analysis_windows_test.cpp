@@ -1091,22 +1091,11 @@ private slots:
             progress->ModeBox()->setFocus();
             QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(progress->ModeBox()));
             QList<QWidget*> stops;
-            for (int k = 0; k < 60; ++k) {
-                QWidget* at = QApplication::focusWidget();
-                QVERIFY(at != nullptr && at->window() == progress);
-                if (stops.contains(at)) break;
-                stops << at;
-                QTest::keyClick(progress->windowHandle(), Qt::Key_Tab);
-            }
+            QCOMPARE(UnnamedTabStops(progress, &stops), QStringList());
             QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(progress->ModeBox()));
             // The filters, the tabs, the figures' area and its six figures at least.
             QVERIFY(stops.size() >= 13);
             QCOMPARE(stops.contains(progress->Table()), tab == Qt::Key_B);
-            for (QWidget* stop : stops) {
-                QAccessibleInterface* heard = QAccessible::queryAccessibleInterface(stop);
-                QVERIFY2(heard != nullptr && !heard->text(QAccessible::Name).trimmed().isEmpty(),
-                         stop->metaObject()->className());
-            }
         }
     }
 

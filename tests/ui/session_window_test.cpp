@@ -362,6 +362,8 @@ private slots:
                     .contains(QStringLiteral("記録されていません")));
     }
 
+    // Earlier sessions of the same format are averaged; each counts only in the figures it has
+    // (one whose middle line had no answers has no 初頭努力).
     void earlierSessionsInTheSameFormatAreAveraged() {
         Fixture f;
         const auto run = [&f](int lines, std::vector<int> counts, std::int64_t from) {
@@ -373,42 +375,26 @@ private slots:
             QTRY_VERIFY(f.window.Result() != nullptr && !f.window.Result()->ReadingEarlier() &&
                         f.window.Session()->State() == SessionState::Finished);
         };
-        run(1, {2}, 0);
-        run(2, {7, 1}, 10'000);  // another format: not compared
-        run(1, {4}, 30'000);
-        QString earlierAnswers;
-        for (FigureLabel* label : f.window.Result()->findChildren<FigureLabel*>()) {
-            if (label->Caption() == QStringLiteral("解答数（これまでの平均）"))
-                earlierAnswers = label->accessibleName();
-        }
-        QCOMPARE(earlierAnswers, QStringLiteral("解答数（これまでの平均） 2.0"));
-        QCOMPARE(f.window.Result()->Figure(QStringLiteral("解答数"))->text(), QStringLiteral("4"));
-    }
-
-    // An earlier session counts only in the figures it has: one whose middle line had no
-    // answers has no 初頭努力, and that mean is of the other session alone.
-    void earlierSessionsCountOnlyInTheFiguresTheyHave() {
-        Fixture f;
-        std::int64_t now = 0;
-        for (const std::vector<int>& counts : {std::vector{2, 0, 3}, {2, 1, 3}, {1, 1, 1}}) {
-            f.Start(3, 0);
-            for (const int answers : counts) {
-                TypeAnswers(f.window, answers);
-                f.At(now += 10'000);
+        run(3, {2, 0, 3}, 0);
+        run(2, {7, 1}, 30'000);  // another format: not compared
+        run(3, {2, 1, 3}, 50'000);
+        run(3, {1, 1, 1}, 80'000);
+        const auto earlier = [&f](const QString& caption) -> FigureLabel* {
+            for (FigureLabel* label : f.window.Result()->findChildren<FigureLabel*>()) {
+                if (label->Caption() == caption + QStringLiteral("（これまでの平均）"))
+                    return label;
             }
-            QTRY_VERIFY(f.window.Result() != nullptr && !f.window.Result()->ReadingEarlier() &&
-                        f.window.Session()->State() == SessionState::Finished);
-        }
-        FigureLabel* earlier = nullptr;
-        for (FigureLabel* label : f.window.Result()->findChildren<FigureLabel*>()) {
-            if (label->Caption() == QStringLiteral("初頭努力（前半）（これまでの平均）"))
-                earlier = label;
-        }
-        QVERIFY(earlier);
-        QCOMPARE(earlier->text(), QStringLiteral("2.00"));  // 2 ÷ 1; the other has 2 ÷ 0
-        QVERIFY2(earlier->accessibleDescription().contains(
+            return nullptr;
+        };
+        QVERIFY(earlier(QStringLiteral("解答数")) && earlier(QStringLiteral("初頭努力（前半）")));
+        QCOMPARE(earlier(QStringLiteral("解答数"))->accessibleName(),
+                 QStringLiteral("解答数（これまでの平均） 5.5"));  // (5 + 6) ÷ 2
+        QCOMPARE(f.window.Result()->Figure(QStringLiteral("解答数"))->text(), QStringLiteral("3"));
+        FigureLabel* effort = earlier(QStringLiteral("初頭努力（前半）"));
+        QCOMPARE(effort->text(), QStringLiteral("2.00"));  // 2 ÷ 1; the other has 2 ÷ 0
+        QVERIFY2(effort->accessibleDescription().contains(
                      QStringLiteral("2 回のうち値のある 1 回の比の平均")),
-                 qPrintable(earlier->accessibleDescription()));
+                 qPrintable(effort->accessibleDescription()));
         QCOMPARE(f.window.Result()->Figure(QStringLiteral("初頭努力（前半）"))->text(),
                  QStringLiteral("1.00"));  // 1 ÷ 1
     }

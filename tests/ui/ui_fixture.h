@@ -67,8 +67,9 @@ private:
 };
 
 // Goes round `window`'s Tab chain from the widget with the focus, with real Tab presses, and
-// gives the stops a screen reader would announce without a name ("QScrollArea sideScroll").
-inline QStringList UnnamedTabStops(QWidget* window) {
+// gives the stops a screen reader would announce without a name ("QScrollArea sideScroll");
+// `visited`, when given, gets every stop in the order reached.
+inline QStringList UnnamedTabStops(QWidget* window, QList<QWidget*>* visited = nullptr) {
     QStringList unnamed;
     QList<QWidget*> stops;
     for (int k = 0; k < 300; ++k) {
@@ -80,6 +81,7 @@ inline QStringList UnnamedTabStops(QWidget* window) {
             unnamed << QString::fromLatin1(at->metaObject()->className()) + u' ' + at->objectName();
         QTest::keyClick(window->windowHandle(), Qt::Key_Tab);
     }
+    if (visited != nullptr) *visited = stops;
     return unnamed;
 }
 
