@@ -29,4 +29,10 @@ struct DrillState {
     bool blnRefilling = false;
 };
 
+// A result can be saved once its round has an answer, and not while a countdown or timed play
+// runs: the rule of the save button and of the auto-save, in both editions.
+inline bool CanSaveResult(const DrillState& s) {
+    return (s.intOk != 0 || s.intNg != 0) && s.blnPlay == False && s.blnCountdown == False;
+}
+
 }  // namespace keta

@@ -1,13 +1,16 @@
 #include "random_source.h"
 
-#include <bit>
 #include <cmath>
+#include <cstring>
 
 namespace keta {
 
 void RandomSource::Reseed(double secondsSinceMidnight) {
     // Every bit of the reading counts, so two deals a fraction of a second apart differ.
-    const auto bits = std::bit_cast<std::uint64_t>(secondsSinceMidnight);
+    // memcpy rather than std::bit_cast, which the WebAssembly toolchain's library lacks.
+    static_assert(sizeof(double) == sizeof(std::uint64_t));
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &secondsSinceMidnight, sizeof bits);
     std::seed_seq seq{static_cast<std::uint32_t>(bits), static_cast<std::uint32_t>(bits >> 32)};
     engine_.seed(seq);
 }
