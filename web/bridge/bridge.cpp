@@ -1,0 +1,72 @@
+#include "bridge.h"
+
+#include <cstdint>
+#include <optional>
+
+#include "cp932.h"
+#include "history_records.h"
+#include "history_store.h"
+
+namespace keta::web {
+namespace {
+
+LocalTime& Now() {
+    static LocalTime now;
+    return now;
+}
+
+// The save button and the auto-save: the result becomes a record line at the history's end.
+void SaveResult() {
+    WebDrill& drill = TheDrill();
+    const DrillState& s = drill.State();
+    if (!CanSaveResult(s)) return;
+    const LocalTime& t = Now();
+    SavedResult result;
+    result.year = t.year;
+    result.month = t.month;
+    result.day = t.day;
+    result.hour = t.hour;
+    result.minute = t.minute;
+    result.second = t.second;
+    result.answers = s.intMonsu;
+    result.correct = s.intOk;
+    result.wrong = s.intNg;
+    result.timeLimit = s.intJikan;
+    result.modeText = Utf8ToUtf16(drill.ModeText()).value_or(std::u16string());
+    const std::optional<std::string> line = HistoryRecordLine(result);
+    if (!line) {
+        drill.NoteSave(
+            false, "モードの表示に履歴.txt に書けない文字があるため、結果を保存できませんでした。");
+    } else if (!TheHistory().Append(*line)) {
+        drill.NoteSave(false, "履歴がいっぱいのため、結果を保存できませんでした。");
+    } else {
+        drill.NoteSave(true, {});
+    }
+}
+
+}  // namespace
+
+WebDrill& TheDrill() {
+    static WebDrill drill;
+    static const bool attached = [] {
+        drill.Engine().AttachSave(&SaveResult);
+        return true;
+    }();
+    (void)attached;
+    return drill;
+}
+
+HistoryStore& TheHistory() {
+    static HistoryStore history;
+    return history;
+}
+
+bool SetTimeLimit(int seconds) {
+    if (seconds < 1 || seconds > 32767) return false;
+    TheDrill().Engine().State().intJikan = static_cast<std::int16_t>(seconds);
+    return true;
+}
+
+void SetLocalTime(const LocalTime& at) { Now() = at; }
+
+}  // namespace keta::web

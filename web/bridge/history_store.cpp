@@ -1,0 +1,86 @@
+#include "history_store.h"
+
+#include "cp932.h"
+#include "json_text.h"
+#include "record_line.h"
+
+namespace keta::web {
+namespace {
+
+// As many characters of a cell as the desktop's grid shows.
+constexpr std::ptrdiff_t kShownCharacters = 256;
+
+}  // namespace
+
+HistoryReadOutcome HistoryStore::Read(std::string bytes) {
+    HistoryReadOutcome outcome;
+    waiting_ = HistoryLines{};
+    if (bytes.size() > kMostImportBytes) {
+        outcome.message = "ファイルが大きすぎるため読み込みませんでした。";
+        return outcome;
+    }
+    waiting_.bytes = std::move(bytes);
+    CollectHistoryRecords(waiting_, outcome.report);
+    outcome.report.records = waiting_.Count();
+    if (outcome.report.records == 0 && outcome.report.skippedLines > 0) {
+        // Not a history at all (a picture, a program's database, another program's log):
+        // nothing is taken rather than an empty history.
+        outcome.message = "履歴.txt の記録が見つかりませんでした。";
+        waiting_ = HistoryLines{};
+    }
+    return outcome;
+}
+
+void HistoryStore::Commit() {
+    lines_ = std::move(waiting_);
+    waiting_ = HistoryLines{};
+}
+
+bool HistoryStore::Append(std::string_view lineWithEnd) {
+    std::string_view line = lineWithEnd;
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    if (lines_.bytes.size() + line.size() > HistoryLines::kMostBytes) return false;
+    lines_.bytes.append(line);
+    lines_.starts.push_back(static_cast<std::uint32_t>(lines_.bytes.size()));
+    return true;
+}
+
+void HistoryStore::Clear() { lines_ = HistoryLines{}; }
+
+std::string HistoryStore::FileBytes() const {
+    std::string file;
+    file.reserve(lines_.bytes.size() + 2 * static_cast<std::size_t>(lines_.Count()));
+    for (int k = 0; k < lines_.Count(); ++k) {
+        file.append(lines_.Line(k));
+        file.append("\r\n");
+    }
+    return file;
+}
+
+std::string HistoryStore::RowsJson(int from) const {
+    JsonText json;
+    json.Begin('[');
+    Cp932Decoder decoder;
+    RecordScanner scanner(decoder);
+    for (int k = from < 0 ? 0 : from; k < lines_.Count(); ++k) {
+        const std::string_view line = lines_.Line(k);
+        scanner.Reset();
+        scanner.Feed(line);
+        json.Begin('[');
+        json.Text(std::to_string(k + 1));
+        if (scanner.Finish() == RecordScanner::Verdict::Record) {
+            for (const RecordScanner::Item& item : scanner.Items()) {
+                const std::string_view bytes =
+                    line.substr(static_cast<std::size_t>(item.begin),
+                                static_cast<std::size_t>(item.end - item.begin));
+                const std::optional<std::u16string> text = decoder.Decode(bytes, kShownCharacters);
+                json.Text(text ? Utf16ToUtf8(*text) : std::string());
+            }
+        }
+        json.End(']');
+    }
+    json.End(']');
+    return json.Str();
+}
+
+}  // namespace keta::web
