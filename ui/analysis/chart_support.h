@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <optional>
 
+#include "axis_scale.h"
 #include "figure_label.h"
 #include "round_indices.h"
 
@@ -44,18 +45,9 @@ QString IndexText(const analysis::RoundIndices& indices, analysis::IndexId id);
 // A ratio as a percentage with one decimal ("88.0%"), "—" when there is none.
 QString PercentText(std::optional<double> ratio);
 
-// An axis range on round ticks: every tick a multiple of `step`, which is 1, 2 or 5 × 10^n,
-// from `low` to `high` in `intervals` steps; `decimals` is what the step needs to be read.
-struct AxisScale {
-    double low = 0.0;
-    double high = 1.0;
-    double step = 0.2;
-    int intervals = 5;
-    int decimals = 1;
-};
-// The smallest such range that holds [low, high] in at most `maxIntervals` steps (an empty
-// or reversed range is widened to hold at least one step).
-AxisScale RoundScale(double low, double high, int maxIntervals = 6);
+// Round ticks on a count axis, shared with the browser edition's curve.
+using analysis::AxisScale;
+using analysis::RoundScale;
 // Puts the scale on the axis: range, fixed ticks on the steps, labels with its decimals.
 void ApplyScale(QValueAxis& axis, const AxisScale& scale);
 

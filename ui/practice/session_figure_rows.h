@@ -1,16 +1,20 @@
 #pragma once
-// The figures of a practice session as the result window lists them: caption, what it means,
-// how it is written, and its value from the session's lines.
+// The figures of a practice session as the result window lists them, in the window's strings.
+// Captions, meanings, values and their texts are the analysis library's, which the browser
+// edition shares.
 
 #include <QString>
 #include <optional>
 #include <vector>
 
 #include "practice_session.h"
+#include "session_figure_texts.h"
 
 namespace keta {
 
-enum class FigureKind { Count, Percent, PerLine, Ratio, Slope };
+using analysis::ComputeSessionFigureValues;
+using analysis::FigureKind;
+using analysis::SessionFigureValues;
 
 struct SessionFigureRow {
     QString caption;
@@ -18,15 +22,6 @@ struct SessionFigureRow {
     FigureKind kind;
 };
 
-struct SessionFigureValues {
-    std::vector<std::optional<double>> values;    // in the order of SessionFigureRows()
-    std::optional<double> firstMean, secondMean;  // answers per line of each half
-};
-
 const std::vector<SessionFigureRow>& SessionFigureRows();
-// `lines` are the completed lines; the settings say how many each half was to have, so a
-// figure about a line that never came has no value.
-SessionFigureValues ComputeSessionFigureValues(const std::vector<LineResult>& lines,
-                                               const SessionSettings& settings);
 
 }  // namespace keta

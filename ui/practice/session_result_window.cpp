@@ -22,39 +22,7 @@ namespace {
 using Value = std::optional<double>;
 
 QString Text(FigureKind kind, Value v, bool mean) {
-    switch (kind) {
-        case FigureKind::Count:
-            return FigureText(v, mean ? 1 : 0);
-        case FigureKind::Percent:
-            return PercentText(v);
-        case FigureKind::PerLine:
-            return v ? FigureText(v, 1) + QStringLiteral(" 問/行") : kNoFigure;
-        case FigureKind::Ratio:
-            return FigureText(v, 2);
-        case FigureKind::Slope:
-            return v ? FigureText(v, 2) + QStringLiteral(" 問/行") : kNoFigure;
-    }
-    return kNoFigure;
-}
-
-QString ModeName(SessionMode mode) {
-    switch (mode) {
-        case SessionMode::Sum:
-            return QStringLiteral("＋");
-        case SessionMode::Difference:
-            return QStringLiteral("－");
-        case SessionMode::Alternating:
-            return QStringLiteral("交互");
-    }
-    return {};
-}
-
-QString FormatText(const SessionSettings& s) {
-    QString text = QStringLiteral("%1 秒 × %2 行").arg(s.lineSeconds).arg(s.firstHalfLines);
-    if (s.secondHalfLines > 0) {
-        text += QStringLiteral("、休憩 %1 分、%2 行").arg(s.restMinutes).arg(s.secondHalfLines);
-    }
-    return text + QStringLiteral("、%1").arg(ModeName(s.mode));
+    return QString::fromStdString(analysis::SessionFigureText(kind, v, mean));
 }
 
 constexpr double kGap = 2.0;  // the rest's width on the curve, in lines
@@ -220,9 +188,11 @@ void SessionResultWindow::ShowSessionReadingEarlier(const ShownSession& session,
 void SessionResultWindow::Apply(const ShownSession& session,
                                 const std::vector<ShownSession>& earlier) {
     const SessionSettings& s = session.settings;
-    QString title = QStringLiteral("%1　%2").arg(session.when, FormatText(s));
+    QString title = QStringLiteral("%1　%2").arg(
+        session.when, QString::fromStdString(analysis::SessionFormatText(s)));
     if (session.stopped)
-        title += QStringLiteral("　（中止：終わった %1 行）").arg(session.lines.size());
+        title += QStringLiteral("　") +
+                 QString::fromStdString(analysis::SessionStoppedText(session.lines.size()));
     if (!session.kept) title += QStringLiteral("　※ 解答ログに記録されていません");
     title_->setText(title);
     title_->setAccessibleName(title);

@@ -1,0 +1,48 @@
+#pragma once
+// A practice session's result as the program writes it: each figure's caption, what it means and
+// its value as text, and the session's format in words. The desktop's result window and the
+// browser edition both take their texts from here, so the two agree to the last digit.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "practice_session.h"
+
+namespace keta::analysis {
+
+// The text a figure without a value shows.
+inline constexpr const char* kNoFigureText = "\xE2\x80\x94";  // —
+
+enum class FigureKind { Count, Percent, PerLine, Ratio, Slope };
+
+struct SessionFigureRow {
+    std::string caption;  // UTF-8, e.g. "初頭努力（前半）"
+    std::string meaning;
+    FigureKind kind;
+};
+
+struct SessionFigureValues {
+    std::vector<std::optional<double>> values;    // in the order of SessionFigureRows()
+    std::optional<double> firstMean, secondMean;  // answers per line of each half
+};
+
+const std::vector<SessionFigureRow>& SessionFigureRows();
+
+// `lines` are the completed lines; the settings say how many each half was to have, so a
+// figure about a line that never came has no value.
+SessionFigureValues ComputeSessionFigureValues(const std::vector<LineResult>& lines,
+                                               const SessionSettings& settings);
+
+// A figure's value as the result shows it; `mean` for a mean over sessions, where a count gets
+// a decimal.
+std::string SessionFigureText(FigureKind kind, std::optional<double> value, bool mean = false);
+
+// "＋", "－" or "交互".
+std::string SessionModeText(SessionMode mode);
+// "60 秒 × 15 行、休憩 5 分、15 行、＋"; one half: "60 秒 × 15 行、＋".
+std::string SessionFormatText(const SessionSettings& settings);
+// "（中止：終わった 3 行）"
+std::string SessionStoppedText(std::size_t linesDone);
+
+}  // namespace keta::analysis
