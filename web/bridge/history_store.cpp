@@ -2,7 +2,6 @@
 
 #include "cp932.h"
 #include "json_text.h"
-#include "record_line.h"
 
 namespace keta::web {
 namespace {
@@ -47,36 +46,16 @@ bool HistoryStore::Append(std::string_view lineWithEnd) {
 
 void HistoryStore::Clear() { lines_ = HistoryLines{}; }
 
-std::string HistoryStore::FileBytes() const {
-    std::string file;
-    file.reserve(lines_.bytes.size() + 2 * static_cast<std::size_t>(lines_.Count()));
-    for (int k = 0; k < lines_.Count(); ++k) {
-        file.append(lines_.Line(k));
-        file.append("\r\n");
-    }
-    return file;
-}
+std::string HistoryStore::FileBytes() const { return HistoryFileBytes(lines_); }
 
 std::string HistoryStore::RowsJson(int from) const {
     JsonText json;
     json.Begin('[');
-    Cp932Decoder decoder;
-    RecordScanner scanner(decoder);
     for (int k = from < 0 ? 0 : from; k < lines_.Count(); ++k) {
-        const std::string_view line = lines_.Line(k);
-        scanner.Reset();
-        scanner.Feed(line);
         json.Begin('[');
         json.Text(std::to_string(k + 1));
-        if (scanner.Finish() == RecordScanner::Verdict::Record) {
-            for (const RecordScanner::Item& item : scanner.Items()) {
-                const std::string_view bytes =
-                    line.substr(static_cast<std::size_t>(item.begin),
-                                static_cast<std::size_t>(item.end - item.begin));
-                const std::optional<std::u16string> text = decoder.Decode(bytes, kShownCharacters);
-                json.Text(text ? Utf16ToUtf8(*text) : std::string());
-            }
-        }
+        for (const std::u16string& item : RecordItemTexts(lines_.Line(k), kShownCharacters))
+            json.Text(Utf16ToUtf8(item));
         json.End(']');
     }
     json.End(']');

@@ -78,6 +78,7 @@ const KetaApp = (() => {
       $('tellTitle').textContent = title;
       $('tellText').textContent = text;
       const dialog = $('tellDialog');
+      $('tellOk').onclick = () => dialog.close();
       dialog.onclose = () => resolve();
       dialog.showModal();
       $('tellOk').focus();

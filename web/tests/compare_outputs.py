@@ -18,7 +18,9 @@ def run(command):
 def main():
     native_path, node, wasm_js = sys.argv[1:4]
     native = run([native_path])
-    wasm = run([node, wasm_js])
+    # The loader of emscripten 3.1.6 takes a Node.js with fetch for a browser and would fetch
+    # the .wasm by URL; without fetch it reads the file.
+    wasm = run([node, '--no-experimental-fetch', wasm_js])
     lines = native.count(b'\n')
     if native == wasm:
         print(f'native and WebAssembly printouts agree: {lines} lines, {len(native)} bytes')

@@ -32,12 +32,19 @@ class DrillTest(PageCase):
         self.assertEqual([self.text('lblOk'), self.text('lblNg'), self.text('lblRitu')],
                          ['1', '1', '50.0%'])
 
-        # One right answer in a 10 s round: 0.10 a second, saved by the auto-save at the close.
-        self.wait(lambda: self.text('lblByou') != '', 15, 'the round did not close')
-        self.assertEqual(self.text('lblByou'), '0.10/秒')
+        # Time up: the round stays open until the next answer, which still counts and closes
+        # it, as in the desktop program. Two right answers in a 10 s round: 0.20 a second,
+        # saved by the auto-save at the close.
+        self.wait(lambda: self.driver.execute_script('return KetaApp.snapshot().play') is False,
+                  15, 'the time did not run out')
+        self.assertEqual(self.text('lblByou'), '')
+        self.driver.switch_to.active_element.send_keys(str(expected_answer(d[2], d[3], '＋')))
+        self.assertEqual(self.box_colour(3), 'green')
+        self.assertEqual([self.text('lblOk'), self.text('lblNg'), self.text('lblRitu'),
+                          self.text('lblByou')], ['2', '1', '66.7%', '0.20/秒'])
         rows = self.history_rows()
         self.assertEqual(len(rows), 1)
-        self.assertEqual(rows[0][3:], ['2', '1', '1', '50.0%', '0.10/秒', '10秒', '＋'])
+        self.assertEqual(rows[0][3:], ['3', '2', '1', '66.7%', '0.20/秒', '10秒', '＋'])
 
         self.driver.refresh()
         self.open_page()

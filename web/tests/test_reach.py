@@ -1,6 +1,7 @@
 """The page where people practise: on a phone with the number pad, without a network once it
 has been opened, asking nothing of the server after it has loaded, and readable by everyone."""
 import os
+import shutil
 import tempfile
 
 from selenium.webdriver.common.action_chains import ActionChains
@@ -8,6 +9,7 @@ from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select
 
+import page_fixture
 from page_fixture import PageCase, axe_violations, expected_answer, tap
 from test_page import DESKTOP_HISTORY
 
@@ -44,6 +46,42 @@ class OfflineTest(PageCase):
         d = self.digits()
         self.box(1).send_keys(str(expected_answer(d[0], d[1], '＋')))
         self.assertEqual(self.box_colour(1), 'green')
+
+
+class UpdateTest(PageCase):
+    """A new version of the page on the server: the person's history stays as it was."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.site = tempfile.mkdtemp(prefix='keta-site-')
+        shutil.copytree(page_fixture.SITE, cls.site, dirs_exist_ok=True)
+        cls.original_site = page_fixture.SITE
+        page_fixture.SITE = cls.site
+        super().setUpClass()
+
+    @classmethod
+    def tearDownClass(cls):
+        super().tearDownClass()
+        page_fixture.SITE = cls.original_site
+        shutil.rmtree(cls.site, ignore_errors=True)
+
+    def test_a_new_version_of_the_page_keeps_the_history(self):
+        self.open_page()
+        self.driver.set_script_timeout(20)
+        self.driver.execute_async_script(
+            'const done = arguments[0]; navigator.serviceWorker.ready.then(() => done(1));')
+        import_history(self, DESKTOP_HISTORY)
+        rows = self.history_rows()
+        for name in ('app.js', 'sw.js', 'style.css'):
+            with open(os.path.join(self.site, name), 'a', encoding='utf-8') as f:
+                f.write('\n/* next version */\n')
+        for _ in range(2):  # the new files arrive at the first visit, the new worker takes over
+            self.driver.refresh()
+            self.open_page()
+            self.assertEqual(self.history_rows(), rows)
+        served = self.driver.execute_script(
+            'return fetch("app.js").then(r => r.text()).then(t => t.endsWith("/* next version */\\n"))')
+        self.assertTrue(served)
 
 
 class NoRequestTest(PageCase):
