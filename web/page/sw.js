@@ -4,7 +4,8 @@
 // person's data lives in IndexedDB and is never touched here.
 const CACHE = 'ketatobi-page';
 const FILES = ['./', 'index.html', 'style.css', 'app.js', 'storage.js', 'ketatobi.js', 'ketatobi.wasm',
-  'manifest.webmanifest', 'icon.svg', 'icon-192.png', 'icon-512.png'];
+  'manifest.webmanifest', 'icon.svg', 'icon-192.png', 'icon-512.png',
+  'session.html', 'session.css', 'session.js', 'session_curve.js'];
 // A server that does not answer is taken for no network after this long.
 const NETWORK_WAIT_MS = 4000;
 

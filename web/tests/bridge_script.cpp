@@ -2,8 +2,10 @@
 // every output. Built natively and as WebAssembly (for Node.js); the two printouts must be the
 // same byte for byte, which shows that the browser computes what the desktop computes.
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,16 @@ void keta_history_commit();
 const char* keta_history_rows(int from);
 const char* keta_history_file();
 double keta_out_size();
+const char* keta_session_configure(int lineSeconds, int firstHalfLines, int secondHalfLines,
+                                   int restMinutes, int mode, int showMarks, int showTimeLeft);
+const char* keta_session_settings();
+void keta_session_start(double nowMs, double secondsSinceMidnight);
+double keta_session_tick(double nowMs);
+void keta_session_box_edited(int box, const char* text, double nowMs);
+void keta_session_end_rest(double nowMs);
+void keta_session_stop(double nowMs);
+const char* keta_session_snapshot();
+const char* keta_session_result();
 }
 
 namespace {
@@ -128,11 +140,85 @@ void Figures() {
     Print("read", read);
 }
 
+// Practice sessions on a fake clock: settings in and out of range, answers typed across line
+// boundaries, the rest ended early or waited out, a stop part-way; every change and the result.
+void Sessions() {
+    struct Event {
+        enum Kind { Tick, Type, EndRest, Stop } kind;
+        double ms;
+        int box = 0;
+    };
+    struct Case {
+        std::array<int, 7> settings;  // line s, first, second, rest min, mode, marks, time left
+        double startMs, wall;
+        std::vector<Event> events;
+    };
+    std::vector<Event> twoHalves;
+    for (int k = 0; k < 18; ++k) twoHalves.push_back({Event::Type, 500.0 + 400 * k, k % 14 + 1});
+    for (const double ms : {9999.0, 10000.0, 10001.0, 10999.0, 11000.0, 12000.0, 12001.0})
+        twoHalves.push_back({Event::Tick, ms});
+    for (int k = 0; k < 5; ++k) twoHalves.push_back({Event::Type, 12500.0 + 700 * k, k + 1});
+    twoHalves.push_back({Event::Type, 22000.5, 6});  // typed after the end, before the tick
+    twoHalves.push_back({Event::Tick, 22001.0});
+
+    const std::vector<Event> stopped = {
+        {Event::Type, 100, 1},   {Event::Type, 200, 2},   {Event::Tick, 10000},
+        {Event::Type, 10001, 3}, {Event::Type, 19999, 1}, {Event::Type, 20000, 2},
+        {Event::Tick, 20500},    {Event::Tick, 21000},    {Event::EndRest, 30000},
+        {Event::Tick, 31000},    {Event::Tick, 32000},    {Event::Type, 32100, 1},
+        {Event::Stop, 33000},    {Event::Tick, 99999},
+    };
+    const std::vector<Event> clockBack = {
+        {Event::Type, 5000, 1},   {Event::Tick, 4000},
+        {Event::Type, -1e300, 2}, {Event::Tick, std::numeric_limits<double>::quiet_NaN()},
+        {Event::Tick, 1e300},
+    };
+    const Case cases[] = {
+        {{10, 1, 1, 0, 0, 1, 1}, 1000.0, 43200.25, twoHalves},
+        {{10, 2, 1, 1, 2, 0, 0}, 0.0, 86399.5, stopped},
+        {{5, 0, 31, 11, 7, 2, 1}, 250.0, 0.0, clockBack},  // every setting out of range
+        {{121, 31, -1, -1, -1, 1, 0}, 0.0, 3600.0, {{Event::Stop, 10}}},
+    };
+    for (const Case& c : cases) {
+        const auto& v = c.settings;
+        Print("configured", keta_session_configure(v[0], v[1], v[2], v[3], v[4], v[5], v[6]));
+        keta_session_start(c.startMs, c.wall);
+        Print("started", keta_session_snapshot());
+        double seen = -1;
+        int typed = 0;
+        for (const Event& e : c.events) {
+            const double at = c.startMs + e.ms;
+            switch (e.kind) {
+                case Event::Tick:
+                    break;
+                case Event::Type:
+                    keta_session_box_edited(
+                        e.box,
+                        kTyped[static_cast<std::size_t>(5 * typed++ + 3) % kTyped.size()].c_str(),
+                        at);
+                    break;
+                case Event::EndRest:
+                    keta_session_end_rest(at);
+                    break;
+                case Event::Stop:
+                    keta_session_stop(at);
+                    break;
+            }
+            const double changes = keta_session_tick(at);
+            if (changes != seen) Print("session", keta_session_snapshot());
+            seen = changes;
+        }
+        Print("result", keta_session_result());
+    }
+    Print("settings", keta_session_settings());
+}
+
 }  // namespace
 
 int main() {
     Rounds();
     Reading();
     Figures();
+    Sessions();
     return 0;
 }

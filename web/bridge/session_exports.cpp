@@ -1,0 +1,71 @@
+// The practice session's C entry points for the session page (called through cwrap). Every
+// event carries the page's monotonic clock, performance.now() in milliseconds; the returned
+// text stays valid until the next call that returns text.
+
+#include <string>
+
+#include "export.h"
+#include "web_session.h"
+
+using keta::web::WebSession;
+
+namespace {
+
+WebSession& TheSession() {
+    static WebSession session;
+    return session;
+}
+
+const char* Give(std::string text) {
+    static std::string out;
+    out = std::move(text);
+    return out.c_str();
+}
+
+}  // namespace
+
+extern "C" {
+
+// Mode: 0 ＋, 1 －, 2 交互; flags: 1 for on. Returns the settings in force, clamped, as JSON.
+KETA_EXPORT const char* keta_session_configure(int lineSeconds, int firstHalfLines,
+                                               int secondHalfLines, int restMinutes, int mode,
+                                               int showMarks, int showTimeLeft) {
+    keta::SessionSettings s;
+    s.lineSeconds = lineSeconds;
+    s.firstHalfLines = firstHalfLines;
+    s.secondHalfLines = secondHalfLines;
+    s.restMinutes = restMinutes;
+    // Anything but the three modes is a number no control gives: the clamping makes it ＋.
+    s.mode = mode >= 0 && mode <= 2 ? static_cast<keta::SessionMode>(mode)
+                                    : static_cast<keta::SessionMode>(-1);
+    s.showMarks = showMarks == 1;
+    s.showTimeLeft = showTimeLeft == 1;
+    TheSession().Configure(s);
+    return Give(TheSession().SettingsJson());
+}
+
+KETA_EXPORT const char* keta_session_settings() { return Give(TheSession().SettingsJson()); }
+
+KETA_EXPORT void keta_session_start(double nowMs, double secondsSinceMidnight) {
+    TheSession().Start(nowMs, secondsSinceMidnight);
+}
+
+// Returns the count of changes so far: the page takes a snapshot only when it has grown.
+KETA_EXPORT double keta_session_tick(double nowMs) {
+    TheSession().Tick(nowMs);
+    return static_cast<double>(TheSession().Changes());
+}
+
+KETA_EXPORT void keta_session_box_edited(int box, const char* text, double nowMs) {
+    TheSession().BoxEdited(box, text != nullptr ? text : "", nowMs);
+}
+
+KETA_EXPORT void keta_session_end_rest(double nowMs) { TheSession().EndRest(nowMs); }
+
+KETA_EXPORT void keta_session_stop(double nowMs) { TheSession().Stop(nowMs); }
+
+KETA_EXPORT const char* keta_session_snapshot() { return Give(TheSession().Snapshot()); }
+
+KETA_EXPORT const char* keta_session_result() { return Give(TheSession().ResultJson()); }
+
+}  // extern "C"
