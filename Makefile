@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 # In CI (CI=true) every compiler warning fails the build.
 WERROR = -DKETATOBI_WERROR=$(if $(CI),ON,OFF)
 
-.PHONY: all deps configure build run test test-normal test-asan bench package lint fuzz clean
+.PHONY: all deps configure build run test test-normal test-asan test-web web web-run bench package lint fuzz clean
 
 all: build
 
@@ -25,7 +25,7 @@ build: configure
 run: build
 	build/app/ketatobi --user-data
 
-test: test-normal test-asan
+test: test-normal test-asan test-web
 
 test-normal: build
 	ctest --preset normal -j $(JOBS)
@@ -36,11 +36,33 @@ test-asan: deps
 	cmake --build --preset sanitizer -j $(JOBS)
 	ctest --preset sanitizer -j $(JOBS)
 
-bench: build
+# The browser edition: the same C++ compiled to WebAssembly with Debian's emscripten, and the
+# page; build-web/site is what a static host serves. Emscripten's optimizer takes Debian's copies
+# of its Node.js modules, also where another Node.js comes first on the PATH.
+EMSDK_ENV = NODE_PATH=/usr/share/nodejs
+web: deps
+	$(EMSDK_ENV) emcmake cmake -S web -B build-web -DCMAKE_BUILD_TYPE=Release $(WERROR)
+	$(EMSDK_ENV) cmake --build build-web -j $(JOBS)
+
+# Serves build-web/site on 127.0.0.1 and prints the address (PORT=0 takes a free port).
+PORT ?= 8080
+web-run: web
+	python3 web/serve.py --port $(PORT) build-web/site
+
+# The native and WebAssembly builds compared, and the page in headless Chromium.
+test-web: build web web/node_modules/.package-lock.json
+	ctest --test-dir build-web --output-on-failure
+
+# The tests' npm packages, exactly as the committed lock file has them.
+web/node_modules/.package-lock.json: web/package-lock.json
+	cd web && npm ci --no-audit --no-fund
+
+bench: build web
 	cmake --build --preset normal -j $(JOBS) --target benchmarks
 	@for b in build/bench/bench_*; do \
 	  if [ -f "$$b" ] && [ -x "$$b" ]; then echo "== $$b"; QT_QPA_PLATFORM=offscreen "$$b" || exit 1; fi; \
 	done
+	@echo "== web/bench/bench_page.py"; /usr/bin/python3 web/bench/bench_page.py build-web/site
 
 # A .deb of the program alone (no test packages needed), hardened, checked by lintian when it
 # is installed.
@@ -65,4 +87,4 @@ lint: build
 	clang-tidy -p build --quiet $(SOURCES)
 
 clean:
-	rm -rf build build-asan build-release
+	rm -rf build build-asan build-release build-web

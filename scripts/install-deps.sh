@@ -12,7 +12,12 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick
   desktop-file-utils appstream dpkg-dev lintian
   clang libclang-rt-14-dev clang-tidy clang-format
+  emscripten chromium chromium-driver python3 python3-selenium
 )
+
+# npm for the browser tests' packages, unless a Node.js that brings its own is installed (the
+# Debian package would conflict with it).
+command -v npm >/dev/null 2>&1 || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do

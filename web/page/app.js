@@ -51,7 +51,6 @@ const KetaApp = (() => {
       historyCount: c('keta_history_count', 'number', []),
       historyClear: c('keta_history_clear', null, []),
       historyFile: c('keta_history_file', 'number', []),
-      historyCsv: c('keta_history_csv', 'number', []),
       outSize: c('keta_out_size', 'number', []),
       importLimit: c('keta_history_import_limit', 'number', []),
     };
@@ -353,8 +352,6 @@ const KetaApp = (() => {
     });
     $('cmdExportHistory').addEventListener('click', () =>
       download(takeOut(api.historyFile()), HISTORY_FILE, 'text/plain'));
-    $('cmdExportCsv').addEventListener('click', () =>
-      download(takeOut(api.historyCsv()), '履歴.csv', 'text/csv'));
   }
 
   async function start() {
