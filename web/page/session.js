@@ -6,7 +6,8 @@
 const KetaSession = (() => {
   const SETTINGS = 'セッション設定';
   const TITLE = '本番形式で練習';
-  const STOP_QUESTION = '練習を中止しますか？\n終わった行は記録に残り、途中の行は数えません。';
+  // The browser keeps no sessions yet: the question does not promise a record.
+  const STOP_QUESTION = '練習を中止しますか？\n終わった行の結果を表示し、途中の行は数えません。';
   const TICK_MS = 25; // as the desktop's timer: well inside a line's 10 s at the least
   const FLASH_MS = 300; // the row's frame in the cue's colour
   const $ = (id) => document.getElementById(id);

@@ -11,7 +11,7 @@ from selenium.webdriver.support.ui import Select
 
 from page_fixture import PageCase, axe_violations, expected_answer, tap
 
-STOP_QUESTION = '練習を中止しますか？\n終わった行は記録に残り、途中の行は数えません。'
+STOP_QUESTION = '練習を中止しますか？\n終わった行の結果を表示し、途中の行は数えません。'
 MODES = {'＋': '0', '－': '1', '交互': '2'}
 
 
