@@ -25,7 +25,7 @@
 #include "analysis/work_curve_window.h"
 #include "answer_log.h"
 #include "answer_log_rounds.h"
-#include "cp932.h"
+#include "qt_text.h"
 #include "record_line.h"
 #include "shell.h"
 
@@ -62,16 +62,19 @@ QByteArray History(int records) {
         const int answers = 80 + static_cast<int>(random() % 120);
         const int wrong = static_cast<int>(random() % 12);
         const int correct = answers - wrong;
-        const std::optional<QByteArray> line = keta::FormatRecordLine(
-            {QString::asprintf("%04d/%02d/%02d", year, month, date),
-             QString::asprintf("%02d:%02d:%02d", seconds / 3600, seconds / 60 % 60, seconds % 60),
+        const auto text = [](const QString& t) { return t.toStdU16String(); };
+        const std::optional<std::string> line = keta::FormatRecordLine(
+            {text(QString::asprintf("%04d/%02d/%02d", year, month, date)),
+             text(QString::asprintf("%02d:%02d:%02d", seconds / 3600, seconds / 60 % 60,
+                                    seconds % 60)),
              static_cast<long long>(answers), static_cast<long long>(correct),
-             static_cast<long long>(wrong), QString::asprintf("%.1f%%", 100.0 * correct / answers),
-             QString::asprintf("%.2f", static_cast<double>(correct) / limit) +
-                 QStringLiteral("/秒"),
-             QString::number(limit) + QStringLiteral("秒"),
-             difference ? QStringLiteral("－") : QStringLiteral("＋")});
-        out += line.value();
+             static_cast<long long>(wrong),
+             text(QString::asprintf("%.1f%%", 100.0 * correct / answers)),
+             text(QString::asprintf("%.2f", static_cast<double>(correct) / limit) +
+                  QStringLiteral("/秒")),
+             text(QString::number(limit) + QStringLiteral("秒")),
+             text(difference ? QStringLiteral("－") : QStringLiteral("＋"))});
+        out += keta::ToQByteArray(line.value());
     }
     return out;
 }

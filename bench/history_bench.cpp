@@ -17,7 +17,7 @@
 #include <memory>
 #include <vector>
 
-#include "cp932.h"
+#include "qt_text.h"
 #include "drill_state.h"
 #include "history_file.h"
 #include "history_model.h"
@@ -53,7 +53,7 @@ QByteArray History(int count) {
                 .arg(ok / 60.0, 0, 'f', 2)
                 .arg(60)
                 .arg(i % 2 ? QStringLiteral("－") : QStringLiteral("＋"));
-        bytes += EncodeCp932(line).value();
+        bytes += Cp932Bytes(line).value();
         t = t.addSecs(3607);
     }
     return bytes;

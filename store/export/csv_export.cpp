@@ -8,6 +8,7 @@
 #include "answer_log.h"
 #include "export_target.h"
 #include "history_points.h"
+#include "qt_text.h"
 #include "session_store.h"
 
 namespace keta {
@@ -135,7 +136,7 @@ bool ExportHistoryCsv(const QString& historyPath, const QString& csvPath, QStrin
                 } else if (i == 4) {
                     fields << QString::number(record.wrong);
                 } else {
-                    fields << record.items[i].text.toString();
+                    fields << ToQString(record.items[i].text);
                 }
             }
             csv.Row(fields, isText);

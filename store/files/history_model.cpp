@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "record_line.h"
+#include "qt_text.h"
 
 namespace keta {
 namespace {
@@ -86,25 +86,12 @@ void HistoryModel::SetFileRows(HistoryLines lines) {
 HistoryModel::RowTexts HistoryModel::DecodeFileRow(int row, qsizetype maxChars) const {
     RowTexts cells;
     cells[0] = QString::number(row);
-    const QByteArrayView line = file_.Line(row - 1);
-    RecordScanner scanner(decoder_);
-    scanner.Feed(line);
-    if (scanner.Finish() != RecordScanner::Verdict::Record) return cells;  // never loaded so
-    for (int i = 0; i < RecordScanner::kItems; ++i) {
-        const RecordScanner::Item& item = scanner.Items()[static_cast<std::size_t>(i)];
-        const QByteArrayView bytes = line.sliced(item.begin, item.end - item.begin);
-        QString& cell = cells[static_cast<std::size_t>(i) + 1];
-        if (i == 3 || i == 4) {
-            // Items 4 and 5 pass through a number: 007 shows as 7.
-            const auto count = ReadInt16Item(bytes, item.quoted, AfterNumber::MustEnd);
-            if (count) cell = QString::number(*count);
-            continue;
-        }
-        // One character more than asked tells whether there was more.
-        const bool cut = maxChars < std::numeric_limits<qsizetype>::max();
-        std::optional<QString> text = decoder_.Decode(bytes, cut ? maxChars + 1 : maxChars);
-        if (!text) continue;
-        cell = cut ? Shown(*text) : std::move(*text);
+    // One character more than asked tells whether there was more.
+    const bool cut = maxChars < std::numeric_limits<qsizetype>::max();
+    const auto texts = RecordItemTexts(file_.Line(row - 1), cut ? maxChars + 1 : maxChars);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        QString cell = ToQString(texts[i]);
+        cells[i + 1] = cut ? Shown(cell) : std::move(cell);
     }
     return cells;
 }

@@ -14,35 +14,14 @@
 // the file, keep every character.
 
 #include <QAbstractTableModel>
-#include <QByteArray>
-#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 #include <array>
-#include <cstdint>
-#include <limits>
 #include <map>
-#include <vector>
 
-#include "cp932.h"
+#include "history_records.h"
 
 namespace keta {
-
-// The lines of the history file that are records, as read: their bytes one after another,
-// without line ends, and where each begins. Offsets are 32-bit, half the index of a long
-// history; the loader keeps the bytes below 4 GiB.
-struct HistoryLines {
-    static constexpr qsizetype kMostBytes = std::numeric_limits<std::uint32_t>::max();
-
-    QByteArray bytes;
-    std::vector<std::uint32_t> starts{0};  // where each line begins, then where the last one ends
-    int Count() const { return static_cast<int>(starts.size()) - 1; }
-    // Line `k`, 0-based.
-    QByteArrayView Line(int k) const {
-        const auto i = static_cast<std::size_t>(k);
-        return QByteArrayView(bytes.constData() + starts[i], starts[i + 1] - starts[i]);
-    }
-};
 
 class HistoryModel : public QAbstractTableModel {
     Q_OBJECT
@@ -130,7 +109,6 @@ private:
     std::map<int, RowTexts> texts_;  // rows written cell by cell; these win over file_
     // The rows a view asked for last, decoded; a view asks for each cell many times.
     mutable std::array<ShownRow, 64> shown_;
-    mutable Cp932Decoder decoder_;
     int currentRow_ = 0;
     int currentCol_ = 0;
     int topRow_ = 1;

@@ -12,7 +12,6 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "cp932.h"
 #include "log_connection.h"
 #include "record_line.h"
 #include "regular_file.h"
@@ -22,16 +21,14 @@ namespace {
 
 constexpr std::size_t kItems = 9;
 
-std::string Utf8(QStringView text) { return text.toUtf8().toStdString(); }
-
 // The leading decimal digits of a text such as "60秒"; 0 when there are none, and when they
 // would not fit (no real time limit is that long).
-int LeadingNumber(QStringView text) {
+int LeadingNumber(std::u16string_view text) {
     int value = 0;
-    for (const QChar c : text) {
+    for (const char16_t c : text) {
         if (c < u'0' || c > u'9') break;
         if (value > 99'999) return 0;
-        value = value * 10 + (c.unicode() - u'0');
+        value = value * 10 + (c - u'0');
     }
     return value;
 }
@@ -56,20 +53,19 @@ HistoryPointsRead::Status ForEachHistoryRecord(
 
     // The file is read piece by piece and only the line at hand is kept, and only while it may
     // still be a record: a huge history, or one endless line, costs no more than a record does.
-    Cp932Decoder scanDecoder;
-    RecordScanner scanner(scanDecoder);
-    Cp932Decoder decoder;
-    QByteArray line;
+    RecordScanner scanner;
+    const Cp932Decoder decoder;
+    std::string line;
     std::vector<RecordItem> items;
     int skipped = 0;
     bool inLine = false;
     bool afterCr = false;
-    const auto take = [&](QByteArrayView bytes) {
+    const auto take = [&](std::string_view bytes) {
         inLine = true;
         if (scanner.Failed()) return;
         scanner.Feed(bytes);
         if (scanner.Failed()) {
-            line.clear();  // frees what a long line held
+            std::string().swap(line);  // frees what a long line held
         } else {
             line.append(bytes);
         }
@@ -79,12 +75,12 @@ HistoryPointsRead::Status ForEachHistoryRecord(
         const RecordScanner::Verdict verdict = scanner.Finish();
         scanner.Reset();
         std::optional<std::int16_t> correct, wrong;
-        std::optional<QString> text;
+        std::optional<std::u16string> text;
         if (verdict == RecordScanner::Verdict::Record) text = decoder.Decode(line);
         line.resize(0);
         if (verdict == RecordScanner::Verdict::Blank) return;
         // A NUL is what a crash leaves in place of a record; the grid skips such lines too.
-        if (text && !text->contains(QChar(0)) && SplitRecordLine(*text, items) &&
+        if (text && text->find(u'\0') == std::u16string::npos && SplitRecordLine(*text, items) &&
             items.size() == kItems) {
             correct = ReadInt16Item(items[3], AfterNumber::MustEnd);
             wrong = ReadInt16Item(items[4], AfterNumber::MustEnd);
@@ -104,14 +100,14 @@ HistoryPointsRead::Status ForEachHistoryRecord(
         if (got < 0) return Status::Failed;
         if (got == 0) break;
         const char* data = buffer.data();
-        const auto size = static_cast<qsizetype>(got);
-        qsizetype pos = 0;
+        const auto size = static_cast<std::size_t>(got);
+        std::size_t pos = 0;
         if (afterCr && data[0] == '\n') pos = 1;  // the LF of a CR LF cut in two
         afterCr = false;
         while (pos < size) {
-            qsizetype end = pos;
+            std::size_t end = pos;
             while (end < size && data[end] != '\n' && data[end] != '\r') ++end;
-            if (end > pos) take(QByteArrayView(data + pos, end - pos));
+            if (end > pos) take(std::string_view(data + pos, end - pos));
             if (end == size) break;  // the line goes on in the next piece
             if (inLine) endLine();   // an empty line is blank: nothing to look at
             pos = end + 1;
@@ -132,7 +128,7 @@ HistoryPointsRead::Status ForEachHistoryRecord(
 HistoryPointsRead ReadHistoryPoints(const QString& path, const CancelFlag* cancel) {
     HistoryPointsRead result;
     // The items of the record before, to tell a result saved twice in a row.
-    std::vector<std::pair<QString, bool>> previous;
+    std::vector<std::pair<std::u16string, bool>> previous;
     result.status = ForEachHistoryRecord(
         path,
         [&result, &previous](const HistoryRecord& record) {
@@ -141,16 +137,17 @@ HistoryPointsRead ReadHistoryPoints(const QString& path, const CancelFlag* cance
             point.repeatsPrevious =
                 previous.size() == items.size() &&
                 std::equal(items.begin(), items.end(), previous.begin(),
-                           [](const RecordItem& item, const std::pair<QString, bool>& before) {
+                           [](const RecordItem& item,
+                              const std::pair<std::u16string, bool>& before) {
                                return item.quoted == before.second && item.text == before.first;
                            });
             previous.resize(items.size());
             for (std::size_t i = 0; i < items.size(); ++i) {
-                previous[i].first = items[i].text.toString();
+                previous[i].first = items[i].text;
                 previous[i].second = items[i].quoted;
             }
-            point.date = Utf8(items[0].text);
-            point.time = Utf8(items[1].text);
+            point.date = Utf16ToUtf8(items[0].text);
+            point.time = Utf16ToUtf8(items[1].text);
             // Read as a number whether or not it was quoted: the grid shows it as text either way.
             const auto answers =
                 ReadInt16Item(RecordItem{items[2].text, false}, AfterNumber::MustEnd);
@@ -158,7 +155,7 @@ HistoryPointsRead ReadHistoryPoints(const QString& path, const CancelFlag* cance
             point.wrong = record.wrong;
             point.answers = answers ? int{*answers} : point.correct + point.wrong;
             point.timeLimit = LeadingNumber(items[7].text);
-            point.modeText = Utf8(items[8].text);
+            point.modeText = Utf16ToUtf8(items[8].text);
             result.points.push_back(std::move(point));
         },
         &result.skippedLines, cancel);

@@ -8,17 +8,10 @@
 #include <cstdint>
 #include <memory>
 
-#include "history_model.h"
+#include "history_records.h"
 #include "regular_file.h"
 
 namespace keta {
-
-// What the last reading of the file found.
-struct HistoryLoadReport {
-    int records = 0;           // shown in the grid
-    int skippedLines = 0;      // not records (blank lines are not counted)
-    int firstSkippedLine = 0;  // 1-based line number of the first of them, 0 when none
-};
 
 enum class HistoryReadResult { Done, Failed, TooLarge };
 

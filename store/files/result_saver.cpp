@@ -2,26 +2,29 @@
 
 #include <optional>
 
-#include "number_text.h"
-#include "record_line.h"
+#include "history_records.h"
+#include "qt_text.h"
 
 namespace keta {
 namespace {
 
-// Fixed separators whatever the locale: the file format depends on them.
-QString DateText(const QDateTime& t) { return t.toString(QStringLiteral("yyyy/MM/dd")); }
-QString TimeText(const QDateTime& t) { return t.toString(QStringLiteral("HH:mm:ss")); }
-
-QString AccuracyText(const DrillState& s) {
-    return QString::fromStdString(FormatPercent(SafeRatio(s.intOk, s.intMonsu)));
-}
-
-QString PerSecondText(const DrillState& s) {
-    return QString::fromStdString(FormatPerSecond(SafeRatio(s.intOk, s.intJikan)));
-}
-
-QString TimeLimitText(const DrillState& s) {
-    return QString::number(s.intJikan) + QStringLiteral("秒");
+// The reading of the clock and the round's counters, as the shared rules take a result.
+SavedResult ResultAt(const QDateTime& at, const DrillState& s, const QString& modeText) {
+    const QDate date = at.date();
+    const QTime time = at.time();
+    SavedResult result;
+    result.year = date.year();
+    result.month = date.month();
+    result.day = date.day();
+    result.hour = time.hour();
+    result.minute = time.minute();
+    result.second = time.second();
+    result.answers = s.intMonsu;
+    result.correct = s.intOk;
+    result.wrong = s.intNg;
+    result.timeLimit = s.intJikan;
+    result.modeText = modeText.toStdU16String();
+    return result;
 }
 
 }  // namespace
@@ -48,20 +51,20 @@ void ResultSaver::cmdHozon_Click() {
     // One reading for the row, the line and the log's stamp: separate readings could put a
     // row and its line a second apart (the log then misses the row's round) or, at midnight,
     // pair one day's date with the next day's time.
-    const QDateTime at = now_();
-    const QString date = DateText(at);
-    const QString time = TimeText(at);
+    const SavedResult result = ResultAt(now_(), s, modeText_());
+    const QString date = ToQString(HistoryDateText(result));
+    const QString time = ToQString(HistoryTimeText(result));
     const QString cells[HistoryModel::kGridColumns] = {
         QString::number(row),
         date,
         time,
-        QString::number(s.intMonsu),
-        QString::number(s.intOk),
-        QString::number(s.intNg),
-        AccuracyText(s),
-        PerSecondText(s),
-        TimeLimitText(s),
-        modeText_(),
+        QString::number(result.answers),
+        QString::number(result.correct),
+        QString::number(result.wrong),
+        ToQString(AccuracyText(result.correct, result.answers)),
+        ToQString(PerSecondText(result.correct, result.timeLimit)),
+        ToQString(TimeLimitText(result.timeLimit)),
+        ToQString(result.modeText),
     };
     for (int col = 0; col < HistoryModel::kGridColumns; ++col) {
         grid_.SetCurrentCol(col);
@@ -69,18 +72,8 @@ void ResultSaver::cmdHozon_Click() {
     }
     ScrollToNewest(grid_);
 
-    const std::optional<QByteArray> line = FormatRecordLine({
-        date,
-        time,
-        static_cast<long long>(s.intMonsu),
-        static_cast<long long>(s.intOk),
-        static_cast<long long>(s.intNg),
-        AccuracyText(s),
-        PerSecondText(s),
-        TimeLimitText(s),
-        modeText_(),
-    });
-    if (line && file_.AppendLine(*line)) {
+    const std::optional<std::string> line = HistoryRecordLine(result);
+    if (line && file_.AppendLine(ToQByteArray(*line))) {
         if (saved_) saved_(date, time);
         return;
     }

@@ -12,9 +12,9 @@
 #include <optional>
 #include <vector>
 
-#include "cp932.h"
 #include "file_log.h"
 #include "number_text.h"
+#include "qt_text.h"
 #include "record_line.h"
 #include "regular_file.h"
 
@@ -37,21 +37,21 @@ bool IsBlankByte(char c) { return c == ' ' || c == '\t'; }
 // and never the second byte of a code page 932 character, so the bytes can be split before
 // decoding. A line whose items are not well formed (an open quote, text after a closing quote)
 // is given whole, for the splitting after decoding to refuse.
-qsizetype EndOfItems(QByteArrayView line, std::size_t count) {
-    const qsizetype size = line.size();
-    qsizetype pos = 0;
+std::size_t EndOfItems(std::string_view line, std::size_t count) {
+    const std::size_t size = line.size();
+    std::size_t pos = 0;
     for (std::size_t item = 1;; ++item) {
         while (pos < size && IsBlankByte(line[pos])) ++pos;
         if (pos < size && line[pos] == '"') {
-            const qsizetype close = line.indexOf('"', pos + 1);
-            if (close < 0) return size;
+            const std::size_t close = line.find('"', pos + 1);
+            if (close == std::string_view::npos) return size;
             pos = close + 1;
             if (item == count) return pos;
             while (pos < size && IsBlankByte(line[pos])) ++pos;
             if (pos < size && line[pos] != ',') return size;
         } else {
-            pos = line.indexOf(',', pos);
-            if (pos < 0) return size;
+            pos = line.find(',', pos);
+            if (pos == std::string_view::npos) return size;
             if (item == count) return pos;
         }
         if (pos >= size) return size;
@@ -61,17 +61,18 @@ qsizetype EndOfItems(QByteArrayView line, std::size_t count) {
 
 // The first two items of the file, over as many lines as that takes; blank lines are
 // skipped and everything after the second item is ignored.
-StoredSettings ParseSettings(QByteArrayView bytes) {
+StoredSettings ParseSettings(std::string_view bytes) {
     StoredSettings stored;
-    Cp932Decoder decoder;
+    const Cp932Decoder decoder;
     std::vector<RecordItem> items;
-    std::deque<QString> lines;  // keeps the texts that the items point into
+    std::deque<std::u16string> lines;  // keeps the texts that the items point into
     std::vector<RecordItem> taken;
     LineReader reader(bytes);
-    QByteArrayView raw;
+    std::string_view raw;
     while (taken.size() < 2 && reader.Next(raw)) {
         if (IsBlankLine(raw)) continue;
-        std::optional<QString> line = decoder.Decode(raw.first(EndOfItems(raw, 2 - taken.size())));
+        std::optional<std::u16string> line =
+            decoder.Decode(raw.substr(0, EndOfItems(raw, 2 - taken.size())));
         if (!line) return stored;
         lines.push_back(std::move(*line));
         if (!SplitRecordLine(lines.back(), items)) return stored;
@@ -124,8 +125,10 @@ ReadResult ReadStart(const QString& path, QByteArray& bytes, QString& why) {
 
 // The line WriteSettei writes for these values.
 std::optional<QByteArray> SettingsLine(const DrillState& state) {
-    return FormatRecordLine(
+    const std::optional<std::string> line = FormatRecordLine(
         {static_cast<long long>(state.intJikan), static_cast<long long>(state.intAs)});
+    if (!line) return std::nullopt;
+    return ToQByteArray(*line);
 }
 
 }  // namespace
@@ -147,7 +150,7 @@ void SettingsFile::ReadSettei() {
             problem = QStringLiteral("設定.txt を読み込めませんでした。");
             break;
         case ReadResult::Done:
-            stored = ParseSettings(bytes);
+            stored = ParseSettings(Bytes(bytes));
             if (!stored.wellFormed) {
                 qCWarning(lcFiles).noquote() << path_ << "does not hold a time limit and a flag";
                 problem = QStringLiteral("設定.txt の内容が正しくありません。");

@@ -25,7 +25,7 @@ const QByteArray kRecord =
     "\x95\x62\",\"60\x95\x62\",\"\x81\x7B\"\r\n";
 
 std::optional<std::int16_t> Int(const std::string& text) {
-    const QString s = QString::fromStdString(text);
+    const std::u16string s(text.begin(), text.end());
     return ReadInt16Item({s, false}, AfterNumber::MustEnd);
 }
 

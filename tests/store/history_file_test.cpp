@@ -13,7 +13,6 @@
 #include <thread>
 #include <vector>
 
-#include "record_line.h"
 #include "result_saver.h"
 #include "test_support.h"
 
@@ -145,129 +144,6 @@ TEST_F(HistoryFileTest, SkipsMalformedLinesReportsThemOnceAndNeverRewritesTheFil
     EXPECT_EQ(boxes.shown[0].kind, Kind::Error);
     EXPECT_TRUE(boxes.shown[0].text.contains(u"8 行"));
     EXPECT_TRUE(boxes.shown[0].text.contains(u"4 行目"));
-}
-
-// A literal's bytes, NULs included.
-template <std::size_t N>
-QByteArray Bytes(const char (&literal)[N]) {
-    return QByteArray(literal, N - 1);
-}
-
-// What a row shows for a line, worked out the slow way from the scanner's items; empty when
-// the line must not become a row.
-std::vector<QString> ExpectedCells(QByteArrayView line, Cp932Decoder& decoder) {
-    RecordScanner scanner(decoder);
-    scanner.Feed(line);
-    if (scanner.Finish() != RecordScanner::Verdict::Record) return {};
-    std::vector<QString> cells;
-    for (const RecordScanner::Item& item : scanner.Items()) {
-        const QByteArrayView bytes = line.sliced(item.begin, item.end - item.begin);
-        if (cells.size() == 3 || cells.size() == 4) {
-            const auto count = ReadInt16Item(bytes, item.quoted, AfterNumber::MustEnd);
-            if (!count) return {};
-            cells.push_back(QString::number(*count));
-        } else {
-            cells.push_back(decoder.Decode(bytes).value_or(u"?"_s));
-        }
-    }
-    return cells;
-}
-
-// Lines close to records, each a small step away from one: the loader takes the common ones
-// by a quick path and the rest by the scanner, and both must agree on every line.
-TEST_F(HistoryFileTest, EveryLineIsARowExactlyWhenTheScannerTakesItForARecord) {
-    std::vector<QByteArray> lines = {
-        Record(1).chopped(2),
-        "\"a\",\"b\",1,2,3,\"c\",\"d\",\"e\",\"f\"",
-        ",,,0,0,,,,",                                        // empty items
-        ",,,0,0,,,,,",                                       // a tenth item
-        ",,,0,0,,,",                                         // eight items
-        "\"a\",\"b\",1,32767,0,\"\",\"\",\"\",\"\"",         // the largest count
-        "\"a\",\"b\",1,32768,0,\"\",\"\",\"\",\"\"",         // one beyond
-        "\"a\",\"b\",1,000007,0,\"\",\"\",\"\",\"\"",        // six digits, still small
-        "\"a\",\"b\",1,+7,-0,\"\",\"\",\"\",\"\"",           // signs
-        "\"a\",\"b\",1,7.5,0,\"\",\"\",\"\",\"\"",           // rounded to even
-        "\"a\",\"b\",1,\"7\",0,\"\",\"\",\"\",\"\"",         // a quoted count
-        "\"a\",\"b\",1, 7 ,0,\"\",\"\",\"\",\"\"",           // blanks round a count
-        " \"a\" ,\"b\",1,7,0,\"\",\"\",\"\",\"\"",           // blanks round a text
-        "\"a\"x,\"b\",1,7,0,\"\",\"\",\"\",\"\"",            // text after a closing quote
-        "a\"b,\"b\",1,7,0,\"\",\"\",\"\",\"\"",              // a quote inside a bare item
-        "\"a,b\",\"b\",1,7,0,\"\",\"\",\"\",\"\"",           // a comma inside quotes
-        "\"a\tb \",\"b\",1,7,0,\"\",\"\",\"\",\"\"",         // blanks inside quotes
-        "\"a\",\"b\",1,7,0,\"\",\"\",\"\",\"",               // the last quote never closes
-        Bytes("\"a\",\"b\",1,7,0,\"\0\",\"\",\"\",\"\""),    // a NUL inside quotes
-        Bytes("\"a\",\"b\",1,7,0,\"\",\"\",\"\",\0"),        // a NUL as the last item
-        "\"\x95\x62\",\"\xB1\",1,7,0,\"\",\"\",\"\",\"\"",   // a pair, a half-width kana
-        "\"\x95\",\"b\",1,7,0,\"\",\"\",\"\",\"\"",          // a lead byte and a quote
-        "\"\x85\x40\",\"b\",1,7,0,\"\",\"\",\"\",\"\"",      // a pair that is no character
-        "\"\x80\xA0\xFD\",\"b\",1,7,0,\"\",\"\",\"\",\"\"",  // bytes that are never text
-        "\xB1,\"b\",1,7,0,\"\",\"\",\"\",\"\"",              // kana in a bare item
-        "\"a\",\"b\",1,7,0,\"\",\"\",\"\",\"\x95",           // cut within a pair
-        "",
-        " ",
-        "\t \t",  // blank
-    };
-    // More of them: records with a few bytes put in at random, always the same ones.
-    const QByteArray pieces[] = {"\"",   ",",    " ",        "\t",   QByteArray(1, '\0'),
-                                 "\x81", "\x7B", "\x95\x62", "\x95", "\xB1",
-                                 "\x80", "\xFD", "7",        "-",    ".",
-                                 "x"};
-    std::mt19937 random(20040501);
-    for (int i = 0; i < 3000; ++i) {
-        QByteArray line = Record(i).chopped(2);
-        const int changes = 1 + static_cast<int>(random() % 3);
-        for (int c = 0; c < changes; ++c) {
-            const auto at = static_cast<qsizetype>(random() % static_cast<unsigned>(line.size()));
-            const QByteArray& piece = pieces[random() % std::size(pieces)];
-            if (random() % 2 == 0) {
-                line.insert(at, piece);
-            } else {
-                line.replace(at, 1, piece);
-            }
-        }
-        lines.push_back(line);
-    }
-
-    // Every kind of line end, and a last line without one.
-    const QByteArray ends[] = {"\r\n", "\n", "\r"};
-    QByteArray bytes;
-    QByteArray previousEnd;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        QByteArray end = ends[i % std::size(ends)];
-        // A CR, then an empty line ended by an LF, would be one CR LF.
-        if (previousEnd == "\r" && lines[i].isEmpty() && end == "\n") end = "\r\n";
-        bytes += lines[i];
-        if (i + 1 < lines.size()) bytes += end;
-        previousEnd = end;
-    }
-
-    Cp932Decoder decoder;
-    std::vector<std::vector<QString>> rows;
-    int skipped = 0;
-    int firstSkipped = 0;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        std::vector<QString> cells = ExpectedCells(lines[i], decoder);
-        if (!cells.empty()) {
-            rows.push_back(std::move(cells));
-        } else if (!IsBlankLine(lines[i]) && skipped++ == 0) {
-            firstSkipped = static_cast<int>(i) + 1;
-        }
-    }
-    ASSERT_GT(rows.size(), 200u);  // both kinds in good numbers
-    ASSERT_GT(skipped, 200);
-
-    Load(bytes);
-    ASSERT_EQ(grid.Rows(), static_cast<int>(rows.size()) + 1);
-    EXPECT_EQ(history.LastLoad().skippedLines, skipped);
-    EXPECT_EQ(history.LastLoad().firstSkippedLine, firstSkipped);
-    for (int row = 1; row < grid.Rows(); ++row) {
-        const std::vector<QString>& cells = rows[static_cast<std::size_t>(row) - 1];
-        for (int col = 1; col < HistoryModel::kGridColumns; ++col) {
-            ASSERT_EQ(grid.TextMatrix(row, col), cells[static_cast<std::size_t>(col) - 1])
-                << "row " << row << ", column " << col;
-        }
-    }
-    EXPECT_EQ(ReadBytes(path), bytes);
 }
 
 // Lines dropped anywhere, blank ones too, leave the rows in their places and whole.

@@ -148,7 +148,7 @@ TEST(HistoryPoints, ARecordRepeatingTheOneBeforeIsMarked) {
 
 // A history line of 2026/01/02 as the drill writes it, in code page 932.
 QByteArray SavedLine(const char* time, const RoundRecord& r) {
-    return EncodeCp932(
+    return Cp932Bytes(
                QStringLiteral("\"2026/01/02\",\"%1\",%2,%3,%4,\"x\",\"y\",\"60秒\",\"＋\"\r\n")
                    .arg(QLatin1String(time))
                    .arg(r.answers)

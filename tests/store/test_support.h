@@ -14,8 +14,8 @@
 #include <functional>
 #include <vector>
 
-#include "cp932.h"
 #include "message_boxes.h"
+#include "qt_text.h"
 #include "settings_controls.h"
 
 namespace keta::test {
@@ -33,7 +33,9 @@ inline void WriteBytes(const QString& path, const QByteArray& bytes) {
 }
 
 // UTF-8 source text as code page 932 bytes (the encoder is checked byte by byte elsewhere).
-inline QByteArray Cp932(const char* utf8) { return EncodeCp932(QString::fromUtf8(utf8)).value(); }
+inline QByteArray Cp932(const char* utf8) {
+    return Cp932Bytes(QString::fromUtf8(utf8)).value();
+}
 
 class RecordingBoxes : public MessageBoxes {
 public:

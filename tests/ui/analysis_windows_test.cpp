@@ -36,7 +36,7 @@
 #include "analysis/work_curve_window.h"
 #include "answer_log.h"
 #include "answer_log_rounds.h"
-#include "cp932.h"
+#include "qt_text.h"
 #include "history_grid.h"
 #include "history_model.h"
 #include "ui_fixture.h"
@@ -757,7 +757,7 @@ private slots:
                 .arg(wrong)
                 .arg(limit)
                 .arg(difference ? QStringLiteral("－") : QStringLiteral("＋"));
-        return *EncodeCp932(line);
+        return *Cp932Bytes(line);
     }
     static ProgressWindow* OpenProgressFromMenu(FrmMain& w, AnalysisWindows& a) {
         RightClick(w.msgRireki, QPoint(5, 5));

@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "answer_log.h"
-#include "cp932.h"
+#include "qt_text.h"
 #include "ui_fixture.h"
 
 namespace keta::test {
@@ -138,7 +138,7 @@ private slots:
 
         // The history holds exactly the line the drill writes, stamped as the log says.
         const QByteArray expected =
-            EncodeCp932(QStringLiteral("\"%1\",\"%2\",4,3,1,\"75.0%\",\"0.30/秒\",\"10秒\","
+            Cp932Bytes(QStringLiteral("\"%1\",\"%2\",4,3,1,\"75.0%\",\"0.30/秒\",\"10秒\","
                                        "\"＋\"\r\n")
                             .arg(saves[0].date, saves[0].time))
                 .value();

@@ -3,35 +3,33 @@
 #include <algorithm>
 #include <limits>
 
-#include "cp932.h"
-
 namespace keta {
 namespace {
 
-bool IsBlank(QChar c) { return c == u' ' || c == u'\t'; }
+bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
-QStringView Trimmed(QStringView s) {
-    qsizetype begin = 0;
-    qsizetype end = s.size();
+std::u16string_view Trimmed(std::u16string_view s) {
+    std::size_t begin = 0;
+    std::size_t end = s.size();
     while (begin < end && IsBlank(s[begin])) ++begin;
     while (end > begin && IsBlank(s[end - 1])) --end;
-    return s.sliced(begin, end - begin);
+    return s.substr(begin, end - begin);
 }
 
 // The characters of an item as ASCII code units, whether it is text or still bytes.
-int Unit(QChar c) { return c.unicode(); }
+int Unit(char16_t c) { return c; }
 int Unit(char c) { return static_cast<unsigned char>(c); }
 
 template <typename View>
 std::optional<std::int16_t> ReadInt16(View s, AfterNumber after) {
-    const auto blankAt = [&s](qsizetype i) { return Unit(s[i]) == ' ' || Unit(s[i]) == '\t'; };
-    const auto digitAt = [&s](qsizetype i) { return Unit(s[i]) >= '0' && Unit(s[i]) <= '9'; };
+    const auto blankAt = [&s](std::size_t i) { return Unit(s[i]) == ' ' || Unit(s[i]) == '\t'; };
+    const auto digitAt = [&s](std::size_t i) { return Unit(s[i]) >= '0' && Unit(s[i]) <= '9'; };
     if (after == AfterNumber::IgnoreTheRest) {
-        qsizetype blank = 0;
+        std::size_t blank = 0;
         while (blank < s.size() && !blankAt(blank)) ++blank;
-        s = s.first(blank);
+        s = s.substr(0, blank);
     }
-    qsizetype pos = 0;
+    std::size_t pos = 0;
     bool negative = false;
     if (pos < s.size() && (Unit(s[pos]) == '+' || Unit(s[pos]) == '-')) {
         negative = Unit(s[pos++]) == '-';
@@ -73,13 +71,13 @@ std::optional<std::int16_t> ReadInt16(View s, AfterNumber after) {
 
 }  // namespace
 
-bool LineReader::Next(QByteArrayView& line) {
-    const qsizetype size = bytes_.size();
+bool LineReader::Next(std::string_view& line) {
+    const std::size_t size = bytes_.size();
     if (pos_ >= size) return false;
     const char* data = bytes_.data();
-    qsizetype end = pos_;
+    std::size_t end = pos_;
     while (end < size && data[end] != '\n' && data[end] != '\r') ++end;
-    line = bytes_.sliced(pos_, end - pos_);
+    line = bytes_.substr(pos_, end - pos_);
     pos_ = end;
     if (pos_ < size && data[pos_] == '\r') ++pos_;
     if (pos_ < size && data[pos_] == '\n') ++pos_;
@@ -87,30 +85,30 @@ bool LineReader::Next(QByteArrayView& line) {
     return true;
 }
 
-bool IsBlankLine(QByteArrayView line) {
+bool IsBlankLine(std::string_view line) {
     for (const char c : line) {
         if (c != ' ' && c != '\t') return false;
     }
     return true;
 }
 
-bool SplitRecordLine(QStringView line, std::vector<RecordItem>& items) {
+bool SplitRecordLine(std::u16string_view line, std::vector<RecordItem>& items) {
     items.clear();
-    const qsizetype size = line.size();
-    qsizetype pos = 0;
+    const std::size_t size = line.size();
+    std::size_t pos = 0;
     while (true) {
         while (pos < size && IsBlank(line[pos])) ++pos;
         if (pos < size && line[pos] == u'"') {
-            const qsizetype close = line.indexOf(u'"', pos + 1);
-            if (close < 0) return false;
-            items.push_back({line.sliced(pos + 1, close - pos - 1), true});
+            const std::size_t close = line.find(u'"', pos + 1);
+            if (close == std::u16string_view::npos) return false;
+            items.push_back({line.substr(pos + 1, close - pos - 1), true});
             pos = close + 1;
             while (pos < size && IsBlank(line[pos])) ++pos;
             if (pos < size && line[pos] != u',') return false;
         } else {
-            qsizetype comma = line.indexOf(u',', pos);
-            if (comma < 0) comma = size;
-            items.push_back({Trimmed(line.sliced(pos, comma - pos)), false});
+            std::size_t comma = line.find(u',', pos);
+            if (comma == std::u16string_view::npos) comma = size;
+            items.push_back({Trimmed(line.substr(pos, comma - pos)), false});
             pos = comma;
         }
         if (pos >= size) return true;
@@ -123,7 +121,7 @@ std::optional<std::int16_t> ReadInt16Item(const RecordItem& item, AfterNumber af
     return ReadInt16(item.text, after);
 }
 
-std::optional<std::int16_t> ReadInt16Item(QByteArrayView text, bool quoted, AfterNumber after) {
+std::optional<std::int16_t> ReadInt16Item(std::string_view text, bool quoted, AfterNumber after) {
     if (quoted) return std::nullopt;
     return ReadInt16(text, after);
 }
@@ -138,24 +136,26 @@ void RecordScanner::Reset() {
     failed_ = false;
 }
 
-void RecordScanner::EndItem(qsizetype end) { items_[static_cast<std::size_t>(item_)].end = end; }
+void RecordScanner::EndItem(std::ptrdiff_t end) {
+    items_[static_cast<std::size_t>(item_)].end = end;
+}
 
-void RecordScanner::Feed(QByteArrayView piece) {
+void RecordScanner::Feed(std::string_view piece) {
     // The state in locals for the loop, which runs over every byte of a long history.
     const auto* bytes = reinterpret_cast<const unsigned char*>(piece.data());
-    const qsizetype size = piece.size();
+    const auto size = static_cast<std::ptrdiff_t>(piece.size());
     At at = at_;
     int itemIndex = item_;
-    qsizetype textEnd = textEnd_;
+    std::ptrdiff_t textEnd = textEnd_;
     unsigned char lead = lead_;
     bool blankLine = blank_;
     bool failed = failed_;
-    for (qsizetype i = 0; i < size && !failed; ++i) {
+    for (std::ptrdiff_t i = 0; i < size && !failed; ++i) {
         const unsigned char b = bytes[i];
-        const qsizetype pos = pos_ + i;
+        const std::ptrdiff_t pos = pos_ + i;
         if (lead != 0) {
             // A trail byte is never a comma, quote or blank: it only ends the character.
-            failed = !decoder_.IsPair(lead, b);
+            failed = !Cp932Decoder::IsPair(lead, b);
             lead = 0;
             if (at == At::Unquoted) textEnd = pos + 1;
             continue;
@@ -243,21 +243,20 @@ RecordScanner::Verdict RecordScanner::Finish() {
     return item_ == kItems - 1 ? Verdict::Record : Verdict::NotRecord;
 }
 
-std::optional<QByteArray> FormatRecordLine(std::initializer_list<RecordValue> values) {
-    QString line;
+std::optional<std::string> FormatRecordLine(std::initializer_list<RecordValue> values) {
+    std::u16string line;
     bool first = true;
     for (const RecordValue& value : values) {
         if (!first) line += u',';
         first = false;
-        if (const auto* text = std::get_if<QString>(&value)) {
-            if (text->contains(u'"') || text->contains(u'\r') || text->contains(u'\n')) {
-                return std::nullopt;
-            }
+        if (const auto* text = std::get_if<std::u16string>(&value)) {
+            if (text->find_first_of(u"\"\r\n") != std::u16string::npos) return std::nullopt;
             line += u'"';
             line += *text;
             line += u'"';
         } else {
-            line += QString::number(std::get<long long>(value));
+            for (const char c : std::to_string(std::get<long long>(value)))
+                line += static_cast<char16_t>(c);
         }
     }
     line += u"\r\n";

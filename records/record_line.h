@@ -3,16 +3,17 @@
 // commas, texts in double quotes without escapes, integers as bare decimal digits, each line
 // ended by CR LF, code page 932.
 
-#include <QByteArray>
-#include <QByteArrayView>
-#include <QString>
-#include <QStringView>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
+
+#include "cp932.h"
 
 namespace keta {
 
@@ -20,31 +21,31 @@ namespace keta {
 // line without a line end is a line too.
 class LineReader {
 public:
-    explicit LineReader(QByteArrayView bytes) : bytes_(bytes) {}
+    explicit LineReader(std::string_view bytes) : bytes_(bytes) {}
 
     // Gives the next line without its line end; false once the bytes are used up.
-    bool Next(QByteArrayView& line);
+    bool Next(std::string_view& line);
     // 1 for the first line given.
     int LineNumber() const { return lineNumber_; }
 
 private:
-    QByteArrayView bytes_;
-    qsizetype pos_ = 0;
+    std::string_view bytes_;
+    std::size_t pos_ = 0;
     int lineNumber_ = 0;
 };
 
 // True for an empty line or one of spaces and tabs only.
-bool IsBlankLine(QByteArrayView line);
+bool IsBlankLine(std::string_view line);
 
 struct RecordItem {
-    QStringView text;  // without the quotes of a quoted item; blanks around it dropped
+    std::u16string_view text;  // without the quotes of a quoted item; blanks around it dropped
     bool quoted = false;
 };
 
 // Splits a line (without its line end) into items at the commas outside double quotes.
 // Returns false, for a line that is not a record, when a quote is never closed or when
 // anything but blanks stands between a closing quote and the next comma.
-bool SplitRecordLine(QStringView line, std::vector<RecordItem>& items);
+bool SplitRecordLine(std::u16string_view line, std::vector<RecordItem>& items);
 
 enum class AfterNumber {
     MustEnd,        // the item is the number and nothing else
@@ -56,9 +57,7 @@ enum class AfterNumber {
 // anything that is not such a number, and for a value outside -32768..32767.
 std::optional<std::int16_t> ReadInt16Item(const RecordItem& item, AfterNumber after);
 // The same for an item that is still code page 932 bytes (digits and signs are ASCII there).
-std::optional<std::int16_t> ReadInt16Item(QByteArrayView text, bool quoted, AfterNumber after);
-
-class Cp932Decoder;
+std::optional<std::int16_t> ReadInt16Item(std::string_view text, bool quoted, AfterNumber after);
 
 // Checks that one line of the history file (without its line end) is a record of nine items,
 // and finds them, straight on the file's bytes: no text is built. The line may come in pieces.
@@ -70,16 +69,18 @@ class RecordScanner {
 public:
     static constexpr int kItems = 9;
     struct Item {
-        qsizetype begin = 0;  // byte offsets in the line; quotes and blanks around left out
-        qsizetype end = 0;
+        std::ptrdiff_t begin = 0;  // byte offsets in the line; quotes and blanks around left out
+        std::ptrdiff_t end = 0;
         bool quoted = false;
     };
     enum class Verdict { Blank, Record, NotRecord };
 
-    explicit RecordScanner(Cp932Decoder& decoder) : decoder_(decoder) {}
+    RecordScanner() = default;
+    // The code page's table is shared; a decoder is taken for the callers that hold one.
+    explicit RecordScanner(const Cp932Decoder& /*decoder*/) {}
 
     // The next bytes of the line.
-    void Feed(QByteArrayView piece);
+    void Feed(std::string_view piece);
     // True once the line can no longer be a record, whatever follows.
     bool Failed() const { return failed_; }
     // The line has ended: what it is. Blank is empty or spaces and tabs only.
@@ -92,25 +93,24 @@ public:
 private:
     enum class At { ItemStart, Unquoted, Quoted, AfterQuote };
 
-    void EndItem(qsizetype end);
+    void EndItem(std::ptrdiff_t end);
 
-    Cp932Decoder& decoder_;
     std::array<Item, kItems> items_{};
     At at_ = At::ItemStart;
-    int item_ = 0;            // the item being read
-    qsizetype pos_ = 0;       // bytes of the line fed so far
-    qsizetype textEnd_ = 0;   // end of the last byte that was not a blank in an unquoted item
-    unsigned char lead_ = 0;  // a lead byte whose trail byte comes in the next piece
+    int item_ = 0;                // the item being read
+    std::ptrdiff_t pos_ = 0;      // bytes of the line fed so far
+    std::ptrdiff_t textEnd_ = 0;  // end of the last byte that was not a blank in an unquoted item
+    unsigned char lead_ = 0;      // a lead byte whose trail byte comes in the next piece
     bool blank_ = true;
     bool failed_ = false;
 };
 
 // An item to write: a text (written in double quotes) or an integer (bare digits).
-using RecordValue = std::variant<QString, long long>;
+using RecordValue = std::variant<std::u16string, long long>;
 
 // One line in code page 932 with CR LF. std::nullopt when a text holds a double quote or a
 // line break (the line could not be read back as written) or a character that the code page
 // lacks.
-std::optional<QByteArray> FormatRecordLine(std::initializer_list<RecordValue> values);
+std::optional<std::string> FormatRecordLine(std::initializer_list<RecordValue> values);
 
 }  // namespace keta
