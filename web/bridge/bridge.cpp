@@ -4,11 +4,17 @@
 #include <optional>
 
 #include "cp932.h"
+#include "export.h"
 #include "history_records.h"
 #include "history_store.h"
 
 namespace keta::web {
 namespace {
+
+std::string& Out() {
+    static std::string out;
+    return out;
+}
 
 LocalTime& Now() {
     static LocalTime now;
@@ -68,5 +74,12 @@ bool SetTimeLimit(int seconds) {
 }
 
 void SetLocalTime(const LocalTime& at) { Now() = at; }
+
+const char* GiveOut(std::string text) {
+    Out() = std::move(text);
+    return Out().c_str();
+}
+
+std::size_t OutSize() { return Out().size(); }
 
 }  // namespace keta::web

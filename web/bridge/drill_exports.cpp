@@ -9,20 +9,6 @@
 
 using keta::web::WebDrill;
 
-namespace {
-
-std::string& Out() {
-    static std::string out;
-    return out;
-}
-
-const char* Give(std::string text) {
-    Out() = std::move(text);
-    return Out().c_str();
-}
-
-}  // namespace
-
 extern "C" {
 
 KETA_EXPORT void keta_drill_set_now(double secondsSinceMidnight) {
@@ -61,6 +47,8 @@ KETA_EXPORT void keta_drill_box_clicked(int box) {
 
 KETA_EXPORT void keta_drill_save() { keta::web::TheDrill().Engine().cmdHozon_Click(); }
 
-KETA_EXPORT const char* keta_drill_snapshot() { return Give(keta::web::TheDrill().Snapshot()); }
+KETA_EXPORT const char* keta_drill_snapshot() {
+    return keta::web::GiveOut(keta::web::TheDrill().Snapshot());
+}
 
 }  // extern "C"

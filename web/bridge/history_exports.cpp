@@ -10,20 +10,6 @@
 #include "history_store.h"
 #include "json_text.h"
 
-namespace {
-
-std::string& Out() {
-    static std::string out;
-    return out;
-}
-
-const char* Give(std::string text) {
-    Out() = std::move(text);
-    return Out().c_str();
-}
-
-}  // namespace
-
 extern "C" {
 
 KETA_EXPORT void keta_set_local_time(int year, int month, int day, int hour, int minute,
@@ -49,7 +35,7 @@ KETA_EXPORT const char* keta_history_load(const std::uint8_t* bytes, std::size_t
     json.Key("firstSkippedLine").Number(outcome.report.firstSkippedLine);
     if (!outcome.message.empty()) json.Key("message").Text(outcome.message);
     json.End('}');
-    return Give(json.Str());
+    return keta::web::GiveOut(json.Str());
 }
 
 KETA_EXPORT void keta_history_commit() { keta::web::TheHistory().Commit(); }
@@ -59,12 +45,14 @@ KETA_EXPORT int keta_history_count() { return keta::web::TheHistory().Count(); }
 KETA_EXPORT void keta_history_clear() { keta::web::TheHistory().Clear(); }
 
 KETA_EXPORT const char* keta_history_rows(int from) {
-    return Give(keta::web::TheHistory().RowsJson(from));
+    return keta::web::GiveOut(keta::web::TheHistory().RowsJson(from));
 }
 
 // The bytes of 履歴.txt for the history held.
-KETA_EXPORT const char* keta_history_file() { return Give(keta::web::TheHistory().FileBytes()); }
+KETA_EXPORT const char* keta_history_file() {
+    return keta::web::GiveOut(keta::web::TheHistory().FileBytes());
+}
 
-KETA_EXPORT double keta_out_size() { return static_cast<double>(Out().size()); }
+KETA_EXPORT double keta_out_size() { return static_cast<double>(keta::web::OutSize()); }
 
 }  // extern "C"

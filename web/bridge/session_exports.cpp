@@ -16,12 +16,6 @@ WebSession& TheSession() {
     return session;
 }
 
-const char* Give(std::string text) {
-    static std::string out;
-    out = std::move(text);
-    return out.c_str();
-}
-
 }  // namespace
 
 extern "C" {
@@ -41,10 +35,12 @@ KETA_EXPORT const char* keta_session_configure(int lineSeconds, int firstHalfLin
     s.showMarks = showMarks == 1;
     s.showTimeLeft = showTimeLeft == 1;
     TheSession().Configure(s);
-    return Give(TheSession().SettingsJson());
+    return keta::web::GiveOut(TheSession().SettingsJson());
 }
 
-KETA_EXPORT const char* keta_session_settings() { return Give(TheSession().SettingsJson()); }
+KETA_EXPORT const char* keta_session_settings() {
+    return keta::web::GiveOut(TheSession().SettingsJson());
+}
 
 KETA_EXPORT void keta_session_start(double nowMs, double secondsSinceMidnight) {
     TheSession().Start(nowMs, secondsSinceMidnight);
@@ -64,8 +60,12 @@ KETA_EXPORT void keta_session_end_rest(double nowMs) { TheSession().EndRest(nowM
 
 KETA_EXPORT void keta_session_stop(double nowMs) { TheSession().Stop(nowMs); }
 
-KETA_EXPORT const char* keta_session_snapshot() { return Give(TheSession().Snapshot()); }
+KETA_EXPORT const char* keta_session_snapshot() {
+    return keta::web::GiveOut(TheSession().Snapshot());
+}
 
-KETA_EXPORT const char* keta_session_result() { return Give(TheSession().ResultJson()); }
+KETA_EXPORT const char* keta_session_result() {
+    return keta::web::GiveOut(TheSession().ResultJson());
+}
 
 }  // extern "C"

@@ -6,6 +6,7 @@ const KetaApp = (() => {
   const HISTORY_FILE = '履歴.txt';
   const SETTINGS = '設定';
   const $ = (id) => document.getElementById(id);
+  const { tell, ask } = KetaDialogs;
   // Keystroke to drawn colour, in milliseconds, the last few hundred (read by the benchmark).
   const timings = [];
 
@@ -69,32 +70,6 @@ const KetaApp = (() => {
   }
   function takeOut(ptr) {
     return module.HEAPU8.slice(ptr, ptr + api.outSize());
-  }
-
-  // --- Messages, as the desktop's message boxes.
-  function tell(title, text) {
-    return new Promise((resolve) => {
-      $('tellTitle').textContent = title;
-      $('tellText').textContent = text;
-      const dialog = $('tellDialog');
-      $('tellOk').onclick = () => dialog.close();
-      dialog.onclose = () => resolve();
-      dialog.showModal();
-      $('tellOk').focus();
-    });
-  }
-  function ask(title, text) {
-    return new Promise((resolve) => {
-      $('askTitle').textContent = title;
-      $('askText').textContent = text;
-      const dialog = $('askDialog');
-      let answer = false;
-      $('askYes').onclick = () => { answer = true; dialog.close(); };
-      $('askNo').onclick = () => dialog.close();
-      dialog.onclose = () => resolve(answer);
-      dialog.showModal();
-      $('askNo').focus();
-    });
   }
 
   // --- Drawing a snapshot.

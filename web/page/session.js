@@ -11,6 +11,7 @@ const KetaSession = (() => {
   const TICK_MS = 25; // as the desktop's timer: well inside a line's 10 s at the least
   const FLASH_MS = 300; // the row's frame in the cue's colour
   const $ = (id) => document.getElementById(id);
+  const { tell, ask } = KetaDialogs;
   // From the call that crossed a line's end to the new row laid out, in milliseconds, the
   // last few hundred (read by a benchmark).
   const lineChanges = [];
@@ -48,33 +49,6 @@ const KetaSession = (() => {
       snapshot: c('keta_session_snapshot', 'string', []),
       result: c('keta_session_result', 'string', []),
     };
-  }
-
-  // --- Messages, as the desktop's message boxes.
-  function tell(title, text) {
-    return new Promise((resolve) => {
-      $('tellTitle').textContent = title;
-      $('tellText').textContent = text;
-      const dialog = $('tellDialog');
-      dialog.onclose = () => resolve();
-      $('tellOk').onclick = () => dialog.close();
-      dialog.showModal();
-      $('tellOk').focus();
-    });
-  }
-  // No is the default, as on the desktop: Enter or Esc keeps the session going.
-  function ask(title, text) {
-    return new Promise((resolve) => {
-      $('askTitle').textContent = title;
-      $('askText').textContent = text;
-      const dialog = $('askDialog');
-      let answer = false;
-      $('askYes').onclick = () => { answer = true; dialog.close(); };
-      $('askNo').onclick = () => dialog.close();
-      dialog.onclose = () => resolve(answer);
-      dialog.showModal();
-      $('askNo').focus();
-    });
   }
 
   // --- The pages.
