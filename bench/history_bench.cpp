@@ -17,10 +17,10 @@
 #include <memory>
 #include <vector>
 
-#include "qt_text.h"
 #include "drill_state.h"
 #include "history_file.h"
 #include "history_model.h"
+#include "qt_text.h"
 #include "result_saver.h"
 
 namespace keta {

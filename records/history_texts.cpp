@@ -22,7 +22,7 @@ std::u16string Padded(long long value, std::size_t width) {
 }  // namespace
 
 std::array<std::u16string, RecordScanner::kItems> RecordItemTexts(std::string_view line,
-                                                                   std::ptrdiff_t maxChars) {
+                                                                  std::ptrdiff_t maxChars) {
     std::array<std::u16string, RecordScanner::kItems> texts;
     RecordScanner scanner;
     scanner.Feed(line);

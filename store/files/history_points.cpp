@@ -136,11 +136,11 @@ HistoryPointsRead ReadHistoryPoints(const QString& path, const CancelFlag* cance
             analysis::HistoryPoint point;
             point.repeatsPrevious =
                 previous.size() == items.size() &&
-                std::equal(items.begin(), items.end(), previous.begin(),
-                           [](const RecordItem& item,
-                              const std::pair<std::u16string, bool>& before) {
-                               return item.quoted == before.second && item.text == before.first;
-                           });
+                std::equal(
+                    items.begin(), items.end(), previous.begin(),
+                    [](const RecordItem& item, const std::pair<std::u16string, bool>& before) {
+                        return item.quoted == before.second && item.text == before.first;
+                    });
             previous.resize(items.size());
             for (std::size_t i = 0; i < items.size(); ++i) {
                 previous[i].first = items[i].text;

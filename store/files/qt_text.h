@@ -18,7 +18,8 @@ inline std::u16string_view U16(QStringView text) {
     return {text.utf16(), static_cast<std::size_t>(text.size())};
 }
 inline QString ToQString(std::u16string_view text) {
-    return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
+    return QString(reinterpret_cast<const QChar*>(text.data()),
+                   static_cast<qsizetype>(text.size()));
 }
 inline std::string_view Bytes(QByteArrayView bytes) {
     return {bytes.data(), static_cast<std::size_t>(bytes.size())};

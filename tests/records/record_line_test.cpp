@@ -33,7 +33,8 @@ TEST(LineReader, EndsLinesAtCrLfLfOrCrAndReadsALastLineWithoutEnd) {
     EXPECT_EQ(reader.LineNumber(), 6);
 }
 
-std::optional<std::int16_t> Int(std::u16string_view text, AfterNumber after = AfterNumber::MustEnd) {
+std::optional<std::int16_t> Int(std::u16string_view text,
+                                AfterNumber after = AfterNumber::MustEnd) {
     return ReadInt16Item({text, false}, after);
 }
 
@@ -79,8 +80,7 @@ std::vector<std::u16string> Scanned(std::string_view line, std::size_t piece) {
     for (const RecordScanner::Item& item : scanner.Items()) {
         const auto bytes = line.substr(static_cast<std::size_t>(item.begin),
                                        static_cast<std::size_t>(item.end - item.begin));
-        items.push_back(Cp932Decoder().Decode(bytes).value_or(u"?") +
-                        (item.quoted ? u"(q)" : u""));
+        items.push_back(Cp932Decoder().Decode(bytes).value_or(u"?") + (item.quoted ? u"(q)" : u""));
     }
     return items;
 }
@@ -119,8 +119,8 @@ TEST(RecordScanner, FindsTheItemsThatSplittingTheDecodedLineFinds) {
         "",
     };
     for (const std::string& line : lines) {
-        for (const std::size_t piece : {std::size_t{1}, std::size_t{2}, std::size_t{7},
-                                        line.size() + 1}) {
+        for (const std::size_t piece :
+             {std::size_t{1}, std::size_t{2}, std::size_t{7}, line.size() + 1}) {
             EXPECT_EQ(Scanned(line, piece), Split(line)) << Hex(line) << " " << piece;
         }
     }

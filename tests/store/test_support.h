@@ -33,9 +33,7 @@ inline void WriteBytes(const QString& path, const QByteArray& bytes) {
 }
 
 // UTF-8 source text as code page 932 bytes (the encoder is checked byte by byte elsewhere).
-inline QByteArray Cp932(const char* utf8) {
-    return Cp932Bytes(QString::fromUtf8(utf8)).value();
-}
+inline QByteArray Cp932(const char* utf8) { return Cp932Bytes(QString::fromUtf8(utf8)).value(); }
 
 class RecordingBoxes : public MessageBoxes {
 public:

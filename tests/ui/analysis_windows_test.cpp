@@ -36,9 +36,9 @@
 #include "analysis/work_curve_window.h"
 #include "answer_log.h"
 #include "answer_log_rounds.h"
-#include "qt_text.h"
 #include "history_grid.h"
 #include "history_model.h"
+#include "qt_text.h"
 #include "ui_fixture.h"
 
 namespace keta::test {

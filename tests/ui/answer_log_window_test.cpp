@@ -139,8 +139,8 @@ private slots:
         // The history holds exactly the line the drill writes, stamped as the log says.
         const QByteArray expected =
             Cp932Bytes(QStringLiteral("\"%1\",\"%2\",4,3,1,\"75.0%\",\"0.30/秒\",\"10秒\","
-                                       "\"＋\"\r\n")
-                            .arg(saves[0].date, saves[0].time))
+                                      "\"＋\"\r\n")
+                           .arg(saves[0].date, saves[0].time))
                 .value();
         QCOMPARE(ReadBytes(p.Path(QStringLiteral("履歴.txt"))), expected);
         QCOMPARE(ReadBytes(p.Path(QStringLiteral("設定.txt"))), QByteArray("10,0\r\n"));
