@@ -11,7 +11,8 @@
 #include "file_fuzz_support.h"
 #include "fuzz_check.h"
 #include "history_file.h"
-#include "record_line.h"
+#include "history_records.h"
+#include "qt_text.h"
 
 namespace {
 
@@ -26,8 +27,8 @@ const QString& HistoryPath() {
 }
 
 int NonBlankLines(QByteArrayView bytes) {
-    keta::LineReader reader(bytes);
-    QByteArrayView line;
+    keta::LineReader reader(keta::Bytes(bytes));
+    std::string_view line;
     int count = 0;
     while (reader.Next(line)) count += keta::IsBlankLine(line) ? 0 : 1;
     return count;
@@ -53,6 +54,25 @@ void CheckLoad(const keta::HistoryFile& history, const keta::HistoryModel& grid,
     }
 }
 
+// Files too large to read whole are collected piece by piece: that way must find the same.
+void CheckPiecewiseCollection(std::string_view bytes, const keta::HistoryLoadReport& whole,
+                              std::size_t piece) {
+    keta::HistoryLines lines;
+    keta::HistoryLoadReport report;
+    keta::HistoryRecordCollector collector(lines, report);
+    for (std::size_t at = 0; at < bytes.size(); at += piece)
+        collector.Feed(bytes.substr(at, piece));
+    collector.Finish();
+    keta::HistoryLines inPlace;
+    inPlace.bytes = std::string(bytes);
+    keta::HistoryLoadReport inPlaceReport;
+    keta::CollectHistoryRecords(inPlace, inPlaceReport);
+    FUZZ_CHECK(lines.bytes == inPlace.bytes && lines.starts == inPlace.starts);
+    FUZZ_CHECK(report.skippedLines == whole.skippedLines);
+    FUZZ_CHECK(report.firstSkippedLine == whole.firstSkippedLine);
+    FUZZ_CHECK(lines.Count() == whole.records);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -67,6 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     history.LoadRireki();
     CheckLoad(history, grid, boxes, bytes);
     FUZZ_CHECK(ReadAll(path) == bytes);  // loading never writes
+    CheckPiecewiseCollection(keta::Bytes(bytes), history.LastLoad(), size % 97 + 1);
     const int records = history.LastLoad().records;
     const int skipped = history.LastLoad().skippedLines;
 

@@ -20,39 +20,40 @@ using keta::RecordItem;
 
 // The lines with their line ends put back must give the input again, and no line may hold
 // a line end of its own.
-void CheckLines(QByteArrayView bytes) {
+void CheckLines(std::string_view bytes) {
     keta::LineReader reader(bytes);
-    QByteArrayView line;
-    qsizetype pos = 0;
+    std::string_view line;
+    std::size_t pos = 0;
     int count = 0;
     while (reader.Next(line)) {
         ++count;
         FUZZ_CHECK(reader.LineNumber() == count);
         FUZZ_CHECK(line.data() == bytes.data() + pos);
-        FUZZ_CHECK(!line.contains('\r') && !line.contains('\n'));
+        FUZZ_CHECK(line.find_first_of("\r\n") == std::string_view::npos);
         pos += line.size();
         if (pos < bytes.size() && bytes[pos] == '\r') ++pos;
         if (pos < bytes.size() && bytes[pos] == '\n') ++pos;
         // Only a line end or the end of the bytes stops a line.
-        FUZZ_CHECK(pos == bytes.size() || pos > line.data() - bytes.data() + line.size());
+        FUZZ_CHECK(pos == bytes.size() ||
+                   pos > static_cast<std::size_t>(line.data() - bytes.data()) + line.size());
     }
     FUZZ_CHECK(pos == bytes.size());
 }
 
-bool IsSubview(QStringView part, QStringView whole) {
+bool IsSubview(std::u16string_view part, std::u16string_view whole) {
     return part.data() >= whole.data() && part.data() + part.size() <= whole.data() + whole.size();
 }
 
-void CheckItems(QStringView line, const std::vector<RecordItem>& items) {
+void CheckItems(std::u16string_view line, const std::vector<RecordItem>& items) {
     FUZZ_CHECK(!items.empty());
     for (const RecordItem& item : items) {
         FUZZ_CHECK(IsSubview(item.text, line));
         if (item.quoted) {
-            FUZZ_CHECK(!item.text.contains(u'"'));
+            FUZZ_CHECK(item.text.find(u'"') == std::u16string_view::npos);
         } else {
-            FUZZ_CHECK(!item.text.contains(u','));
-            if (!item.text.isEmpty()) {
-                for (const QChar end : {item.text.front(), item.text.back()}) {
+            FUZZ_CHECK(item.text.find(u',') == std::u16string_view::npos);
+            if (!item.text.empty()) {
+                for (const char16_t end : {item.text.front(), item.text.back()}) {
                     FUZZ_CHECK(end != u' ' && end != u'\t');
                 }
             }
@@ -71,12 +72,14 @@ void CheckNumber(const RecordItem& item) {
         return;
     }
     // Without a blank the two modes read the same text.
-    if (!item.text.contains(u' ') && !item.text.contains(u'\t')) FUZZ_CHECK(strict == lenient);
+    if (item.text.find_first_of(u" \t") == std::u16string_view::npos) {
+        FUZZ_CHECK(strict == lenient);
+    }
     if (strict) FUZZ_CHECK(lenient == strict);
 
-    const QString text = item.text.toString();
+    const std::u16string_view text = item.text;
     if (text.size() > 12) return;
-    qsizetype pos = text.startsWith(u'+') || text.startsWith(u'-') ? 1 : 0;
+    std::size_t pos = !text.empty() && (text[0] == u'+' || text[0] == u'-') ? 1 : 0;
     int digits = 0;
     int points = 0;
     for (; pos < text.size(); ++pos) {
@@ -93,7 +96,8 @@ void CheckNumber(const RecordItem& item) {
         FUZZ_CHECK(!strict);
         return;
     }
-    const double rounded = std::nearbyint(std::strtod(text.toLatin1().constData(), nullptr));
+    const std::string ascii(text.begin(), text.end());  // plain decimal: ASCII only
+    const double rounded = std::nearbyint(std::strtod(ascii.c_str(), nullptr));
     if (rounded < -32768 || rounded > 32767) {
         FUZZ_CHECK(!strict);
     } else {
@@ -103,22 +107,21 @@ void CheckNumber(const RecordItem& item) {
 
 // A line the writer makes from what was read must read back as those values.
 void CheckWriteAndReadBack(const std::vector<RecordItem>& items) {
-    QString text;
+    std::u16string text;
     long long number = 0;
     for (const RecordItem& item : items) {
-        if (item.quoted && text.isEmpty()) text = item.text.toString();
+        if (item.quoted && text.empty()) text = item.text;
         if (const auto n = keta::ReadInt16Item(item, AfterNumber::MustEnd)) number = *n;
     }
-    const std::optional<QByteArray> written = keta::FormatRecordLine({text, number, text});
+    const std::optional<std::string> written = keta::FormatRecordLine({text, number, text});
     if (!written) return;  // a character the code page lacks
-    FUZZ_CHECK(written->endsWith("\r\n"));
+    FUZZ_CHECK(written->size() >= 2 && written->substr(written->size() - 2) == "\r\n");
     keta::LineReader reader(*written);
-    QByteArrayView raw;
+    std::string_view raw;
     FUZZ_CHECK(reader.Next(raw));
-    QByteArrayView more;
+    std::string_view more;
     FUZZ_CHECK(!reader.Next(more));  // exactly one line
-    keta::Cp932Decoder decoder;
-    const std::optional<QString> line = decoder.Decode(raw);
+    const std::optional<std::u16string> line = keta::Cp932Decoder().Decode(raw);
     FUZZ_CHECK(line.has_value());
     std::vector<RecordItem> back;
     FUZZ_CHECK(keta::SplitRecordLine(*line, back));
@@ -131,18 +134,16 @@ void CheckWriteAndReadBack(const std::vector<RecordItem>& items) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const QByteArrayView bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     CheckLines(bytes);
 
-    // One decoder for all lines, as the history reader keeps one for the whole file.
-    keta::Cp932Decoder decoder;
+    const keta::Cp932Decoder decoder;
     keta::LineReader reader(bytes);
-    QByteArrayView raw;
+    std::string_view raw;
     std::vector<RecordItem> items;
     while (reader.Next(raw)) {
-        FUZZ_CHECK(keta::IsBlankLine(raw) == raw.trimmed().isEmpty() || raw.contains('\v') ||
-                   raw.contains('\f'));
-        const std::optional<QString> line = decoder.Decode(raw);
+        FUZZ_CHECK(keta::IsBlankLine(raw) == (raw.find_first_not_of(" \t") == raw.npos));
+        const std::optional<std::u16string> line = decoder.Decode(raw);
         if (!line) continue;
         FUZZ_CHECK(line->size() <= raw.size());
         if (!keta::SplitRecordLine(*line, items)) continue;

@@ -13,6 +13,7 @@
 #include "file_fuzz_support.h"
 #include "fuzz_check.h"
 #include "number_text.h"
+#include "qt_text.h"
 #include "record_line.h"
 #include "settings_file.h"
 
@@ -48,7 +49,7 @@ QByteArray Line(const keta::DrillState& state) {
     const auto line = keta::FormatRecordLine(
         {static_cast<long long>(state.intJikan), static_cast<long long>(state.intAs)});
     FUZZ_CHECK(line.has_value());
-    return *line;
+    return keta::ToQByteArray(*line);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <tuple>
 
 #include "drill.h"
 #include "test_support.h"
@@ -104,6 +105,35 @@ TEST_F(ResultSaverTest, SavingAgainAppendsTheSameResultUnderTheCurrentLimitAndMo
     const QByteArray file = ReadBytes(path);
     EXPECT_EQ(file.count("\r\n"), 2);
     EXPECT_TRUE(file.endsWith(Cp932(",3,0,3,\"0.0%\",\"0.00/秒\",\"90秒\",\"－\"\r\n")));
+}
+
+// The browser edition exports its history with HistoryFileBytes: the same results saved here
+// must give the same file, byte for byte, including after a last line without its line end.
+TEST_F(ResultSaverTest, AnExportOfTheSavedRecordsIsTheFileTheDesktopWrote) {
+    for (const bool tornStart : {false, true}) {
+        SCOPED_TRACE(tornStart);
+        const QByteArray start = tornStart ? Cp932(
+                                                 "\"2004/04/30\",\"10:00:00\",1,1,0,\"a\",\"b\","
+                                                 "\"c\",\"d\"")
+                                           : QByteArray();
+        WriteBytes(path, start);
+        history.LoadRireki();
+        for (const auto& [monsu, ok, modeText] :
+             {std::tuple{25, 22, u"＋"_s}, {80, 3, u"－"_s}, {3, 0, u"交互"_s}}) {
+            Round(static_cast<std::int16_t>(monsu), static_cast<std::int16_t>(ok),
+                  static_cast<std::int16_t>(monsu - ok));
+            mode = modeText;
+            saver.cmdHozon_Click();
+        }
+        const QByteArray file = ReadBytes(path);
+        HistoryLines lines;
+        lines.bytes = file.toStdString();
+        HistoryLoadReport report;
+        CollectHistoryRecords(lines, report);
+        EXPECT_EQ(lines.Count(), tornStart ? 4 : 3);
+        EXPECT_EQ(report.skippedLines, 0);
+        EXPECT_EQ(ToQByteArray(HistoryFileBytes(lines)), file);
+    }
 }
 
 TEST_F(ResultSaverTest, TheSaveThatMakesEightRowsScrollsToTheNewRow) {
