@@ -168,7 +168,7 @@ std::string Utf16ToUtf8(std::u16string_view text) {
             text[i + 1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00u);
         } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
+            c = u'?';
         }
         AppendUtf8(utf8, c);
     }

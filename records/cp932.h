@@ -49,7 +49,7 @@ std::optional<std::string> EncodeCp932(std::u16string_view text);
 // UTF-8 to UTF-16; std::nullopt for bytes that are not UTF-8 (overlong forms and surrogates
 // included).
 std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8);
-// UTF-16 to UTF-8; a surrogate without its partner becomes U+FFFD.
+// UTF-16 to UTF-8; a surrogate without its partner becomes '?', as Qt's toUtf8 writes it.
 std::string Utf16ToUtf8(std::u16string_view text);
 
 }  // namespace keta

@@ -18,6 +18,8 @@
 namespace keta {
 namespace {
 
+using namespace std::string_literals;
+
 constexpr char kCodecName[] = "windows-31j";
 
 // The character Qt makes of two bytes, as the desktop took it: one character, no error, not
@@ -155,6 +157,13 @@ TEST(Utf8AgainstQt, RandomTextsConvertAsQtConvertsThem) {
         const std::string utf8 = text.toUtf8().toStdString();
         ASSERT_EQ(Utf16ToUtf8(utf16), utf8);
         ASSERT_EQ(Utf8ToUtf16(utf8), utf16);
+    }
+    // A surrogate alone, which a typed text may hold, is written as Qt wrote it.
+    for (const std::u16string& text : {u"\xD800"s,
+                                       u"a\xDBFF"
+                                       u"b"s,
+                                       u"\xDC00\xD800"s}) {
+        EXPECT_EQ(Utf16ToUtf8(text), QString::fromStdU16String(text).toUtf8().toStdString());
     }
 }
 

@@ -120,14 +120,14 @@ TEST(Utf8, RefusesBytesThatAreNotUtf8) {
     }
 }
 
-TEST(Utf8, ASurrogateWithoutItsPartnerBecomesTheReplacementCharacter) {
+TEST(Utf8, ASurrogateWithoutItsPartnerBecomesAQuestionMark) {
     const struct {
         std::u16string utf16;
         std::string utf8;
     } cases[] = {
-        {u"a\xD800"s, "a\xEF\xBF\xBD"},
-        {u"\xDC00z"s, "\xEF\xBF\xBDz"},
-        {u"\xD800\xD800\xDC00"s, "\xEF\xBF\xBD\xF0\x90\x80\x80"},
+        {u"a\xD800"s, "a?"},
+        {u"\xDC00z"s, "?z"},
+        {u"\xD800\xD800\xDC00"s, "?\xF0\x90\x80\x80"},
     };
     for (const auto& c : cases) EXPECT_EQ(Utf16ToUtf8(c.utf16), c.utf8);
 }
