@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "answer_log.h"
+#include "csv_cells.h"
 #include "export_target.h"
 #include "history_points.h"
 #include "qt_text.h"
@@ -14,27 +15,7 @@
 namespace keta {
 namespace {
 
-// Spreadsheets read a UTF-8 file without it as the local code page (Shift_JIS on a Japanese
-// desktop). Only files get it: a program reading a pipe does not expect one.
-constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
-constexpr qsizetype kChunk = qsizetype{64} * 1024;
-
-// A plain decimal number as this program writes its counts and times: an optional minus,
-// digits, and a point with digits after it.
-bool IsPlainNumber(QStringView text) {
-    qsizetype i = text.startsWith(u'-') ? 1 : 0;
-    const auto digits = [&] {
-        const qsizetype from = i;
-        while (i < text.size() && text[i] >= u'0' && text[i] <= u'9') ++i;
-        return i > from;
-    };
-    if (!digits()) return false;
-    if (i < text.size() && text[i] == u'.') {
-        ++i;
-        if (!digits()) return false;
-    }
-    return i == text.size();
-}
+constexpr std::size_t kChunk = std::size_t{64} * 1024;
 
 // Writes the rows of one CSV into its target, opened only when the first bytes come, so that
 // a source that cannot be read leaves the target untouched.
@@ -49,22 +30,23 @@ public:
         return true;
     }
 
-    // One row. Any cell a spreadsheet would compute gets a leading apostrophe, whatever its
-    // column: a history edited by hand may hold "=2+3" as its answers. A plain number in a
-    // column of numbers stays a number; in a column of text ("-9" typed) it stays text.
+    // One row, by the shared cell rules (csv_cells.h).
     void Row(const QStringList& fields, const std::vector<bool>& isText) {
-        for (qsizetype i = 0; i < fields.size(); ++i) {
-            if (i > 0) buffer_ += ',';
-            const auto column = static_cast<std::size_t>(i);
-            AppendField(fields[i], column < isText.size() && isText[column]);
-        }
-        buffer_ += "\r\n";
-        if (buffer_.size() >= kChunk) Pass();
+        cells_.clear();
+        for (const QString& field : fields) cells_.push_back(field.toStdU16String());
+        AppendCsvRow(buffer_, cells_, isText);
+        Pass();
+    }
+
+    // The history export's header row.
+    void HistoryHeader() {
+        AppendHistoryCsvHeader(buffer_);
+        Pass();
     }
 
     // Writes the rest; false with the reason when any of it could not be written.
     bool Finish(QString* error) {
-        Pass();
+        Pass(true);
         if (!failed_ && sink_.Commit()) return true;
         SetError(error, sink_.ErrorText());
         return false;
@@ -75,40 +57,32 @@ public:
     }
 
 private:
-    void AppendField(const QString& text, bool isText) {
-        QString value = text;
-        if (!value.isEmpty() && QStringView(u"=+-@\t\r").contains(value.front()) &&
-            (isText || !IsPlainNumber(value))) {
-            value.prepend(u'\'');
+    // Hands the rows over once a chunk has gathered, or all of them at the end.
+    void Pass(bool all = false) {
+        if (!all && buffer_.size() < kChunk) return;
+        if (failed_) {
+            buffer_.clear();  // nothing more is written
+            return;
         }
-        const bool quote = value.contains(u',') || value.contains(u'"') || value.contains(u'\n') ||
-                           value.contains(u'\r') || value.startsWith(u' ') || value.endsWith(u' ');
-        if (quote) {
-            value.replace(QStringLiteral("\""), QStringLiteral("\"\""));
-            buffer_ += '"';
-            buffer_ += value.toUtf8();
-            buffer_ += '"';
-        } else {
-            buffer_ += value.toUtf8();
-        }
-    }
-
-    void Pass() {
-        if (failed_) return;
         if (!opened_) {
             opened_ = true;
             if (!sink_.Open()) {
                 failed_ = true;
                 return;
             }
-            if (sink_.Target().kind == ExportTarget::Kind::File) buffer_.prepend(kByteOrderMark);
+            if (sink_.Target().kind == ExportTarget::Kind::File) {
+                buffer_.insert(0, kCsvByteOrderMark);
+            }
         }
-        if (!sink_.Write(buffer_)) failed_ = true;
-        buffer_.resize(0);
+        if (!sink_.Write(QByteArrayView(buffer_.data(), static_cast<qsizetype>(buffer_.size())))) {
+            failed_ = true;
+        }
+        buffer_.clear();
     }
 
     ExportSink sink_;
-    QByteArray buffer_;
+    std::string buffer_;
+    std::vector<std::u16string> cells_;
     bool opened_ = false;
     bool failed_ = false;
 };
@@ -118,13 +92,7 @@ private:
 bool ExportHistoryCsv(const QString& historyPath, const QString& csvPath, QString* error) {
     CsvWriter csv(historyPath, csvPath);
     if (csv.Refused(error)) return false;
-    // The grid's own headers, so that the file reads like the window.
-    const QStringList header{
-        QStringLiteral("日付"),     QStringLiteral("時間"),     QStringLiteral("問数"),
-        QStringLiteral("ＯＫ"),     QStringLiteral("ＮＧ"),     QStringLiteral("正解率"),
-        QStringLiteral("秒当たり"), QStringLiteral("表示秒数"), QStringLiteral("モード")};
-    const std::vector<bool> isText{true, true, false, false, false, true, true, true, true};
-    csv.Row(header, {});  // kept until the history has been read far enough
+    csv.HistoryHeader();  // kept until the history has been read far enough
     // Lines that are no record are left out, as the history grid leaves them out.
     QStringList fields;
     const HistoryPointsRead::Status status =
@@ -139,7 +107,7 @@ bool ExportHistoryCsv(const QString& historyPath, const QString& csvPath, QStrin
                     fields << ToQString(record.items[i].text);
                 }
             }
-            csv.Row(fields, isText);
+            csv.Row(fields, HistoryCsvTextColumns());
         });
     if (status != HistoryPointsRead::Status::Read) {
         const QString why = status == HistoryPointsRead::Status::Missing

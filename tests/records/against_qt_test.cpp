@@ -103,20 +103,6 @@ TEST(Cp932AgainstQt, EveryCodeUnitEncodesAsQtEncodesIt) {
     EXPECT_GT(written, 7000);
 }
 
-TEST(Cp932AgainstQt, AWholeTextEncodesAsItsCodeUnitsDo) {
-    // Qt's converter is asked one code unit at a time by the desktop, so a surrogate pair was
-    // never written: neither is it now.
-    const std::u16string texts[] = {u"60秒", u"＋－ｱ\\~", u"a\U0001F600b", u"纊∵¬Ⅰ"};
-    for (const std::u16string& text : texts) {
-        std::optional<std::string> expected = std::string();
-        for (const char16_t unit : text) {
-            const std::optional<std::string> bytes = QtEncoded(unit);
-            expected = expected && bytes ? std::optional(*expected + *bytes) : std::nullopt;
-        }
-        EXPECT_EQ(EncodeCp932(text), expected) << Utf16ToUtf8(text);
-    }
-}
-
 TEST(HistoryTextsAgainstQt, DatesAndTimesReadAsQDateTimeWroteThem) {
     const struct {
         int year, month, day, hour, minute, second;

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "answer_log.h"
+#include "csv_cells.h"
 #include "export_target.h"
 #include "test_support.h"
 
@@ -42,6 +43,27 @@ TEST_F(CsvTest, HistoryRecordsBecomeRowsUnderTheGridHeaders) {
               // item 3 keeps its characters, 4 and 5 pass through a number, as in the grid;
               // a text a spreadsheet would compute is kept as text, and quoted for its comma
               "2004/05/02,08:00:00,007,7,0,100.0%,0.12/秒,60秒,\"'=1+1,x\"\r\n");
+}
+
+// The browser edition exports the history it holds with HistoryCsv: the same history must give
+// the desktop's file byte for byte, lines that are no record and awkward cells included.
+TEST_F(CsvTest, TheSharedHistoryCsvIsTheDesktopsExport) {
+    const QString history = dir.File("履歴.txt");
+    const QByteArray bytes =
+        Cp932(
+            "\"2004/05/01\",\"13:05:09\",25,22,3,\"88.0%\",\"0.37/秒\",\"60秒\",\"＋\"\r\n"
+            "  \r\nnot a record\n"
+            " \"=a\" ,-5, 007 ,+07,-0,x\"y,\" s \",\"@\",\"ｱ,\"\r"
+            "\"\",\"\",,0,0,\"\",\"\",\"\",\"－\"") +
+        "\r\n\"a\",\"\x95\",1,2,3,\"\",\"\",\"\",\"\"";
+    WriteBytes(history, bytes);
+    ASSERT_TRUE(ExportHistoryCsv(history, csv, &error)) << error.toStdString();
+    HistoryLines lines;
+    lines.bytes = bytes.toStdString();
+    HistoryLoadReport report;
+    CollectHistoryRecords(lines, report);
+    ASSERT_EQ(lines.Count(), 3);  // the last line is no record: a lead byte before a quote
+    EXPECT_EQ(ReadBytes(csv).toStdString(), HistoryCsv(lines, true));
 }
 
 TEST_F(CsvTest, FailuresSayWhyAndLeaveNoFile) {
