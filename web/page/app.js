@@ -258,31 +258,12 @@ const KetaApp = (() => {
 
   // The number pad for touch screens: types into the focused box without the system keyboard.
   function buildPad() {
-    const pad = $('pad');
-    for (const key of ['1', '2', '3', '4', '5', '6', '7', '8', '9', '0']) {
-      const button = document.createElement('button');
-      button.type = 'button';
-      button.textContent = key;
-      button.setAttribute('aria-label', key);
-      // Keeps the focus in the box: the pad types where the person is.
-      button.addEventListener('pointerdown', (e) => e.preventDefault());
-      button.addEventListener('click', () => {
-        const active = boxes.indexOf(document.activeElement);
-        const target = active >= 0 ? active + 1 : last && last.focus >= 1 ? last.focus : 0;
-        if (target === 0 || !last || !last.boxes[target - 1].visible) return;
-        const started = performance.now();
-        forward(() => api.boxEdited(target, boxes[target - 1].value + key));
-        note(started);
-      });
-      pad.appendChild(button);
-    }
-    const touch = window.matchMedia('(pointer: coarse)');
-    const apply = () => {
-      pad.hidden = !touch.matches;
-      for (const box of boxes) box.setAttribute('inputmode', touch.matches ? 'none' : 'numeric');
-    };
-    touch.addEventListener('change', apply);
-    apply();
+    KetaPad.build($('pad'), boxes, () => (last && last.focus >= 1 ? last.focus : 0), (target, key) => {
+      if (!last || !last.boxes[target - 1].visible) return;
+      const started = performance.now();
+      forward(() => api.boxEdited(target, boxes[target - 1].value + key));
+      note(started);
+    });
   }
 
   function buildSettings(settings) {

@@ -142,28 +142,10 @@ const KetaSession = (() => {
 
   // The number pad for touch screens, as on the drill's page: types where the person is.
   function buildPad() {
-    const pad = $('pad');
-    for (const key of ['1', '2', '3', '4', '5', '6', '7', '8', '9', '0']) {
-      const button = document.createElement('button');
-      button.type = 'button';
-      button.textContent = key;
-      button.setAttribute('aria-label', key);
-      button.addEventListener('pointerdown', (e) => e.preventDefault());
-      button.addEventListener('click', () => {
-        const active = boxes.indexOf(document.activeElement);
-        const target = active >= 0 ? active + 1 : last && last.focus >= 1 ? last.focus : 0;
-        if (target === 0 || !last || !last.working) return;
-        forward((now) => api.boxEdited(target, boxes[target - 1].value + key, now));
-      });
-      pad.appendChild(button);
-    }
-    const touch = window.matchMedia('(pointer: coarse)');
-    const apply = () => {
-      pad.hidden = !touch.matches;
-      for (const box of boxes) box.setAttribute('inputmode', touch.matches ? 'none' : 'numeric');
-    };
-    touch.addEventListener('change', apply);
-    apply();
+    KetaPad.build($('pad'), boxes, () => (last && last.focus >= 1 ? last.focus : 0), (target, key) => {
+      if (!last || !last.working) return;
+      forward((now) => api.boxEdited(target, boxes[target - 1].value + key, now));
+    });
   }
 
   // A short tone with the frame's flash, as the desktop beeps; silent where sound is refused.
