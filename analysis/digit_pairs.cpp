@@ -1,6 +1,7 @@
 #include "digit_pairs.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include "stats.h"
@@ -111,6 +112,14 @@ std::vector<WeakPair> WeakestPairs(const PairTable& table, const WeakPairOptions
     });
     if (ranked.size() > options.count) ranked.resize(options.count);
     return ranked;
+}
+
+std::array<int, 3> HeatRgb(double errorRate, double fullRate) {
+    const double t = std::clamp(fullRate > 0.0 ? errorRate / fullRate : 0.0, 0.0, 1.0);
+    // White to a strong red: the green and blue fade together.
+    const int fade = static_cast<int>(std::lround(255.0 - t * (255.0 - 40.0)));
+    return {t > 0.0 ? std::max(220, 255 - static_cast<int>(std::lround(t * 35.0))) : 255, fade,
+            fade};
 }
 
 }  // namespace keta::analysis

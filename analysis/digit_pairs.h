@@ -68,6 +68,12 @@ private:
     std::unique_ptr<Times> difference_;
 };
 
+// The map's colour of an error rate, as red, green and blue (0..255): white at 0 %, a strong
+// red at `fullRate` and above. The map's full colour is the highest rate shown, but never less
+// than kLeastFullRate, so that a table of small rates is not painted as alarming.
+inline constexpr double kLeastFullRate = 0.10;
+std::array<int, 3> HeatRgb(double errorRate, double fullRate);
+
 struct WeakPair {
     int left = 0;
     int right = 0;

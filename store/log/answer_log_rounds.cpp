@@ -7,15 +7,12 @@
 #include <QSqlQuery>
 #include <QVariant>
 #include <algorithm>
-#include <limits>
-#include <map>
 #include <optional>
 #include <string>
 #include <unordered_map>
 
-#include "log_bounds.h"
 #include "log_connection.h"
-#include "sqlite_columns.h"
+#include "log_read.h"
 
 namespace keta {
 
@@ -113,108 +110,17 @@ bool ReadRounds(const QString& logPath, std::optional<std::int64_t> only,
     if (!connection.IsOpen()) return fail(QStringLiteral("解答ログを開けませんでした。"));
     sqlite3* h = connection.Handle();
     if (h == nullptr) return fail(QStringLiteral("解答ログを読めませんでした。"));
-    const auto prepare = [h, only](std::string sql, const char* key, const char* order = "") {
-        if (only) sql += std::string(" WHERE ") + key + " = ?1";
-        sql += order;
-        sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(h, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) return stmt;
-        if (only) sqlite3_bind_int64(stmt, 1, *only);
-        return stmt;
-    };
-    // One read transaction: a round written meanwhile is wholly in or wholly out.
-    sqlite3_exec(h, "BEGIN", nullptr, nullptr, nullptr);
-    struct EndRead {
-        sqlite3* h;
-        ~EndRead() { sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr); }
-    } endRead{h};
-
-    // A log the drill has only just made has no tables yet: nothing played, nothing to read.
-    sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(h,
-                       "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = "
-                       "'rounds'",
-                       -1, &stmt, nullptr);
-    const bool made =
-        stmt != nullptr && sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_int64(stmt, 0) > 0;
-    const bool readable = stmt != nullptr;
-    sqlite3_finalize(stmt);
-    if (!readable) return fail(QStringLiteral("解答ログを読めませんでした。"));
-    if (!made) return true;
-
-    std::map<std::int64_t, analysis::RoundRecord> rounds;  // by key, without their answers
-    stmt = prepare(
-        "SELECT id, time_limit, substr(mode_text, 1, 4097), answers, correct, wrong,"
-        " length(started_at), length(mode_text), substr(started_at, 1, 4097) FROM rounds",
-        "id");
-    if (stmt == nullptr) return fail(QStringLiteral("解答ログを読めませんでした。"));
-    int rc = SQLITE_ROW;
-    std::uint32_t rows = 0;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        if ((++rows & 1023u) == 0 && Cancelled(cancel)) {
-            sqlite3_finalize(stmt);
-            return false;
-        }
-        log_bounds::RoundRow row;
-        row.timeLimit = sqlite3_column_int64(stmt, 1);
-        row.answers = sqlite3_column_int64(stmt, 3);
-        row.correct = sqlite3_column_int64(stmt, 4);
-        row.wrong = sqlite3_column_int64(stmt, 5);
-        row.startedChars = sqlite3_column_int64(stmt, 6);
-        row.modeChars = sqlite3_column_int64(stmt, 7);
-        analysis::RoundRecord& round = rounds[sqlite3_column_int64(stmt, 0)];
-        round.id = sqlite3_column_int64(stmt, 0);
-        if (!log_bounds::RoundRowInBounds(row)) {
-            round.damaged = true;
-            continue;
-        }
-        round.timeLimit = static_cast<int>(row.timeLimit);
-        round.modeText = ColumnText(stmt, 2);
-        round.startedAt = ColumnText(stmt, 8);
-        round.answers = static_cast<int>(row.answers);
-        round.correct = static_cast<int>(row.correct);
-        round.wrong = static_cast<int>(row.wrong);
+    switch (ReadLogRounds(h, only, visit, [cancel] { return Cancelled(cancel); })) {
+        case LogReadOutcome::Done:
+            return true;
+        case LogReadOutcome::Unreadable:
+            return fail(QStringLiteral("解答ログを読めませんでした。"));
+        case LogReadOutcome::Incomplete:
+            return fail(QStringLiteral("解答ログを読み切れませんでした。"));
+        case LogReadOutcome::Stopped:
+            break;
     }
-    sqlite3_finalize(stmt);
-    if (rc != SQLITE_DONE) return fail(QStringLiteral("解答ログを読み切れませんでした。"));
-
-    // The answers in key order, so that each round's come together; a round is handed over
-    // once the next round's first answer (or the end) shows that it is complete.
-    stmt = prepare(std::string("SELECT ") + kAnswerColumnList + " FROM answers", "round_id",
-                   " ORDER BY round_id, seq");
-    if (stmt == nullptr) return fail(QStringLiteral("解答ログを読めませんでした。"));
-    auto next = rounds.begin();  // the first round not handed over yet
-    analysis::RoundRecord* current = nullptr;
-    std::optional<log_bounds::RoundReader> reader;
-    const auto handOverUpTo = [&](std::int64_t id) {  // every round with a key below `id`
-        while (next != rounds.end() && next->first < id) {
-            visit(next->second);
-            next->second.events = {};
-            ++next;
-        }
-    };
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        if ((++rows & 1023u) == 0 && Cancelled(cancel)) {
-            sqlite3_finalize(stmt);
-            return false;
-        }
-        const std::int64_t id = sqlite3_column_int64(stmt, 0);
-        if (current == nullptr || current->id != id) {
-            handOverUpTo(id);
-            current = nullptr;
-            if (next == rounds.end() || next->first != id) continue;  // answers of no round
-            current = &next->second;
-            reader.emplace(*current);
-        }
-        // The figures read no typed texts: they are left out of these records.
-        if (current != nullptr) reader->Add(AnswerRowAt(stmt), [] { return std::string(); });
-    }
-    sqlite3_finalize(stmt);
-    if (rc != SQLITE_DONE) return fail(QStringLiteral("解答ログを読み切れませんでした。"));
-    handOverUpTo(std::numeric_limits<std::int64_t>::max());
-    if (next != rounds.end()) {  // the round with the largest key
-        visit(next->second);
-    }
-    return true;
+    return false;
 }
 
 }  // namespace

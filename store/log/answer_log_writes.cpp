@@ -13,6 +13,7 @@
 
 #include "answer_log.h"
 #include "log_connection.h"
+#include "log_rows.h"
 
 namespace keta {
 namespace {
@@ -172,25 +173,19 @@ AnswerLog::WriteResult AnswerLog::WriteRound(analysis::RoundRecord& round,
     const WriteResult result =
         Transact(QStringLiteral("この回の解答"), [&](QSqlDatabase& db, QSqlError& error) {
             QSqlQuery q(db);
-            q.prepare(
-                QStringLiteral("INSERT INTO rounds (started_at, time_limit, mode_text, answers,"
-                               " correct, wrong, kind) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+            q.prepare(QLatin1String(kInsertRoundSql));
             BindRoundColumns(q, round);
             if (!Exec(q, error)) return false;
             id = q.lastInsertId().toLongLong();
             if (round.kind == analysis::RoundKind::Focus) {
-                q.prepare(QStringLiteral(
-                    "INSERT INTO focus_rounds (round_id, percent, pairs) VALUES (?, ?, ?)"));
+                q.prepare(QLatin1String(kInsertFocusRoundSql));
                 q.addBindValue(id);
                 q.addBindValue(round.focusPercent);
                 q.addBindValue(Utf8(round.focusPairs));
                 if (!Exec(q, error)) return false;
             }
             QSqlQuery a(db);
-            a.prepare(
-                QStringLiteral("INSERT INTO answers (round_id, seq, ms, box, left_digit,"
-                               " right_digit, typed, expected, correct, cleared)"
-                               " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+            a.prepare(QLatin1String(kInsertAnswerSql));
             int seq = 0;
             for (const analysis::AnswerRecord& e : round.events) {
                 a.bindValue(0, id);
@@ -206,8 +201,7 @@ AnswerLog::WriteResult AnswerLog::WriteRound(analysis::RoundRecord& round,
                 if (!Exec(a, error)) return false;
             }
             for (const SaveStamp& s : saves) {
-                q.prepare(QStringLiteral(
-                    "INSERT INTO saves (round_id, date_text, time_text) VALUES (?, ?, ?)"));
+                q.prepare(QLatin1String(kInsertSaveSql));
                 q.addBindValue(id);
                 q.addBindValue(s.date);
                 q.addBindValue(s.time);
@@ -222,8 +216,7 @@ AnswerLog::WriteResult AnswerLog::WriteRound(analysis::RoundRecord& round,
 AnswerLog::WriteResult AnswerLog::AddSave(std::int64_t roundId, const SaveStamp& save) {
     return Transact(QStringLiteral("保存の記録"), [&](QSqlDatabase& db, QSqlError& error) {
         QSqlQuery q(db);
-        q.prepare(
-            QStringLiteral("INSERT INTO saves (round_id, date_text, time_text) VALUES (?, ?, ?)"));
+        q.prepare(QLatin1String(kInsertSaveSql));
         q.addBindValue(static_cast<qlonglong>(roundId));
         q.addBindValue(save.date);
         q.addBindValue(save.time);

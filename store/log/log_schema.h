@@ -1,20 +1,12 @@
 #pragma once
-// The answer log's schema: the steps that make and migrate it, the mark that tells this
-// program's logs from other databases, and the look at a file before anything is written to it.
+// The look at the answer log's file before anything is written to it, by the shared rule of
+// what a log of this program is.
 
 #include <QString>
-#include <cstdint>
-#include <span>
+
+#include "log_schema_steps.h"
 
 namespace keta {
-
-// PRAGMA application_id of this program's logs: the ASCII of "KTTB".
-inline constexpr std::int32_t kLogApplicationId = 0x4B545442;
-// The schema version this program writes into PRAGMA user_version.
-inline constexpr int kLogSchemaVersion = 3;
-
-// The statements that bring a log at user_version `version` to `version` + 1.
-std::span<const char* const> MigrationSteps(int version);
 
 struct LogInspection {
     enum class Kind {

@@ -13,6 +13,7 @@
 
 #include "answer_log.h"
 #include "answer_observer.h"
+#include "round_notes.h"
 #include "round_record.h"
 #include "round_sink.h"
 
@@ -37,24 +38,19 @@ public:
 
     // The rounds that close from now on are of this kind (focus rounds with their share in
     // percent and their pairs as "78 96"); the drill's until set.
-    void SetKind(analysis::RoundKind kind, int focusPercent = 0, std::string focusPairs = {});
+    void SetKind(analysis::RoundKind kind, int focusPercent = 0, std::string focusPairs = {}) {
+        notes_.SetKind(kind, focusPercent, std::move(focusPairs));
+    }
 
     // Rounds closed but not yet in the log (another program held it locked, or the disk
     // refused them); kept and tried again.
     std::size_t PendingRounds() const { return sink_->PendingRounds(); }
 
-    // Events that fit before the vector of a round grows during play.
-    static constexpr std::size_t kReservedEvents = 2048;
-
 private:
     RoundSink* sink_;
     std::function<QDateTime()> now_;
     QElapsedTimer sincePlay_;
-    bool playing_ = false;
-    analysis::RoundRecord current_;
-    analysis::RoundKind kind_ = analysis::RoundKind::Drill;
-    int focusPercent_ = 0;
-    std::string focusPairs_;
+    RoundNotes notes_;
     std::uint64_t lastRound_ = 0;  // the ticket of the round closed last; 0 before any
 };
 

@@ -70,9 +70,7 @@ const QString kSum = QStringLiteral("＋");
 const QString kDifference = QStringLiteral("－");
 const QString kBusy = QStringLiteral("集計中…");
 
-// Below this the scale would make one wrong answer in a hundred look alarming: full red is at
-// least this rate, and a lower highest rate shows in a paler red.
-constexpr double kLeastFullRate = 0.10;
+using analysis::kLeastFullRate;
 
 QString SecondsText(std::optional<double> ms) {
     return ms ? FigureText(*ms / 1000.0, 2) : kNoFigure;
@@ -191,11 +189,8 @@ analysis::Mode PairsWindow::ShownMode() const {
 }
 
 QColor PairsWindow::HeatColour(double errorRate, double fullRate) {
-    const double t = std::clamp(fullRate > 0.0 ? errorRate / fullRate : 0.0, 0.0, 1.0);
-    // White to a strong red: the green and blue fade together.
-    const int fade = static_cast<int>(std::lround(255.0 - t * (255.0 - 40.0)));
-    return {t > 0.0 ? std::max(220, 255 - static_cast<int>(std::lround(t * 35.0))) : 255, fade,
-            fade};
+    const std::array<int, 3> rgb = analysis::HeatRgb(errorRate, fullRate);
+    return {rgb[0], rgb[1], rgb[2]};
 }
 
 void PairsWindow::Load(const QString& logPath) {

@@ -1,12 +1,14 @@
 #include "bridge.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 
 #include "cp932.h"
 #include "export.h"
 #include "history_records.h"
 #include "history_store.h"
+#include "web_log.h"
 
 namespace keta::web {
 namespace {
@@ -47,6 +49,8 @@ void SaveResult() {
         drill.NoteSave(false, "履歴がいっぱいのため、結果を保存できませんでした。");
     } else {
         drill.NoteSave(true, {});
+        TheLog().NoteSave(Utf16ToUtf8(HistoryDateText(result)),
+                          Utf16ToUtf8(HistoryTimeText(result)));
     }
 }
 
@@ -56,10 +60,16 @@ WebDrill& TheDrill() {
     static WebDrill drill;
     static const bool attached = [] {
         drill.Engine().AttachSave(&SaveResult);
+        drill.Engine().AttachObserver(&TheLog());
         return true;
     }();
     (void)attached;
     return drill;
+}
+
+WebLog& TheLog() {
+    static WebLog log([] { return TheDrill().SecondsSinceMidnight(); });
+    return log;
 }
 
 HistoryStore& TheHistory() {
@@ -73,7 +83,15 @@ bool SetTimeLimit(int seconds) {
     return true;
 }
 
-void SetLocalTime(const LocalTime& at) { Now() = at; }
+void SetLocalTime(const LocalTime& at) {
+    Now() = at;
+    // The start of a round is stamped with the time the page read just before the tick that
+    // started it, as the desktop stamps it with the clock at that tick.
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02dT%02d:%02d:%02d", at.year, at.month, at.day,
+                  at.hour, at.minute, at.second);
+    TheLog().SetStartStamp(stamp);
+}
 
 const char* GiveOut(std::string text) {
     Out() = std::move(text);

@@ -1,14 +1,16 @@
 #pragma once
-// The one drill and the one history of the page, shared by the C entry points.
+// The one drill, the one history and the one answer log of the page, shared by the C entry points.
 
 #include "web_drill.h"
 
 namespace keta::web {
 
 class HistoryStore;
+class WebLog;
 
 WebDrill& TheDrill();
 HistoryStore& TheHistory();
+WebLog& TheLog();
 
 // The time limit as the settings take it: a whole number of seconds, 1 to 32767; anything else
 // changes nothing and gives false.

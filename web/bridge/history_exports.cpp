@@ -53,6 +53,11 @@ KETA_EXPORT const char* keta_history_file() {
     return keta::web::GiveOut(keta::web::TheHistory().FileBytes());
 }
 
+// The history as the desktop's CSV export.
+KETA_EXPORT const char* keta_history_csv() {
+    return keta::web::GiveOut(keta::web::TheHistory().CsvBytes());
+}
+
 KETA_EXPORT double keta_out_size() { return static_cast<double>(keta::web::OutSize()); }
 
 }  // extern "C"

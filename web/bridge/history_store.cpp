@@ -1,6 +1,7 @@
 #include "history_store.h"
 
 #include "cp932.h"
+#include "csv_cells.h"
 #include "json_text.h"
 
 namespace keta::web {
@@ -61,5 +62,7 @@ std::string HistoryStore::RowsJson(int from) const {
     json.End(']');
     return json.Str();
 }
+
+std::string HistoryStore::CsvBytes() const { return HistoryCsv(lines_, true); }
 
 }  // namespace keta::web

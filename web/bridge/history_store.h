@@ -33,6 +33,9 @@ public:
     int Count() const { return lines_.Count(); }
     // The bytes of 履歴.txt for the records held, as the desktop writes them.
     std::string FileBytes() const;
+    // The history as the desktop's CSV export writes it to a file (byte-order mark, formula
+    // guard, CR LF).
+    std::string CsvBytes() const;
     // Records `from`.. (0-based) as JSON rows: the row number, then the nine items as shown.
     std::string RowsJson(int from) const;
 

@@ -4,6 +4,7 @@
 // the WebAssembly module; nothing here decides a result.
 const KetaApp = (() => {
   const HISTORY_FILE = '履歴.txt';
+  const HISTORY_CSV = '履歴.csv';
   const SETTINGS = '設定';
   const $ = (id) => document.getElementById(id);
   const { tell, ask } = KetaDialogs;
@@ -52,6 +53,7 @@ const KetaApp = (() => {
       historyCount: c('keta_history_count', 'number', []),
       historyClear: c('keta_history_clear', null, []),
       historyFile: c('keta_history_file', 'number', []),
+      historyCsv: c('keta_history_csv', 'number', []),
       outSize: c('keta_out_size', 'number', []),
       importLimit: c('keta_history_import_limit', 'number', []),
     };
@@ -132,6 +134,7 @@ const KetaApp = (() => {
     tellClock();
     event();
     refresh();
+    KetaLog.watch();
   }
 
   // --- The history table and its file.
@@ -308,6 +311,9 @@ const KetaApp = (() => {
     });
     $('cmdExportHistory').addEventListener('click', () =>
       download(takeOut(api.historyFile()), HISTORY_FILE, 'text/plain'));
+    $('cmdExportCsv').addEventListener('click', () =>
+      download(takeOut(api.historyCsv()), HISTORY_CSV, 'text/csv'));
+    KetaLog.build();
   }
 
   async function start() {
@@ -317,9 +323,11 @@ const KetaApp = (() => {
     buildPad();
     let settings = { timeLimit: 60, autoSave: 1 };
     let stored = null;
+    let storedLog = null;
     try {
       settings = Object.assign(settings, await KetaStorage.get(SETTINGS));
       stored = await KetaStorage.get(HISTORY_FILE);
+      storedLog = await KetaStorage.get(KetaLog.LOG_FILE);
     } catch (e) {
       tell('履歴ファイルの読み込み', 'このブラウザーの保存領域を開けませんでした。記録は保存されません。\n' + e);
     }
@@ -329,6 +337,7 @@ const KetaApp = (() => {
       const report = JSON.parse(withBytes(stored, (ptr, len) => api.historyLoad(ptr, len, 1)));
       if (report.message) tell('履歴ファイルの読み込み', report.message);
     }
+    await KetaLog.open(module, { withBytes, takeOut, download }, storedLog);
     showNewRows();
     noteStorage(false);
     tellClock();

@@ -38,6 +38,12 @@ void keta_session_end_rest(double nowMs);
 void keta_session_stop(double nowMs);
 const char* keta_session_snapshot();
 const char* keta_session_result();
+const char* keta_history_csv();
+const char* keta_log_load(const std::uint8_t* bytes, std::size_t size, int commit);
+const char* keta_log_state();
+const char* keta_log_file();
+const char* keta_log_curve(double id, int step);
+const char* keta_log_pairs(int mode);
 }
 
 namespace {
@@ -95,6 +101,32 @@ void Rounds() {
     const char* file = keta_history_file();
     PrintBytes("history", file, static_cast<std::size_t>(keta_out_size()));
     Print("rows", keta_history_rows(0));
+    const char* csv = keta_history_csv();
+    PrintBytes("csv", csv, static_cast<std::size_t>(keta_out_size()));
+}
+
+// The answer log the rounds above were written to: every round's curve, stepping both ways,
+// the pairs of both modes, and the log read back from its own bytes and from bytes that are
+// no log. (The bytes themselves are not compared: the two builds link different SQLite
+// versions, which may lay out the same rows differently.)
+void Log() {
+    Print("log", keta_log_state());
+    Print("curve", keta_log_curve(0, 0));
+    for (int id = 1; id <= 18; ++id) {
+        Print("curve", keta_log_curve(id, 0));
+        Print("next", keta_log_curve(id, 1));
+        Print("previous", keta_log_curve(id, -1));
+    }
+    Print("pairs", keta_log_pairs(0));
+    Print("pairs", keta_log_pairs(1));
+    const char* file = keta_log_file();
+    const std::string bytes(file, static_cast<std::size_t>(keta_out_size()));
+    Print("again",
+          keta_log_load(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), 0));
+    const std::string garbage = "SQLite format 3" + std::string(200, '\x7f');
+    Print("garbage",
+          keta_log_load(reinterpret_cast<const std::uint8_t*>(garbage.data()), garbage.size(), 0));
+    Print("log", keta_log_state());
 }
 
 // A history file with every kind of line the reader meets.
@@ -216,7 +248,9 @@ void Sessions() {
 }  // namespace
 
 int main() {
+    Print("new log", keta_log_load(nullptr, 0, 1));
     Rounds();
+    Log();
     Reading();
     Figures();
     Sessions();

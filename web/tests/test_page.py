@@ -76,6 +76,15 @@ class HistoryFileTest(PageCase):
         self.el('cmdData').click()
         self.el('cmdExportHistory').click()
         self.assertEqual(self.wait_download('履歴.txt'), DESKTOP_HISTORY)
+        # The CSV as the desktop exports it: a byte-order mark, the grid's headers, CR LF.
+        self.el('cmdExportCsv').click()
+        csv = self.wait_download('履歴.csv')
+        self.assertTrue(csv.startswith(b'\xef\xbb\xbf'))
+        lines = csv[3:].decode('utf-8').split('\r\n')
+        self.assertEqual(len(lines), 5)  # the headers, three records and the end
+        self.assertEqual(lines[4], '')
+        self.assertIn('2026/12/03', lines[1])
+        self.assertIn('22:18:51', lines[1])
         self.el('cmdDataClose').click()
 
         self.driver.refresh()
