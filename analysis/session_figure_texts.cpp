@@ -150,4 +150,39 @@ std::string SessionStoppedText(std::size_t linesDone) {
     return "（中止：終わった " + std::to_string(linesDone) + " 行）";
 }
 
+bool SameFormat(const SessionSettings& a, const SessionSettings& b) {
+    return a.lineSeconds == b.lineSeconds && a.firstHalfLines == b.firstHalfLines &&
+           a.secondHalfLines == b.secondHalfLines && a.restMinutes == b.restMinutes &&
+           a.mode == b.mode;
+}
+
+std::vector<EarlierFigure> EarlierFigureMeans(const std::vector<SessionFigureValues>& earlier) {
+    std::vector<EarlierFigure> means(SessionFigureRows().size());
+    for (std::size_t i = 0; i < means.size(); ++i) {
+        double sum = 0.0;
+        int n = 0;
+        for (const SessionFigureValues& f : earlier) {
+            if (i < f.values.size() && f.values[i]) {
+                sum += *f.values[i];
+                ++n;
+            }
+        }
+        means[i] = {n > 0 ? std::optional<double>(sum / n) : std::nullopt, n};
+    }
+    return means;
+}
+
+std::string EarlierTitleText(std::size_t sessions) {
+    return sessions == 0 ? "同じ設定で終えた回はまだありません。"
+                         : "同じ設定で終えた " + std::to_string(sessions) +
+                               " 回。比は各回の比の平均で、値のない回は数えません。";
+}
+
+std::string EarlierCoversText(const SessionFigureRow& row, std::size_t sessions, int withValue) {
+    if (sessions == 0) return row.meaning;
+    return row.meaning + "\nこれまでの平均：" + std::to_string(sessions) + " 回のうち値のある " +
+           std::to_string(withValue) + " 回の" +
+           (row.kind == FigureKind::Ratio ? "比の平均" : "平均") + "。";
+}
+
 }  // namespace keta::analysis

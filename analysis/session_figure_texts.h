@@ -45,4 +45,21 @@ std::string SessionFormatText(const SessionSettings& settings);
 // "（中止：終わった 3 行）"
 std::string SessionStoppedText(std::size_t linesDone);
 
+// True when two sessions ran in the same format (line time, lines, rest, mode); whether marks
+// or the time left were shown does not change the work.
+bool SameFormat(const SessionSettings& a, const SessionSettings& b);
+
+// A figure over the earlier sessions in the same format: the mean over those that have it (one
+// without it is not a 0), and how many did.
+struct EarlierFigure {
+    std::optional<double> mean;
+    int withValue = 0;
+};
+// One for each row of SessionFigureRows().
+std::vector<EarlierFigure> EarlierFigureMeans(const std::vector<SessionFigureValues>& earlier);
+// "同じ設定で終えた 4 回。…", or that there are none yet.
+std::string EarlierTitleText(std::size_t sessions);
+// The row's meaning, with what its mean covers when there were earlier sessions.
+std::string EarlierCoversText(const SessionFigureRow& row, std::size_t sessions, int withValue);
+
 }  // namespace keta::analysis

@@ -35,6 +35,7 @@ public:
         return done;
     }
     std::int64_t Key() const { return sqlite3_last_insert_rowid(h_); }
+    int Changed() const { return sqlite3_changes(h_); }
 
 private:
     sqlite3* h_;
@@ -90,6 +91,62 @@ bool WriteRoundRows(sqlite3* h, analysis::RoundRecord& round, const std::vector<
 
 bool WriteSaveRow(sqlite3* h, std::int64_t roundId, const SaveTexts& save, std::string* error) {
     return Transaction(h, error, [&] { return InsertSave(h, roundId, save); });
+}
+
+std::string SessionSettingsText(const SessionSettings& s) {
+    return "line_seconds=" + std::to_string(s.lineSeconds) +
+           ";first_lines=" + std::to_string(s.firstHalfLines) +
+           ";second_lines=" + std::to_string(s.secondHalfLines) +
+           ";rest_minutes=" + std::to_string(s.restMinutes) +
+           ";mode=" + std::to_string(static_cast<int>(s.mode)) +
+           ";show_marks=" + (s.showMarks ? "1" : "0") +
+           ";show_time_left=" + (s.showTimeLeft ? "1" : "0");
+}
+
+const char* SessionStateText(SessionState state) {
+    return state == SessionState::Finished  ? "finished"
+           : state == SessionState::Stopped ? "stopped"
+                                            : "running";
+}
+
+bool WriteSessionStartRows(sqlite3* h, const std::string& startedAt, const SessionSettings& s,
+                           std::int64_t* id, std::string* error) {
+    return Transaction(h, error, [&] {
+        Insert q(h, kInsertSessionSql);
+        q.Text(startedAt).Int(s.lineSeconds).Int(s.firstHalfLines).Int(s.secondHalfLines);
+        q.Int(s.restMinutes).Int(static_cast<int>(s.mode)).Int(s.showMarks ? 1 : 0);
+        q.Int(s.showTimeLeft ? 1 : 0);
+        if (!q.Run()) return false;
+        *id = q.Key();
+        return Insert(h, kRememberSessionSettingsSql).Text(SessionSettingsText(s)).Run();
+    });
+}
+
+bool WriteSessionLineRows(sqlite3* h, std::int64_t sessionId, const LineResult& line,
+                          std::string* error) {
+    return Transaction(h, error, [&] {
+        Insert l(h, kInsertSessionLineSql);
+        l.Int(sessionId).Int(line.half).Int(line.line).Int(line.difference ? 1 : 0);
+        l.Int(line.Answers()).Int(line.Errors());
+        if (!l.Run()) return false;
+        if (l.Changed() != 1) return true;
+        Insert a(h, kInsertSessionAnswerSql);
+        int seq = 0;
+        for (const LineAnswer& answer : line.answers) {
+            a.Int(sessionId).Int(line.half).Int(line.line).Int(++seq).Int(answer.ms);
+            a.Int(answer.box).Int(answer.left).Int(answer.right).Text(answer.typed);
+            a.Int(answer.expected).Int(answer.correct ? 1 : 0);
+            if (!a.Run()) return false;
+        }
+        return true;
+    });
+}
+
+bool WriteSessionEndRow(sqlite3* h, std::int64_t sessionId, SessionState state,
+                        std::string* error) {
+    return Transaction(h, error, [&] {
+        return Insert(h, kEndSessionSql).Text(SessionStateText(state)).Int(sessionId).Run();
+    });
 }
 
 }  // namespace keta

@@ -20,6 +20,34 @@ inline std::string ColumnText(sqlite3_stmt* stmt, int column) {
                              static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)));
 }
 
+// A prepared statement for the bulk readers, finalized whatever the way out.
+class SqliteStatement {
+public:
+    SqliteStatement(sqlite3* h, const char* sql) {
+        sqlite3_prepare_v2(h, sql, -1, &stmt_, nullptr);
+    }
+    ~SqliteStatement() { sqlite3_finalize(stmt_); }
+    SqliteStatement(const SqliteStatement&) = delete;
+    SqliteStatement& operator=(const SqliteStatement&) = delete;
+    bool Valid() const { return stmt_ != nullptr; }
+    // Binds the keys of the sessions to read: ?1 the lowest, ?2 the highest.
+    SqliteStatement& Range(std::int64_t low, std::int64_t high) {
+        sqlite3_bind_int64(stmt_, 1, low);
+        sqlite3_bind_int64(stmt_, 2, high);
+        return *this;
+    }
+    bool Step() { return (rc_ = sqlite3_step(stmt_)) == SQLITE_ROW; }
+    bool Done() const { return rc_ == SQLITE_DONE; }
+    std::int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }
+    std::string Text(int column) const { return ColumnText(stmt_, column); }
+    std::int64_t Bytes(int column) const { return sqlite3_column_bytes(stmt_, column); }
+    sqlite3_stmt* Handle() const { return stmt_; }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+    int rc_ = SQLITE_OK;
+};
+
 // The answers' columns in the order AnswerRowAt reads them, the round's key first (the
 // Qt fallback in answer_log_queries.cpp selects the same order).
 inline constexpr const char* kAnswerColumnList =

@@ -33,26 +33,6 @@ QString Utf8(const std::string& s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-QString StateText(SessionState state) {
-    return state == SessionState::Finished  ? QStringLiteral("finished")
-           : state == SessionState::Stopped ? QStringLiteral("stopped")
-                                            : QStringLiteral("running");
-}
-
-// The settings as one line of "key=value" pairs, read back by LoadLastSessionSettings.
-QString SettingsText(const SessionSettings& s) {
-    return QStringLiteral(
-               "line_seconds=%1;first_lines=%2;second_lines=%3;rest_minutes=%4;"
-               "mode=%5;show_marks=%6;show_time_left=%7")
-        .arg(s.lineSeconds)
-        .arg(s.firstHalfLines)
-        .arg(s.secondHalfLines)
-        .arg(s.restMinutes)
-        .arg(static_cast<int>(s.mode))
-        .arg(s.showMarks ? 1 : 0)
-        .arg(s.showTimeLeft ? 1 : 0);
-}
-
 std::uint64_t InodeOf(const QString& file) {
     struct stat st {};
     return ::stat(QFile::encodeName(file).constData(), &st) == 0 ? st.st_ino : 0;
@@ -230,10 +210,7 @@ AnswerLog::WriteResult AnswerLog::WriteSessionStart(const std::string& startedAt
     const WriteResult result =
         Transact(QStringLiteral("練習の記録"), [&](QSqlDatabase& db, QSqlError& error) {
             QSqlQuery q(db);
-            q.prepare(QStringLiteral(
-                "INSERT INTO sessions (started_at, line_seconds, first_lines, second_lines,"
-                " rest_minutes, mode, show_marks, show_time_left, state)"
-                " VALUES (?, ?, ?, ?, ?, ?, ?, ?, 'running')"));
+            q.prepare(QLatin1String(kInsertSessionSql));
             q.addBindValue(Utf8(startedAt));
             q.addBindValue(s.lineSeconds);
             q.addBindValue(s.firstHalfLines);
@@ -244,9 +221,8 @@ AnswerLog::WriteResult AnswerLog::WriteSessionStart(const std::string& startedAt
             q.addBindValue(s.showTimeLeft ? 1 : 0);
             if (!Exec(q, error)) return false;
             made = q.lastInsertId().toLongLong();
-            q.prepare(QStringLiteral(
-                "INSERT OR REPLACE INTO preferences (key, value) VALUES ('session_settings', ?)"));
-            q.addBindValue(SettingsText(s));
+            q.prepare(QLatin1String(kRememberSessionSettingsSql));
+            q.addBindValue(Utf8(SessionSettingsText(s)));
             return Exec(q, error);
         });
     if (result == WriteResult::Written && id != nullptr) *id = made;
@@ -256,10 +232,7 @@ AnswerLog::WriteResult AnswerLog::WriteSessionStart(const std::string& startedAt
 AnswerLog::WriteResult AnswerLog::WriteSessionLine(std::int64_t sessionId, const LineResult& line) {
     return Transact(QStringLiteral("練習の行"), [&](QSqlDatabase& db, QSqlError& error) {
         QSqlQuery q(db);
-        // A line already there was committed by a pass whose answer never came back.
-        q.prepare(QStringLiteral(
-            "INSERT OR IGNORE INTO session_lines (session_id, half, line, difference, answers,"
-            " errors) VALUES (?, ?, ?, ?, ?, ?)"));
+        q.prepare(QLatin1String(kInsertSessionLineSql));
         q.addBindValue(qlonglong{sessionId});
         q.addBindValue(line.half);
         q.addBindValue(line.line);
@@ -268,9 +241,7 @@ AnswerLog::WriteResult AnswerLog::WriteSessionLine(std::int64_t sessionId, const
         q.addBindValue(line.Errors());
         if (!Exec(q, error)) return false;
         if (q.numRowsAffected() != 1) return true;
-        q.prepare(QStringLiteral(
-            "INSERT INTO session_answers (session_id, half, line, seq, ms, box, left_digit,"
-            " right_digit, typed, expected, correct) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        q.prepare(QLatin1String(kInsertSessionAnswerSql));
         int seq = 0;
         for (const LineAnswer& a : line.answers) {
             q.addBindValue(qlonglong{sessionId});
@@ -293,8 +264,8 @@ AnswerLog::WriteResult AnswerLog::WriteSessionLine(std::int64_t sessionId, const
 AnswerLog::WriteResult AnswerLog::WriteSessionEnd(std::int64_t sessionId, SessionState state) {
     return Transact(QStringLiteral("練習の終わり"), [&](QSqlDatabase& db, QSqlError& error) {
         QSqlQuery q(db);
-        q.prepare(QStringLiteral("UPDATE sessions SET state = ? WHERE id = ?"));
-        q.addBindValue(StateText(state));
+        q.prepare(QLatin1String(kEndSessionSql));
+        q.addBindValue(QLatin1String(SessionStateText(state)));
         q.addBindValue(qlonglong{sessionId});
         return Exec(q, error);
     });

@@ -14,6 +14,7 @@
 
 #include "cancel.h"
 #include "practice_session.h"
+#include "session_read.h"
 
 namespace keta {
 
@@ -49,17 +50,6 @@ private:
     std::string startedAt_;
     std::int64_t sessionId_ = 0;
     Progress lines_;
-};
-
-struct StoredSession {
-    std::int64_t id = 0;
-    std::string startedAt;  // "yyyy-MM-ddTHH:mm:ss", local time
-    SessionSettings settings;
-    SessionState state = SessionState::Finished;  // Finished or Stopped
-    // Never ended: still in progress elsewhere, or cut off by a crash (then shown as Stopped).
-    bool running = false;
-    bool damaged = false;  // read back out of bounds: its lines are not used
-    std::vector<LineResult> lines;
 };
 
 // Every session, oldest first, through a read-only connection. Empty, with a reason in

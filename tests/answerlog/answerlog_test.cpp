@@ -9,6 +9,8 @@
 #include "log_rows.h"
 #include "log_schema_steps.h"
 #include "round_notes.h"
+#include "session_figure_texts.h"
+#include "session_read.h"
 
 namespace keta {
 namespace {
@@ -160,6 +162,91 @@ TEST(RoundNotes, KeepOnlyTimedPlayAndTheKindInForce) {
     EXPECT_EQ(round->timeLimit, 60);
     EXPECT_FALSE(notes.Playing());
     EXPECT_FALSE(notes.Close({}));  // closed once
+}
+
+}  // namespace
+}  // namespace keta
+
+namespace keta {
+namespace {
+
+LineResult Line(int half, int line, std::vector<bool> right) {
+    LineResult l;
+    l.half = half;
+    l.line = line;
+    std::int64_t ms = 0;
+    for (const bool r : right) l.answers.push_back({ms += 700, 1, 3, 4, r ? "7" : "8", 7, r});
+    return l;
+}
+
+TEST(AnswerLogSessions, WrittenLineByLineAndReadBackWithTheirState) {
+    Db db;
+    std::string error;
+    ASSERT_TRUE(MigrateLog(db.h, &error)) << error;
+    SessionSettings s;
+    s.lineSeconds = 10;
+    s.firstHalfLines = 2;
+    s.secondHalfLines = 0;
+    s.restMinutes = 0;
+    std::int64_t finished = 0, stopped = 0, running = 0;
+    ASSERT_TRUE(WriteSessionStartRows(db.h, "2026-12-09T07:00:00", s, &finished, &error));
+    ASSERT_TRUE(WriteSessionLineRows(db.h, finished, Line(1, 1, {true, false}), &error));
+    // A line written twice (an answer that never came back) stays one line.
+    ASSERT_TRUE(WriteSessionLineRows(db.h, finished, Line(1, 1, {true, false}), &error));
+    ASSERT_TRUE(WriteSessionLineRows(db.h, finished, Line(1, 2, {true}), &error));
+    ASSERT_TRUE(WriteSessionEndRow(db.h, finished, SessionState::Finished, &error));
+    ASSERT_TRUE(WriteSessionStartRows(db.h, "2026-12-09T07:01:00", s, &stopped, &error));
+    ASSERT_TRUE(WriteSessionEndRow(db.h, stopped, SessionState::Stopped, &error));
+    ASSERT_TRUE(WriteSessionStartRows(db.h, "2026-12-09T07:02:00", s, &running, &error));
+    EXPECT_EQ(db.One("SELECT count(*) FROM session_answers"), 3);
+
+    const auto sessions = ReadLogSessions(db.h, 0, 1000);
+    ASSERT_TRUE(sessions);
+    ASSERT_EQ(sessions->size(), 3u);
+    const StoredSession& first = (*sessions)[0];
+    EXPECT_FALSE(first.damaged);
+    EXPECT_EQ(first.state, SessionState::Finished);
+    ASSERT_EQ(first.lines.size(), 2u);
+    EXPECT_EQ(first.lines[0].Answers(), 2);
+    EXPECT_EQ(first.lines[0].Errors(), 1);
+    EXPECT_EQ(first.lines[1].answers[0].typed, "7");
+    EXPECT_EQ((*sessions)[1].state, SessionState::Stopped);
+    EXPECT_TRUE((*sessions)[2].running);
+
+    // A line claiming more answers than it holds cannot back its figures.
+    ASSERT_TRUE(db.Exec("UPDATE session_lines SET answers = 5 WHERE line = 2"));
+    EXPECT_TRUE(ReadLogSessions(db.h, 0, 1000)->front().damaged);
+}
+
+TEST(EarlierSessions, EachFigureIsMeanedOverTheSessionsThatHaveIt) {
+    SessionSettings s;
+    s.firstHalfLines = 1;
+    s.secondHalfLines = 1;
+    s.restMinutes = 0;
+    // Answers 2 and 4 in the first session's two lines, 6 and none in the second's.
+    const analysis::SessionFigureValues a = analysis::ComputeSessionFigureValues(
+        {Line(1, 1, {true, true}), Line(2, 1, {true, false, true, true})}, s);
+    const analysis::SessionFigureValues b =
+        analysis::ComputeSessionFigureValues({Line(1, 1, std::vector<bool>(6, true))}, s);
+    const auto means = analysis::EarlierFigureMeans({a, b});
+    const auto& rows = analysis::SessionFigureRows();
+    const auto at = [&rows](const std::string& caption) {
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            if (rows[i].caption == caption) return i;
+        ADD_FAILURE() << "no figure " << caption;
+        return std::size_t{0};
+    };
+    EXPECT_EQ(means[at("解答数")].mean, 6.0);  // (6 + 6) ÷ 2
+    EXPECT_EQ(means[at("解答数")].withValue, 2);
+    // Only the first session reached the second half.
+    EXPECT_EQ(means[at("平均（後半）")].mean, 4.0);
+    EXPECT_EQ(means[at("平均（後半）")].withValue, 1);
+    EXPECT_EQ(analysis::EarlierTitleText(0), "同じ設定で終えた回はまだありません。");
+    SessionSettings other = s;
+    other.showMarks = !s.showMarks;
+    EXPECT_TRUE(analysis::SameFormat(s, other));
+    other.restMinutes = 1;
+    EXPECT_FALSE(analysis::SameFormat(s, other));
 }
 
 }  // namespace

@@ -29,12 +29,6 @@ constexpr double kGap = 2.0;  // the rest's width on the curve, in lines
 
 }  // namespace
 
-bool SameFormat(const SessionSettings& a, const SessionSettings& b) {
-    return a.lineSeconds == b.lineSeconds && a.firstHalfLines == b.firstHalfLines &&
-           a.secondHalfLines == b.secondHalfLines && a.restMinutes == b.restMinutes &&
-           a.mode == b.mode;
-}
-
 std::vector<ShownSession> EarlierSessions(const QString& logPath, const SessionSettings& settings,
                                           std::int64_t beforeId, std::int64_t skipId,
                                           const CancelFlag* cancel) {
@@ -44,7 +38,7 @@ std::vector<ShownSession> EarlierSessions(const QString& logPath, const SessionS
     for (const StoredSession& s : *all) {
         if (s.damaged || s.running || s.state != SessionState::Finished) continue;
         if (s.id == skipId || (beforeId != 0 && s.id >= beforeId)) continue;
-        if (!SameFormat(s.settings, settings)) continue;
+        if (!analysis::SameFormat(s.settings, settings)) continue;
         ShownSession shown;
         shown.id = s.id;
         shown.when = QString::fromStdString(s.startedAt)
@@ -203,36 +197,17 @@ void SessionResultWindow::Apply(const ShownSession& session,
     for (const ShownSession& e : earlier)
         before.push_back(ComputeSessionFigureValues(e.lines, e.settings));
     const std::vector<SessionFigureRow>& rows = SessionFigureRows();
+    const std::vector<analysis::EarlierFigure> means = analysis::EarlierFigureMeans(before);
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const SessionFigureRow& row = rows[i];
         figures_[i]->setText(Text(row.kind, figures.values[i], false));
-        // Only the sessions that have the figure count: one without it is not a 0.
-        double sum = 0.0;
-        int n = 0;
-        for (const SessionFigureValues& f : before) {
-            if (const Value v = f.values[i]) {
-                sum += *v;
-                ++n;
-            }
-        }
-        earlierFigures_[i]->setText(Text(row.kind, n > 0 ? Value(sum / n) : std::nullopt, true));
-        QString covers = row.meaning;
-        if (!earlier.empty()) {
-            covers += QStringLiteral("\nこれまでの平均：%1 回のうち値のある %2 回の%3。")
-                          .arg(earlier.size())
-                          .arg(n)
-                          .arg(row.kind == FigureKind::Ratio ? QStringLiteral("比の平均")
-                                                             : QStringLiteral("平均"));
-        }
+        earlierFigures_[i]->setText(Text(row.kind, means[i].mean, true));
+        const QString covers = QString::fromStdString(analysis::EarlierCoversText(
+            analysis::SessionFigureRows()[i], earlier.size(), means[i].withValue));
         earlierFigures_[i]->setToolTip(covers);
         earlierFigures_[i]->setAccessibleDescription(covers);
     }
-    earlierTitle_->setText(
-        earlier.empty()
-            ? QStringLiteral("同じ設定で終えた回はまだありません。")
-            : QStringLiteral(
-                  "同じ設定で終えた %1 回。比は各回の比の平均で、値のない回は数えません。")
-                  .arg(earlier.size()));
+    earlierTitle_->setText(QString::fromStdString(analysis::EarlierTitleText(earlier.size())));
     earlierTitle_->setAccessibleName(earlierTitle_->text());
 
     // The curve: line numbers across, the second half after a gap for the rest.

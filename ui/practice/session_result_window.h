@@ -28,10 +28,6 @@ struct ShownSession {
     std::vector<LineResult> lines;
 };
 
-// True when two sessions ran in the same format (line time, lines, rest, mode); whether marks
-// or the time left were shown does not change the work.
-bool SameFormat(const SessionSettings& a, const SessionSettings& b);
-
 // The finished, undamaged sessions of the log at `logPath` in the format of `settings` that
 // started before session `beforeId` (0: all), oldest first; `skipId` is left out.
 std::vector<ShownSession> EarlierSessions(const QString& logPath, const SessionSettings& settings,

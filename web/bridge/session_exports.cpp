@@ -4,7 +4,9 @@
 
 #include <string>
 
+#include "bridge.h"
 #include "export.h"
+#include "web_log.h"
 #include "web_session.h"
 
 using keta::web::WebSession;
@@ -13,6 +15,11 @@ namespace {
 
 WebSession& TheSession() {
     static WebSession session;
+    static const bool attached = [] {
+        session.SetObserver(&keta::web::TheLog());
+        return true;
+    }();
+    (void)attached;
     return session;
 }
 
@@ -66,6 +73,15 @@ KETA_EXPORT const char* keta_session_snapshot() {
 
 KETA_EXPORT const char* keta_session_result() {
     return keta::web::GiveOut(TheSession().ResultJson());
+}
+
+// The last session beside the earlier ones in its format, from the answer log, as JSON.
+KETA_EXPORT const char* keta_session_earlier() {
+    const keta::PracticeSession* session = TheSession().Session();
+    if (session == nullptr) return keta::web::GiveOut("{}");
+    const keta::web::WebLog& log = keta::web::TheLog();
+    return keta::web::GiveOut(
+        log.EarlierJson(session->Settings(), session->Lines(), log.SessionId()));
 }
 
 }  // extern "C"

@@ -202,8 +202,12 @@ void WebLog::RoundClosed(const RoundSummary& summary) {
         ++changes_;
         return;
     }
+    Failed("この回の解答", error);
+}
+
+void WebLog::Failed(const std::string& what, const std::string& error) {
     ++failures_;
-    lastError_ = "この回の解答を解答ログに書けませんでした（" + error + "）。";
+    lastError_ = what + "を解答ログに書けませんでした（" + error + "）。";
 }
 
 void WebLog::NoteSave(const std::string& date, const std::string& time) {
@@ -212,8 +216,7 @@ void WebLog::NoteSave(const std::string& date, const std::string& time) {
     if (WriteSaveRow(h_, lastRound_, {date, time}, &error)) {
         ++changes_;
     } else {
-        ++failures_;
-        lastError_ = "保存の記録を解答ログに書けませんでした（" + error + "）。";
+        Failed("保存の記録", error);
     }
 }
 

@@ -9,8 +9,10 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "answer_observer.h"
+#include "practice_session.h"
 #include "round_notes.h"
 
 struct sqlite3;
@@ -24,7 +26,7 @@ inline constexpr std::size_t kMostLogImportBytes = std::size_t{256} << 20;
 // What a file's bytes were found to be; the numbers are the page's.
 enum class LogOutcome { Taken = 0, Newer = 1, Foreign = 2, Corrupt = 3, TooLarge = 4, Failed = 5 };
 
-class WebLog final : public AnswerObserver {
+class WebLog final : public AnswerObserver, public SessionObserver {
 public:
     // `nowSeconds` reads the page's monotonic clock, in seconds, as the drill's timing does.
     explicit WebLog(std::function<double()> nowSeconds);
@@ -68,6 +70,18 @@ public:
     void BoxClearedByClick(int box) override;
     void RoundClosed(const RoundSummary& summary) override;
 
+    // SessionObserver: a practice session's lines, written as each completes.
+    void SessionStarted(const SessionSettings& settings, std::int64_t startMs) override;
+    void LineCompleted(const LineResult& line) override;
+    void SessionEnded(SessionState state) override;
+    // The session under way or ended last; 0 when it is not in the log.
+    std::int64_t SessionId() const { return sessionId_; }
+    // The sessions in the format of `settings` that finished before the session `beforeId` (0:
+    // all), beside `lines` of the session just shown: each figure's mean with what it covers,
+    // and each session's answers per line of each half, oldest first, this one last.
+    std::string EarlierJson(const SessionSettings& settings, const std::vector<LineResult>& lines,
+                            std::int64_t beforeId) const;
+
     // The local time the round's start is stamped with ("yyyy-MM-ddTHH:mm:ss").
     void SetStartStamp(std::string stamp) { startStamp_ = std::move(stamp); }
 
@@ -85,6 +99,8 @@ private:
     double playStarted_ = 0;
     std::string startStamp_;
     std::int64_t lastRound_ = 0;  // the key of the round closed last; 0 before any
+    std::int64_t sessionId_ = 0;
+    void Failed(const std::string& what, const std::string& error);
 };
 
 }  // namespace keta::web

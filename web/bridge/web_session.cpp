@@ -105,6 +105,7 @@ void WebSession::Start(double nowMs, double secondsSinceMidnight) {
     restLeft_ = -1;
     signalStep_ = 0;
     session_ = std::make_unique<PracticeSession>(*this, *this, *digits_);
+    session_->AttachObserver(observer_);
     session_->Configure(settings_);
     session_->Start();
     Changed();

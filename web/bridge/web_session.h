@@ -32,6 +32,9 @@ public:
     void EndRest(double nowMs);
     void Stop(double nowMs);
 
+    // Told of every session from the next start on (the page's answer log).
+    void SetObserver(SessionObserver* observer) { observer_ = observer; }
+
     bool Running() const;
     const PracticeSession* Session() const { return session_.get(); }
     // Goes up with every change the page has to draw, so that a tick that changed nothing costs
@@ -73,6 +76,7 @@ private:
     SessionSettings settings_;
     std::unique_ptr<ClockSeededDigits> digits_;
     std::unique_ptr<PracticeSession> session_;
+    SessionObserver* observer_ = nullptr;
     std::int64_t nowMs_ = 0;
     std::int64_t startMs_ = 0;
     double startSecondsSinceMidnight_ = 0;

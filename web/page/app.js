@@ -54,25 +54,13 @@ const KetaApp = (() => {
       historyClear: c('keta_history_clear', null, []),
       historyFile: c('keta_history_file', 'number', []),
       historyCsv: c('keta_history_csv', 'number', []),
-      outSize: c('keta_out_size', 'number', []),
       importLimit: c('keta_history_import_limit', 'number', []),
     };
   }
 
   // --- Bytes in and out of the module.
-  function withBytes(bytes, use) {
-    const ptr = module._malloc(Math.max(1, bytes.length));
-    if (!ptr) return null;
-    try {
-      module.HEAPU8.set(bytes, ptr);
-      return use(ptr, bytes.length);
-    } finally {
-      module._free(ptr);
-    }
-  }
-  function takeOut(ptr) {
-    return module.HEAPU8.slice(ptr, ptr + api.outSize());
-  }
+  const withBytes = (bytes, use) => KetaBytes.into(module, bytes, use);
+  const takeOut = (ptr) => KetaBytes.outOf(module, ptr);
 
   // --- Drawing a snapshot.
   function draw(s) {
@@ -183,7 +171,9 @@ const KetaApp = (() => {
   }
 
   function noteStorage(persisted) {
-    $('storageNote').textContent = persisted
+    $('storageNote').textContent = !KetaStorage.owner()
+      ? 'ほかのタブで開いているため、このページでは記録を保存していません。'
+      : persisted
       ? '記録はこのブラウザーに保存されています（消去されない設定）。'
       : '記録はこのブラウザーに保存されています。';
   }
@@ -324,6 +314,7 @@ const KetaApp = (() => {
     let settings = { timeLimit: 60, autoSave: 1 };
     let stored = null;
     let storedLog = null;
+    if (!(await KetaStorage.claim())) tell('ケタトビ', 'ケタトビはほかのタブかウィンドウでも開いています。結果や練習の記録が混ざって失われないよう、このページでは何も保存しません。ほかのタブを閉じてから、このページを読み込み直してください。');
     try {
       settings = Object.assign(settings, await KetaStorage.get(SETTINGS));
       stored = await KetaStorage.get(HISTORY_FILE);
@@ -337,7 +328,7 @@ const KetaApp = (() => {
       const report = JSON.parse(withBytes(stored, (ptr, len) => api.historyLoad(ptr, len, 1)));
       if (report.message) tell('履歴ファイルの読み込み', report.message);
     }
-    await KetaLog.open(module, { withBytes, takeOut, download }, storedLog);
+    await KetaLog.open(module, storedLog, download);
     showNewRows();
     noteStorage(false);
     tellClock();

@@ -9,7 +9,8 @@ const KetaLog = (() => {
   const { tell, ask } = KetaDialogs;
 
   let api = null;
-  let io = null; // withBytes, takeOut, download from the page
+  let module = null;
+  let download = null; // the page's way to hand a file to the person
   let seen = 0; // the module's count of writes and failures already handled
   let failuresTold = 0;
   let stored = true; // false while the browser holds a log this page could not read
@@ -31,16 +32,17 @@ const KetaLog = (() => {
   }
 
   function load(bytes, commit) {
-    return JSON.parse(io.withBytes(bytes, (ptr, len) => api.load(ptr, len, commit)) ||
+    return JSON.parse(KetaBytes.into(module, bytes, (ptr, len) => api.load(ptr, len, commit)) ||
       '{"outcome":5,"message":"メモリーが足りません。"}');
   }
 
-  // --- Keeping the bytes: after every change, one store at a time, the newest bytes last.
+  // --- Keeping the bytes: after every change, one store at a time, the newest bytes last;
+  // taken once the page has drawn, so that a line's change is not held up by the copy.
   function keep() {
-    keeping = keeping.then(async () => {
+    keeping = keeping.then(() => new Promise((resolve) => setTimeout(resolve, 0))).then(async () => {
       if (!stored) return;
       try {
-        await KetaStorage.put(LOG_FILE, io.takeOut(api.file()));
+        await KetaStorage.put(LOG_FILE, KetaBytes.outOf(module, api.file()));
       } catch (e) {
         await tell('解答ログの保存',
           'このブラウザーに解答ログを保存できませんでした。ページを閉じると、この回の解答は失われます。' +
@@ -208,9 +210,10 @@ const KetaLog = (() => {
   }
 
   // At start-up: the log the browser keeps, or a new one.
-  async function open(m, pageIo, bytes) {
+  async function open(m, bytes, pageDownload) {
+    module = m;
     api = bind(m);
-    io = pageIo;
+    download = pageDownload;
     const report = load(bytes || new Uint8Array(0), 1);
     if (report.message) {
       // Never written over: the bytes stay in the browser for the person to export and keep.
@@ -240,7 +243,7 @@ const KetaLog = (() => {
       if (file) await importLog(file);
     });
     $('cmdExportLog').addEventListener('click', () =>
-      io.download(io.takeOut(api.file()), LOG_FILE, 'application/vnd.sqlite3'));
+      download(KetaBytes.outOf(module, api.file()), LOG_FILE, 'application/vnd.sqlite3'));
   }
 
   return { open, build, watch, LOG_FILE, kept: () => keeping };

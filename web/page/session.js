@@ -6,7 +6,6 @@
 const KetaSession = (() => {
   const SETTINGS = 'セッション設定';
   const TITLE = '本番形式で練習';
-  // The browser keeps no sessions yet: the question does not promise a record.
   const STOP_QUESTION = '練習を中止しますか？\n終わった行の結果を表示し、途中の行は数えません。';
   const TICK_MS = 25; // as the desktop's timer: well inside a line's 10 s at the least
   const FLASH_MS = 300; // the row's frame in the cue's colour
@@ -48,6 +47,8 @@ const KetaSession = (() => {
       stop: c('keta_session_stop', null, ['number']),
       snapshot: c('keta_session_snapshot', 'string', []),
       result: c('keta_session_result', 'string', []),
+      earlier: c('keta_session_earlier', 'string', []),
+      setLocalTime: c('keta_set_local_time', null, ['number', 'number', 'number', 'number', 'number', 'number']),
     };
   }
 
@@ -220,6 +221,7 @@ const KetaSession = (() => {
       lineChanges.push(performance.now() - now);
       if (lineChanges.length > 1000) lineChanges.shift();
     }
+    KetaLog.watch();
   }
 
   function start() {
@@ -233,7 +235,10 @@ const KetaSession = (() => {
     showPage('workPage');
     shown = false;
     focusRequests = -1;
-    // The first row flashes as every new line does; only a line's end is timed.
+    // The first row flashes as every new line does; only a line's end is timed. The clock's
+    // date and time stamp the session in the answer log.
+    const t = new Date();
+    api.setLocalTime(t.getFullYear(), t.getMonth() + 1, t.getDate(), t.getHours(), t.getMinutes(), t.getSeconds());
     api.start(performance.now(), secondsSinceMidnight());
     draw(JSON.parse(api.snapshot()));
     clearInterval(timer);
@@ -263,7 +268,7 @@ const KetaSession = (() => {
     clearTimeout(flashTimer);
     $('row').classList.remove('cue');
     showPage('resultPage'); // first, so that the curve takes the width it is shown at
-    KetaSessionResult.show(JSON.parse(api.result()));
+    KetaSessionResult.show(JSON.parse(api.result()), JSON.parse(api.earlier()));
     $('resultTitle').focus();
     document.body.dataset.session = last.state;
   }
@@ -297,11 +302,15 @@ const KetaSession = (() => {
     buildPad();
     buildKeys();
     let stored = null;
+    let storedLog = null;
+    if (!(await KetaStorage.claim())) tell(TITLE, 'ケタトビはほかのタブかウィンドウでも開いています。結果や練習の記録が混ざって失われないよう、このページでは何も保存しません。ほかのタブを閉じてから、このページを読み込み直してください。');
     try {
       stored = await KetaStorage.get(SETTINGS);
+      storedLog = await KetaStorage.get(KetaLog.LOG_FILE);
     } catch (e) {
-      tell(TITLE, 'このブラウザーの保存領域を開けませんでした。設定は次に開いたときには元に戻ります。\n' + e);
+      tell(TITLE, 'このブラウザーの保存領域を開けませんでした。設定と練習の記録は次に開いたときには残りません。\n' + e);
     }
+    await KetaLog.open(module, storedLog);
     configure(Object.assign({}, defaults, stored && typeof stored === 'object' ? stored : {}));
     $('cmdStart').disabled = false;
     document.body.dataset.ready = 'true';

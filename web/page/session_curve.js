@@ -39,15 +39,32 @@ const KetaSessionResult = (() => {
     }
   }
 
-  function fillFigures(r) {
+  function fillFigures(r, earlier) {
     const body = $('figureRows');
     body.textContent = '';
-    for (const f of r.figures) {
+    r.figures.forEach((f, i) => {
       const tr = document.createElement('tr');
       const th = document.createElement('th');
       th.scope = 'row';
       th.append(cell('span', f.caption, 'caption'), cell('span', f.meaning, 'meaning'));
-      tr.append(th, cell('td', f.value));
+      const mean = earlier.means ? earlier.means[i] : null;
+      const before = cell('td', mean ? mean.value : '—');
+      if (mean) before.title = mean.covers;
+      tr.append(th, cell('td', f.value), before);
+      body.appendChild(tr);
+    });
+  }
+
+  // The earlier sessions in this format: what the means cover, and each one's answers per line.
+  function fillEarlier(earlier) {
+    $('earlierTitle').textContent = earlier.title || '';
+    const body = $('trendRows');
+    body.textContent = '';
+    for (const [when, first, second] of earlier.trend || []) {
+      const tr = document.createElement('tr');
+      const th = cell('th', when);
+      th.scope = 'row';
+      tr.append(th, cell('td', first), cell('td', second));
       body.appendChild(tr);
     }
   }
@@ -163,12 +180,13 @@ const KetaSessionResult = (() => {
     }
   }
 
-  function show(r) {
+  function show(r, earlier) {
     shown = r;
     $('resultFormat').textContent = r.format + (r.stopped ? '　' + r.stopped : '');
     $('curveTitle').textContent = r.curve.title;
     fillLines(r);
-    fillFigures(r);
+    fillFigures(r, earlier);
+    fillEarlier(earlier);
     drawCurve();
   }
 

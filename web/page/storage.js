@@ -4,8 +4,12 @@
 const KetaStorage = (() => {
   const DB_NAME = 'ketatobi';
   const STORE = 'files';
+  const LOCK = 'ketatobi-files';
+  // How long a page waits for the files while the page before it in this tab goes away.
+  const HAND_OVER_MS = 3000;
   let opening = null;
   let queue = Promise.resolve();
+  let owner = true; // false: another tab keeps the files, and this one writes nothing
 
   function open() {
     if (!opening) {
@@ -33,6 +37,7 @@ const KetaStorage = (() => {
   }
 
   function put(name, value) {
+    if (!owner) return Promise.resolve();
     const write = async () => {
       const db = await open();
       await new Promise((resolve, reject) => {
@@ -56,5 +61,22 @@ const KetaStorage = (() => {
     return navigator.storage.persist();
   }
 
-  return { get, put, persist };
+  // One page at a time keeps the files: two tabs each holding the history or the log in memory
+  // would write over each other's results. The lock is the browser's and goes with the page.
+  // Resolves to false when another page kept it past the wait; this page then writes nothing.
+  function claim() {
+    if (!navigator.locks) return Promise.resolve(true);
+    return new Promise((resolve) => {
+      const signal = AbortSignal.timeout(HAND_OVER_MS);
+      navigator.locks.request(LOCK, { signal }, () => {
+        resolve(true);
+        return new Promise(() => {}); // held for the page's life
+      }).catch(() => {
+        owner = false;
+        resolve(false);
+      });
+    });
+  }
+
+  return { get, put, persist, claim, owner: () => owner };
 })();

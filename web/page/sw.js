@@ -3,7 +3,7 @@
 // new version arrives at the next visit; the kept copy answers when it cannot be reached. The
 // person's data lives in IndexedDB and is never touched here.
 const CACHE = 'ketatobi-page';
-const FILES = ['./', 'index.html', 'style.css', 'app.js', 'storage.js', 'dialogs.js', 'pad.js', 'log.js', 'ketatobi.js', 'ketatobi.wasm',
+const FILES = ['./', 'index.html', 'style.css', 'app.js', 'storage.js', 'dialogs.js', 'pad.js', 'bytes.js', 'log.js', 'ketatobi.js', 'ketatobi.wasm',
   'manifest.webmanifest', 'icon.svg', 'icon-192.png', 'icon-512.png',
   'session.html', 'session.css', 'session.js', 'session_curve.js'];
 // A server that does not answer is taken for no network after this long.

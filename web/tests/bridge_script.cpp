@@ -38,6 +38,7 @@ void keta_session_end_rest(double nowMs);
 void keta_session_stop(double nowMs);
 const char* keta_session_snapshot();
 const char* keta_session_result();
+const char* keta_session_earlier();
 const char* keta_history_csv();
 const char* keta_log_load(const std::uint8_t* bytes, std::size_t size, int commit);
 const char* keta_log_state();
@@ -211,7 +212,8 @@ void Sessions() {
         {{5, 0, 31, 11, 7, 2, 1}, 250.0, 0.0, clockBack},  // every setting out of range
         {{121, 31, -1, -1, -1, 1, 0}, 0.0, 3600.0, {{Event::Stop, 10}}},
     };
-    for (const Case& c : cases) {
+    // The first case again last: a second session in its format, compared with the first.
+    for (const Case& c : {cases[0], cases[1], cases[2], cases[3], cases[0]}) {
         const auto& v = c.settings;
         Print("configured", keta_session_configure(v[0], v[1], v[2], v[3], v[4], v[5], v[6]));
         keta_session_start(c.startMs, c.wall);
@@ -241,6 +243,7 @@ void Sessions() {
             seen = changes;
         }
         Print("result", keta_session_result());
+        Print("earlier", keta_session_earlier());
     }
     Print("settings", keta_session_settings());
 }

@@ -155,3 +155,34 @@ class AccessTest(PageCase):
         self.driver.switch_to.active_element.send_keys('\n')
         self.wait(lambda: self.box(1).is_enabled(), 6, 'timed play did not begin')
         self.assertEqual(self.driver.switch_to.active_element.get_attribute('id'), 'txtKaitou_1')
+
+
+class TwoTabsTest(PageCase):
+    def open_second_tab(self):
+        """The page again in a second tab, which waits for the first to let go of the files,
+        then says why it keeps nothing."""
+        first = self.driver.current_window_handle
+        self.driver.switch_to.new_window('tab')
+        self.driver.get(self.url)
+        self.wait(lambda: self.el('body', By.TAG_NAME).get_attribute('data-ready') == 'true', 15)
+        return first
+
+    def test_a_second_tab_keeps_nothing_so_that_neither_loses_the_others_results(self):
+        self.open_page()
+        import_history(self, DESKTOP_HISTORY)
+        first = self.open_second_tab()
+        told = self.answer_dialog('tellDialog', 'tellOk')
+        self.assertIn('ほかのタブかウィンドウでも開いています', told)
+        self.assertIn('保存していません', self.text('storageNote'))
+        self.assertEqual(len(self.history_rows()), 3)
+        # The second tab clears its history; the first tab's files stay as they were.
+        self.el('cmdClear').click()
+        self.answer_dialog('askDialog', 'askYes')
+        self.answer_dialog('tellDialog', 'tellOk')
+        self.assertEqual(self.history_rows(), [])
+        self.driver.close()
+        self.driver.switch_to.window(first)
+        self.driver.refresh()
+        self.open_page()
+        self.assertEqual(len(self.history_rows()), 3)
+        self.assertNotIn('保存していません', self.text('storageNote'))

@@ -180,6 +180,50 @@ class SessionTest(SessionPage):
                 self.assertEqual(self.settings_shown(), shown)
 
 
+class EarlierSessionsTest(SessionPage):
+    def trend(self):
+        rows = self.driver.find_elements(By.CSS_SELECTOR, '#trendRows tr')
+        return [[c.text for c in r.find_elements(By.CSS_SELECTOR, 'th, td')] for r in rows]
+
+    def earlier_figures(self):
+        rows = self.driver.find_elements(By.CSS_SELECTOR, '#figureRows tr')
+        return {r.find_element(By.CSS_SELECTOR, 'th .caption').text:
+                r.find_elements(By.TAG_NAME, 'td')[1].text for r in rows}
+
+    def session(self, plan):
+        self.open_session()
+        self.choose(10, 1, 0, 0, '＋', False, False)
+        self.start()
+        self.type_line(plan, '＋')
+        self.wait_result(15)
+        self.driver.set_script_timeout(10)
+        self.driver.execute_async_script('KetaLog.kept().then(arguments[arguments.length - 1]);')
+
+    def test_a_session_is_set_beside_the_earlier_ones_in_its_format_across_reloads(self):
+        self.session([True, True])
+        self.assertEqual(self.text('earlierTitle'), '同じ設定で終えた回はまだありません。')
+        self.assertEqual(self.earlier_figures()['解答数'], '—')
+        # A stopped session in the same format is no finished one: it is not compared with.
+        self.open_session()
+        self.start()
+        self.type_line([True], '＋')
+        self.press(Keys.ESCAPE)
+        self.answer_dialog('askDialog', 'askYes')
+        self.wait_result(5)
+        self.assertIn('1 回', self.text('earlierTitle'))
+        # A new page: the log was kept in the browser.
+        self.session([True, False, True, True])
+        self.assertTrue(self.text('earlierTitle').startswith('同じ設定で終えた 1 回。'))
+        figures = self.earlier_figures()
+        self.assertEqual(figures['解答数'], '2.0')  # the one earlier session's 2, as a mean
+        self.assertEqual(figures['正答率'], '100.0%')
+        self.assertEqual(figures['平均（前半）'], '2.0 問/行')
+        trend = self.trend()
+        self.assertEqual([r[1:] for r in trend], [['2.0', '—'], ['4.0', '—']])
+        self.assertEqual(trend[-1][0], 'この回')
+        self.assert_accessible('result beside the earlier sessions')
+
+
 class PhoneSessionTest(SessionPage):
     mobile = True
 
