@@ -3,9 +3,10 @@
 
     screenshots.py OUT_DIR [SITE]
 
-web-desktop.png: a round under way at 1280 × 1000. web-phone.png: a round played on a
-360 × 740 touch screen with the number pad. web-phone-offline.png: the same phone after the
-round, reloaded with the server stopped, its result in the history.
+web-desktop.png: a round under way at 1280 × 1000; web-curve.png and web-pairs.png: its work
+curve and the weak-pairs map once it has closed. web-phone.png: a round played on a 360 × 740
+touch screen with the number pad. web-phone-offline.png: the same phone after the round,
+reloaded with the server stopped, its result in the history; web-phone-curve.png: its curve.
 """
 import os
 import shutil
@@ -60,6 +61,14 @@ def main():
         for answer in play(driver, 9, lambda e: e.click()):
             driver.switch_to.active_element.send_keys(str(answer))
         driver.save_screenshot(os.path.join(out, 'web-desktop.png'))
+        WebDriverWait(driver, 15, 0.1).until(
+            lambda d: d.execute_script('return KetaApp.snapshot().play') is False)
+        driver.switch_to.active_element.send_keys('5')
+        driver.find_element(By.ID, 'cmdCurve').click()
+        driver.save_screenshot(os.path.join(out, 'web-curve.png'))
+        driver.find_element(By.ID, 'cmdCurveClose').click()
+        driver.find_element(By.ID, 'cmdPairs').click()
+        driver.save_screenshot(os.path.join(out, 'web-pairs.png'))
         driver.quit()
 
         profiles.append(tempfile.mkdtemp())
@@ -80,6 +89,8 @@ def main():
         phone.refresh()
         ready(phone)
         phone.save_screenshot(os.path.join(out, 'web-phone-offline.png'))
+        tap(phone, phone.find_element(By.ID, 'cmdCurve'))
+        phone.save_screenshot(os.path.join(out, 'web-phone-curve.png'))
         phone.quit()
     finally:
         server.cleanup()

@@ -76,10 +76,10 @@ const KetaLog = (() => {
   function drawCurve(c) {
     const chart = $('curveChart');
     chart.textContent = '';
-    const width = 600;
-    const height = 240;
-    const left = 44;
-    const bottom = 28;
+    const width = 420;
+    const height = 200;
+    const left = 36;
+    const bottom = 24;
     const plotW = width - left - 8;
     const plotH = height - bottom - 10;
     const root = svg('svg', { viewBox: `0 0 ${width} ${height}`, role: 'img', 'aria-label': '作業曲線のグラフ: ' + c.description }, chart);

@@ -159,6 +159,21 @@ class PageCase(unittest.TestCase):
         self.fail(f'{name} was not downloaded')
 
 
+def hostile_files(folder, ext):
+    """Files a person might pick by mistake, by kind: a picture's bytes, another program's
+    SQLite database and a 600 MB file (sparse: it costs no disk)."""
+    import sqlite3
+    files = {kind: os.path.join(folder, kind + ext) for kind in ('binary', 'other', 'huge')}
+    with open(files['binary'], 'wb') as f:
+        f.write(bytes(range(256)) * 64)
+    with sqlite3.connect(files['other']) as db:
+        db.execute('create table rounds(id integer primary key, score real, typed text)')
+        db.executemany('insert into rounds(score, typed) values (?, ?)', [(1.5, '7')] * 500)
+    with open(files['huge'], 'wb') as f:
+        f.truncate(600 * 1024 * 1024)
+    return files
+
+
 def tap(driver, element):
     """A finger's tap on the element's centre: touch events, as a phone sends them."""
     driver.execute_script("arguments[0].scrollIntoView({block: 'center'})", element)

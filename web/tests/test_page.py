@@ -1,13 +1,13 @@
 """The page in headless Chromium, played as a person plays it: keys typed into the boxes,
 buttons clicked, files picked, the page reloaded with and without its server."""
 import os
-import sqlite3
+import shutil
 import tempfile
 import unittest
 
 from selenium.webdriver.common.by import By
 
-from page_fixture import PageCase, expected_answer
+from page_fixture import PageCase, expected_answer, hostile_files
 
 # Lines as the desktop writes them: code page 932, CR LF, texts quoted, counts bare.
 DESKTOP_HISTORY = (
@@ -95,29 +95,18 @@ class HistoryFileTest(PageCase):
         self.open_page()
         before = self.history_rows()
         folder = tempfile.mkdtemp(prefix='keta-hostile-')
-        binary = os.path.join(folder, 'picture.txt')
-        with open(binary, 'wb') as f:
-            f.write(bytes(range(256)) * 64)
-        log = os.path.join(folder, 'log.txt')
-        with sqlite3.connect(log) as db:
-            db.execute('create table answers(id integer primary key, typed text)')
-            db.executemany('insert into answers(typed) values (?)', [('7',)] * 500)
-        huge = os.path.join(folder, 'huge.txt')
-        with open(huge, 'wb') as f:
-            f.truncate(600 * 1024 * 1024)  # sparse: costs no disk
+        files = hostile_files(folder, '.txt')
         try:
-            for path, said in ((binary, '見つかりません'), (log, '見つかりません'),
-                               (huge, '大きすぎる')):
-                with self.subTest(os.path.basename(path)):
-                    self.pick_file(path)
+            for kind, said in (('binary', '見つかりません'), ('other', '見つかりません'),
+                               ('huge', '大きすぎる')):
+                with self.subTest(kind):
+                    self.pick_file(files[kind])
                     message = self.answer_dialog('tellDialog', 'tellOk')
                     self.assertIn(said, message)
                     self.el('cmdDataClose').click()
                     self.assertEqual(self.history_rows(), before)
         finally:
-            for path in (binary, log, huge):
-                os.remove(path)
-            os.rmdir(folder)
+            shutil.rmtree(folder)
         self.driver.refresh()
         self.open_page()
         self.assertEqual(self.history_rows(), before)
