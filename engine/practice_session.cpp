@@ -74,7 +74,7 @@ bool PracticeSession::LineIsDifference(int lineIndex) const {
 
 void PracticeSession::Start() {
     if (state_ != SessionState::Ready) return;
-    const std::int64_t now = clock_.NowMs();
+    const std::int64_t now = Now();
     if (observer_ != nullptr) observer_->SessionStarted(settings_, now);
     BeginHalf(1, now);
     PresentLine();
@@ -204,16 +204,33 @@ void PracticeSession::UpdateCountdowns(std::int64_t now) {
     }
 }
 
+std::int64_t PracticeSession::Now() const {
+    return (paused_ ? pausedAt_ : clock_.NowMs()) - pausedMs_;
+}
+
 void PracticeSession::Tick() {
-    if (state_ == SessionState::Ready || state_ == SessionState::Finished ||
-        state_ == SessionState::Stopped)
-        return;
-    CatchUp(clock_.NowMs());
+    if (!Running()) return;
+    CatchUp(Now());
+}
+
+void PracticeSession::Pause() {
+    if (!Running() || paused_) return;
+    CatchUp(Now());  // what was due before the question happened before it
+    if (!Running()) return;
+    pausedAt_ = clock_.NowMs();
+    paused_ = true;
+}
+
+void PracticeSession::Resume() {
+    if (!paused_) return;
+    pausedMs_ += std::max<std::int64_t>(0, clock_.NowMs() - pausedAt_);
+    paused_ = false;
+    Tick();
 }
 
 void PracticeSession::BoxChanged(int box, std::string_view text) {
-    if (!Working() || box < 1 || box > kBoxCount || text.empty()) return;
-    const std::int64_t now = clock_.NowMs();
+    if (!Working() || paused_ || box < 1 || box > kBoxCount || text.empty()) return;
+    const std::int64_t now = Now();
     // A keystroke that reaches us after a boundary was typed into a row that has gone with its
     // line; it is not scored against the fresh row.
     if (CatchUp(now)) return;
@@ -232,8 +249,8 @@ void PracticeSession::BoxChanged(int box, std::string_view text) {
 }
 
 void PracticeSession::EndRestEarly() {
-    if (state_ != SessionState::Rest) return;
-    const std::int64_t now = clock_.NowMs();
+    if (state_ != SessionState::Rest || paused_) return;
+    const std::int64_t now = Now();
     CatchUp(now);
     if (state_ != SessionState::Rest) return;
     BeginSignal(now);
@@ -241,11 +258,10 @@ void PracticeSession::EndRestEarly() {
 }
 
 void PracticeSession::Stop() {
-    if (state_ == SessionState::Ready || state_ == SessionState::Finished ||
-        state_ == SessionState::Stopped)
-        return;
+    if (!Running()) return;
     // Lines whose time is already up count, even if no tick has closed them yet.
-    CatchUp(clock_.NowMs());
+    CatchUp(Now());
+    paused_ = false;
     if (state_ == SessionState::Finished) return;
     current_ = LineResult{};
     Finish(SessionState::Stopped);

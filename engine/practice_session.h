@@ -141,6 +141,12 @@ public:
     // Keeps the completed lines (a boundary already passed still closes its line); the line in
     // progress is dropped.
     void Stop();
+    // The stop question is open: the session's time stands still until Resume, so that no line
+    // runs on behind the question and "no" goes on where the line was. A Stop meanwhile takes
+    // the lines as they stood at the pause.
+    void Pause();
+    void Resume();
+    bool Paused() const { return paused_; }
 
     SessionState State() const { return state_; }
     bool Working() const {
@@ -159,6 +165,12 @@ private:
     // the line that is current. Returns true when a line boundary was crossed.
     bool CatchUp(std::int64_t now);
     bool AdvanceTo(std::int64_t now);
+    // The session's own time: the clock less every pause, standing still during one.
+    std::int64_t Now() const;
+    bool Running() const {
+        return state_ != SessionState::Ready && state_ != SessionState::Finished &&
+               state_ != SessionState::Stopped;
+    }
     void PresentLine();
     void BeginHalf(int half, std::int64_t at);
     void BeginLine(std::int64_t at);
@@ -185,6 +197,9 @@ private:
     std::int64_t signalStartMs_ = 0;
     int signalStep_ = 0;
     int shownSeconds_ = -1;  // last countdown value shown, to skip repeats
+    bool paused_ = false;
+    std::int64_t pausedAt_ = 0;  // the clock's reading at the pause
+    std::int64_t pausedMs_ = 0;  // every pause so far, added up
     DigitRow row_{};
     LineResult current_;
     std::vector<LineResult> lines_;

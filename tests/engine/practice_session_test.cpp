@@ -114,6 +114,40 @@ TEST(Session, StopKeepsCompletedLinesAndDropsTheOneCutShort) {
     EXPECT_EQ(late.committed[0].Answers(), 1);
 }
 
+TEST(Session, TheStopQuestionHoldsTheLineAndNoGoesOnWhereItWas) {
+    Rig r;
+    r.Begin({10, 2, 0, 0, SessionMode::Sum, false, true});
+    r.Type(7'000, 1, "1");
+    r.now = 9'000;
+    r.session.Pause();  // 6 s of the first line left
+    r.At(30'000);       // 21 s behind the question: past both lines' ends
+    r.Type(30'000, 2, "1");
+    EXPECT_TRUE(r.committed.empty());
+    EXPECT_EQ(r.label, "前半 1 / 2");
+    r.now = 30'000;
+    r.session.Resume();
+    EXPECT_EQ(r.log.back(), "left6");
+    r.Type(31'000, 2, "1");  // 3 s into the line's time, as the person sees it
+    r.At(35'999);
+    EXPECT_TRUE(r.committed.empty());
+    r.At(36'000);  // the line's 10 s are up
+    ASSERT_EQ(r.committed.size(), 1u);
+    EXPECT_EQ(r.committed[0].Answers(), 2);
+    EXPECT_EQ(r.committed[0].answers[1].ms, 5'000);
+
+    // "Yes" behind a long question: the lines as they stood at the pause.
+    Rig yes;
+    yes.Begin({10, 5, 0, 0});
+    yes.Type(6'000, 1, "1");
+    yes.now = 8'000;
+    yes.session.Pause();
+    yes.now = 100'000;
+    yes.session.Stop();
+    EXPECT_TRUE(yes.committed.empty());
+    EXPECT_EQ(yes.State(), SessionState::Stopped);
+    EXPECT_FALSE(yes.session.Paused());
+}
+
 TEST(Session, AlternatingModeChangesByLineAndEachHalfStartsWithTheSum) {
     Rig r;
     r.Begin({10, 3, 2, 0, SessionMode::Alternating});

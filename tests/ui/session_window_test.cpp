@@ -399,6 +399,35 @@ private slots:
                  QStringLiteral("1.00"));  // 1 ÷ 1
     }
 
+    // 12 s pass behind the stop question; "no" goes on with the line where it was.
+    void theStopQuestionHoldsTheLineItCameIn() {
+        Fixture f;
+        f.Start(2, 0);
+        TypeAnswers(f.window, 2);
+        f.At(4'000);
+        std::function<void()> answerLater;
+        answerLater = [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                f.clock.now = 16'000;
+                QTimer::singleShot(200, box, [box] { QTest::keyClick(box, Qt::Key_Escape); });
+            } else {
+                QTimer::singleShot(5, answerLater);
+            }
+        };
+        QTimer::singleShot(5, answerLater);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(f.window.Session()->Working());
+        QCOMPARE(Text(f.window, QStringLiteral("lineLabel")), QStringLiteral("前半 1 / 2"));
+        QVERIFY(f.window.Session()->Lines().empty());
+        QVERIFY(QTest::qWaitForWindowActive(&f.window));
+        TypeAnswers(f.window, 1);
+        f.At(21'999);  // the line's 10 s, less the 4 s before the question, end at 22 000
+        QCOMPARE(Text(f.window, QStringLiteral("lineLabel")), QStringLiteral("前半 1 / 2"));
+        f.At(22'000);
+        QCOMPARE(Text(f.window, QStringLiteral("lineLabel")), QStringLiteral("前半 2 / 2"));
+        QCOMPARE(f.window.Session()->Lines().front().Answers(), 3);
+    }
+
     void escYesStopsKeepingTheEndedLines() {
         Fixture f;
         f.Start(3, 0);

@@ -166,9 +166,13 @@ void SessionWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool SessionWindow::AskStop() {
-    return AskToStop(*this, kTitle,
-                     QStringLiteral("練習を中止しますか？\n終わった行は記録に残り、"
-                                    "途中の行は数えません。"));
+    // No line runs on behind the question; "no" goes on where the line was.
+    session_->Pause();
+    const bool stop = AskToStop(*this, kTitle,
+                                QStringLiteral("練習を中止しますか？\n終わった行は記録に残り、"
+                                               "途中の行は数えません。"));
+    if (!stop) session_->Resume();
+    return stop;
 }
 
 void SessionWindow::ShowRow(const DigitRow& digits, bool difference) {

@@ -67,6 +67,10 @@ KETA_EXPORT void keta_session_end_rest(double nowMs) { TheSession().EndRest(nowM
 
 KETA_EXPORT void keta_session_stop(double nowMs) { TheSession().Stop(nowMs); }
 
+KETA_EXPORT void keta_session_pause(double nowMs) { TheSession().Pause(nowMs); }
+
+KETA_EXPORT void keta_session_resume(double nowMs) { TheSession().Resume(nowMs); }
+
 KETA_EXPORT const char* keta_session_snapshot() {
     return keta::web::GiveOut(TheSession().Snapshot());
 }

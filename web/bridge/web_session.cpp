@@ -111,6 +111,20 @@ void WebSession::Start(double nowMs, double secondsSinceMidnight) {
     Changed();
 }
 
+void WebSession::Pause(double nowMs) {
+    if (session_ == nullptr) return;
+    SetNow(nowMs);
+    session_->Pause();
+    Changed();
+}
+
+void WebSession::Resume(double nowMs) {
+    if (session_ == nullptr) return;
+    SetNow(nowMs);
+    session_->Resume();
+    Changed();
+}
+
 void WebSession::Tick(double nowMs) {
     if (session_ == nullptr) return;
     SetNow(nowMs);

@@ -31,6 +31,9 @@ public:
     void BoxEdited(int box, std::string text, double nowMs);
     void EndRest(double nowMs);
     void Stop(double nowMs);
+    // The stop question is open: the session's time stands still until Resume.
+    void Pause(double nowMs);
+    void Resume(double nowMs);
 
     // Told of every session from the next start on (the page's answer log).
     void SetObserver(SessionObserver* observer) { observer_ = observer; }

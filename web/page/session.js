@@ -45,6 +45,8 @@ const KetaSession = (() => {
       boxEdited: c('keta_session_box_edited', null, ['number', 'string', 'number']),
       endRest: c('keta_session_end_rest', null, ['number']),
       stop: c('keta_session_stop', null, ['number']),
+      pause: c('keta_session_pause', null, ['number']),
+      resume: c('keta_session_resume', null, ['number']),
       snapshot: c('keta_session_snapshot', 'string', []),
       result: c('keta_session_result', 'string', []),
       earlier: c('keta_session_earlier', 'string', []),
@@ -248,10 +250,12 @@ const KetaSession = (() => {
   async function askStop() {
     if (asking || !last || !last.running) return;
     asking = true;
+    // No line runs on behind the question; "no" goes on where the line was.
+    forward((now) => api.pause(now));
     const yes = await ask(TITLE, STOP_QUESTION);
     asking = false;
-    if (yes) forward((now) => api.stop(now));
-    // The session may have ended by itself while the question was open.
+    forward((now) => (yes ? api.stop(now) : api.resume(now)));
+    // The session may have ended the moment the question opened.
     if (shown) {
       $('resultTitle').focus();
     } else if (last.working && last.focus >= 1) {

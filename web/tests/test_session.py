@@ -2,6 +2,7 @@
 touch screen's number pad), the answers worked out here by hand from the digits shown, and the
 result read back as the page shows it."""
 import json
+import time
 import unittest
 
 from selenium.webdriver.common.action_chains import ActionChains
@@ -132,6 +133,8 @@ class SessionTest(SessionPage):
         self.wait(lambda: self.el('askDialog').get_attribute('open') is not None, 5)
         self.assertEqual(self.text('askText'), STOP_QUESTION)
         self.assert_accessible('asking')
+        # Longer than a line behind the question: the line waits for the answer.
+        time.sleep(10.5)
         self.el('askNo').click()
         self.wait(lambda: self.el('askDialog').get_attribute('open') is None, 5)
         self.assertEqual(self.text('lineLabel'), '前半 1 / 2')
