@@ -85,7 +85,12 @@ std::string RoundTitle(const RoundRecord& round, const RoundStamp& stamp) {
              std::to_string(round.answers);
     const std::optional<double> speed = CorrectPerSecond(round);
     title += dot + (speed ? FormatPerSecond(*speed) : std::string("\xE2\x80\x94"));
-    if (!stamp.saved) {
+    if (round.kind == RoundKind::Focus) {
+        // A focus round is never saved to the history: it is named for what it was.
+        title +=
+            dot +
+            "\xE8\x8B\xA6\xE6\x89\x8B\xE5\x85\x8B\xE6\x9C\x8D\xE3\x81\xAE\xE5\x9B\x9E";  // 苦手克服の回
+    } else if (!stamp.saved) {
         title += dot +
                  "\xE4\xBF\x9D\xE5\xAD\x98\xE3\x81\x97\xE3\x81\xAA\xE3\x81\x8B\xE3\x81\xA3\xE3\x81"
                  "\x9F\xE5\x9B\x9E";  // 保存しなかった回

@@ -139,6 +139,14 @@ TEST(WorkCurve, TitleSaysTheRoundInWords) {
          StartStamp(Counted(10, 3, 1, test::kSum, "19:39")),
          "開始・＋・10秒・正解 1/3・0.10/秒・保存しなかった回"},
         {"no limit", Counted(0, 3, 1), saved, "2026/12/07 19:40:12・＋・0秒・正解 1/3・—"},
+        {"a focus round, which is never saved, is named as one",
+         [] {
+             RoundRecord r = Counted(10, 3, 1);
+             r.kind = RoundKind::Focus;
+             return r;
+         }(),
+         StartStamp(Counted(10, 3, 1)),
+         "2026/12/07 19:39:12 開始・＋・10秒・正解 1/3・0.10/秒・苦手克服の回"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(RoundTitle(c.round, c.stamp), c.title) << c.name;

@@ -8,6 +8,7 @@
 #include <QHelpEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QSqlDatabase>
@@ -291,6 +292,13 @@ private slots:
         // Only the old record: one day of practice, long ago.
         QCOMPARE(Figure(*calendar, "最長の連続日数"), QStringLiteral("最長の連続日数 1 日"));
         QCOMPARE(Figure(*calendar, "連続日数（今）"), QStringLiteral("連続日数（今） 0 日"));
+        // Esc closes it, wherever the focus is in it.
+        const QPointer<CalendarWindow> shown = calendar;
+        QApplication::setActiveWindow(calendar);
+        QTRY_VERIFY(QApplication::activeWindow() == calendar);
+        QTest::keyClick(calendar->focusWidget() ? calendar->focusWidget() : calendar,
+                        Qt::Key_Escape);
+        QTRY_VERIFY(shown.isNull() || !shown->isVisible());
     }
 };
 

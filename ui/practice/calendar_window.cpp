@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -77,6 +78,9 @@ CalendarWindow::CalendarWindow(QString logPath, QString historyPath, QWidget* pa
     setObjectName(QStringLiteral("calendarWindow"));
     setWindowTitle(QStringLiteral("練習カレンダー"));
     setAttribute(Qt::WA_DeleteOnClose);
+    // Esc closes it, as it closes every window beside the drill.
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
 
     auto* layout = new QVBoxLayout(this);
     map_ = new CalendarHeatMap(this);
