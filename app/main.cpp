@@ -10,6 +10,7 @@
 #include "analysis/figure_label.h"
 #include "answer_log.h"
 #include "command_line.h"
+#include "frm_main.h"
 #include "log_owner.h"
 #include "practice/session_window.h"
 #include "shell.h"
@@ -63,6 +64,8 @@ int main(int argc, char* argv[]) {
     QApplication app(qtArgc, qtArgv.data());
     // The desktop entry's name, so that the desktop finds the program's icon and entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.ketatobi.Ketatobi"));
+    // Every window carries the program's icon, the practice session opened on its own too.
+    QApplication::setWindowIcon(keta::ProgramIcon());
     keta::CommandLine line = keta::ParseCommandLine(QCoreApplication::arguments());
     line.session = line.session || sessionFlag;
     if (line.action != keta::CommandLine::Action::Run) return WithoutWindow(line);

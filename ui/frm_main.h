@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QFrame>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
@@ -30,6 +31,9 @@ class SettingsFile;
 class ResultSaver;
 class LogOwner;
 class RoundRecorder;
+
+// The program's icon: the main window's, and every other window's through the application.
+QIcon ProgramIcon();
 
 class FrmMain : public QWidget, public DrillView, public SettingsControls, public MessageBoxes {
     Q_OBJECT

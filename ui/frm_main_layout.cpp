@@ -102,11 +102,16 @@ QFrame* UntitledFrame(QWidget* parent, const char* name, QRect rect) {
 
 }  // namespace
 
+QIcon ProgramIcon() {
+    InitPictureResources();
+    return IconPicture(QStringLiteral("hand_key.svg"));
+}
+
 void FrmMain::BuildTopStrip() {
     InitPictureResources();
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("ケタトビ"));
-    setWindowIcon(IconPicture(QStringLiteral("hand_key.svg")));
+    setWindowIcon(ProgramIcon());
     setFixedSize(TwipsToPixels(kClientWidth), TwipsToPixels(kClientHeight));
     // A fixed border: minimise and close, no maximise.
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
