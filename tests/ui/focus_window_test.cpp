@@ -18,6 +18,9 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <array>
+#include <span>
+#include <string>
 
 #include "analysis/analysis_menu.h"
 #include "analysis/pairs_window.h"
@@ -25,6 +28,7 @@
 #include "answer_log.h"
 #include "frm_main.h"
 #include "history_grid.h"
+#include "practice/focus_pairs.h"
 #include "ui_fixture.h"
 
 namespace keta {
@@ -63,10 +67,62 @@ void WriteWeakLog(const QString& path) {
 
 QString Text(QWidget& w, const QString& name) { return w.findChild<QLabel*>(name)->text(); }
 
+// A sum round of answers to pairs: each (left, right, wrong answers, right answers).
+analysis::RoundRecord SumRound(const std::vector<std::array<int, 4>>& answers) {
+    analysis::RoundRecord r;
+    r.modeText = "＋";
+    r.timeLimit = 60;
+    std::int64_t ms = 0;
+    for (const auto& [left, right, wrong, correct] : answers) {
+        for (int k = 0; k < wrong + correct; ++k) {
+            const int expected = (left + right) % 10;
+            const bool ok = k >= wrong;
+            r.events.push_back({ms += 500, 1, left, right,
+                                std::to_string(ok ? expected : 9 - expected), expected, ok, false});
+        }
+    }
+    return r;
+}
+
 class FocusWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Only a pair answered often enough this round is said to have left the weakest.
+    void theResultSaysOfEachPairOnlyWhatTheRoundBacks() {
+        // Eleven pairs rated before: ten weak (one wrong in five), and 7＋8 the weakest.
+        std::vector<std::array<int, 4>> answers{{7, 8, 4, 1}};
+        for (const auto& [a, b] : {std::pair{0, 1},
+                                   {1, 2},
+                                   {2, 3},
+                                   {3, 4},
+                                   {4, 5},
+                                   {5, 6},
+                                   {6, 7},
+                                   {8, 9},
+                                   {9, 0},
+                                   {0, 2}})
+            answers.push_back({a, b, 1, 4});
+        const analysis::RoundRecord earlier = SumRound(answers);
+        const analysis::PairFigures before = analysis::ComputePairs(std::span(&earlier, 1));
+        // This round: 7＋8 right 30 times (out of the ten weakest), 1＋2 right 6 times but
+        // still weak, 2＋3 twice, 9＋0 never.
+        const analysis::RoundRecord round = SumRound({{7, 8, 0, 30}, {1, 2, 2, 4}, {2, 3, 0, 2}});
+        const analysis::RoundRecord both[] = {earlier, round};
+        const analysis::PairFigures after = analysis::ComputePairs(both);
+        const std::vector<DigitPair> pairs{{7, 8}, {1, 2}, {2, 3}, {9, 0}};
+        const std::vector<FocusPairResult> rows = FocusResults(pairs, round, before, after);
+        using Verdict = FocusPairResult::Verdict;
+        const Verdict expected[] = {Verdict::DroppedOut, Verdict::StillWeak, Verdict::TooFew,
+                                    Verdict::NotDrilled};
+        QCOMPARE(rows.size(), 4u);
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            QCOMPARE(static_cast<int>(rows[i].verdict), static_cast<int>(expected[i]));
+        }
+        QCOMPARE(rows[0].round.answers, 30);
+        QCOMPARE(rows[3].round.answers, 0);
+    }
+
     void aRoundOnTheWeakestPairsLeansTowardsThemAndIsLoggedAsFocus() {
         QTemporaryDir dir;
         const QString log = dir.filePath(AnswerLog::FileName());
@@ -125,6 +181,12 @@ private slots:
         QCOMPARE(table->item(0, 0)->text(), QStringLiteral("7＋8"));
         QCOMPARE(table->item(0, 4)->text(), QStringLiteral("6"));  // answers before the round
         QCOMPARE(table->item(0, 5)->text(), QStringLiteral("3"));
+        for (int i = 0; i < table->rowCount(); ++i) {
+            const int answers = table->item(i, 1)->text().toInt();
+            const QString said = table->item(i, 7)->text();
+            if (said == QStringLiteral("苦手から外れました")) QVERIFY(answers >= 5);
+            QCOMPARE(said == QStringLiteral("この回は出ませんでした"), answers == 0);
+        }
     }
 
     // A round logged elsewhere while the window is open (by the main window) counts at the

@@ -51,6 +51,11 @@ std::vector<FocusPairResult> FocusResults(std::span<const DigitPair> pairs,
         r.round = now.of(mode).at(p.left, p.right);
         r.before = before.of(mode).at(p.left, p.right);
         r.stillWeak = std::find(weakest.begin(), weakest.end(), p) != weakest.end();
+        using Verdict = FocusPairResult::Verdict;
+        r.verdict = r.round.answers == 0                              ? Verdict::NotDrilled
+                    : r.round.answers < analysis::kFewestAnswersRated ? Verdict::TooFew
+                    : r.stillWeak                                     ? Verdict::StillWeak
+                                                                      : Verdict::DroppedOut;
         rows.push_back(r);
     }
     return rows;

@@ -37,10 +37,14 @@ std::vector<DigitPair> WeakestOf(const analysis::PairFigures& figures, analysis:
 std::string PairsText(std::span<const DigitPair> pairs);
 
 struct FocusPairResult {
+    // What the round says of the pair: only a pair answered often enough this round can be
+    // said to have left the weakest; one the rows never brought says so.
+    enum class Verdict { NotDrilled, TooFew, StillWeak, DroppedOut };
     DigitPair pair;
     analysis::PairCell round;   // this round
     analysis::PairCell before;  // every logged round before it
     bool stillWeak = true;      // among the ten weakest once this round is counted
+    Verdict verdict = Verdict::StillWeak;
 };
 
 // One row per focus pair, in the order given.

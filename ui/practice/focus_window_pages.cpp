@@ -189,6 +189,25 @@ QWidget* FocusWindow::BuildResultPage() {
     return page;
 }
 
+namespace {
+
+// The last column: said only where the round can back it.
+QString VerdictText(FocusPairResult::Verdict verdict, bool figuresAfter) {
+    switch (verdict) {
+        case FocusPairResult::Verdict::NotDrilled:
+            return QStringLiteral("この回は出ませんでした");
+        case FocusPairResult::Verdict::TooFew:
+            return QStringLiteral("この回は5問未満");
+        case FocusPairResult::Verdict::DroppedOut:
+            return figuresAfter ? QStringLiteral("苦手から外れました") : QString();
+        case FocusPairResult::Verdict::StillWeak:
+            break;
+    }
+    return {};
+}
+
+}  // namespace
+
 void FocusWindow::ShowResult(const analysis::RoundRecord& round,
                              const std::optional<analysis::PairFigures>& after) {
     const std::vector<FocusPairResult> rows =
@@ -197,14 +216,10 @@ void FocusWindow::ShowResult(const analysis::RoundRecord& round,
     for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
         const FocusPairResult& r = rows[static_cast<std::size_t>(i)];
         const QStringList cells{
-            PairName(r.pair, difference_),
-            QString::number(r.round.answers),
-            QString::number(r.round.errors),
-            Median(r.round.medianMs),
-            QString::number(r.before.answers),
-            QString::number(r.before.errors),
-            Median(r.before.medianMs),
-            !after || r.stillWeak ? QString() : QStringLiteral("苦手から外れました")};
+            PairName(r.pair, difference_),     QString::number(r.round.answers),
+            QString::number(r.round.errors),   Median(r.round.medianMs),
+            QString::number(r.before.answers), QString::number(r.before.errors),
+            Median(r.before.medianMs),         VerdictText(r.verdict, after.has_value())};
         for (int c = 0; c < cells.size(); ++c)
             results_->setItem(i, c, new QTableWidgetItem(cells[c]));
     }
