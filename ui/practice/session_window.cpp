@@ -34,7 +34,7 @@ namespace keta {
 namespace {
 
 constexpr int kTickMs = 25;    // well inside a line's 10 s at the least
-constexpr int kFlashMs = 300;  // the row's frame in the cue's colour
+constexpr int kFlashMs = 900;  // the row's frame in the cue's colour, long enough to be seen
 const QString kTitle = QStringLiteral("本番形式で練習");
 
 }  // namespace

@@ -32,7 +32,12 @@ QSpinBox* SpinBox(int low, int high, const QString& suffix) {
 }  // namespace
 
 QString SessionWindow::RowStyle(const QString& colour) {
-    return QStringLiteral("QFrame#sessionRow { border: 3px solid %1; }").arg(colour);
+    // The cue's frame is wide and fills the gaps between the boxes, so that it is seen from the
+    // corner of an eye on the row; the same width at rest keeps the row where it is.
+    return colour == QStringLiteral("transparent")
+               ? QStringLiteral("QFrame#sessionRow { border: 6px solid transparent; }")
+               : QStringLiteral("QFrame#sessionRow { border: 6px solid %1; background: #ffe2b8; }")
+                     .arg(colour);
 }
 
 QWidget* SessionWindow::BuildSettingsPage() {

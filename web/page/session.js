@@ -8,7 +8,7 @@ const KetaSession = (() => {
   const TITLE = '本番形式で練習';
   const STOP_QUESTION = '練習を中止しますか？\n終わった行の結果を表示し、途中の行は数えません。';
   const TICK_MS = 25; // as the desktop's timer: well inside a line's 10 s at the least
-  const FLASH_MS = 300; // the row's frame in the cue's colour
+  const FLASH_MS = 900; // the row's frame in the cue's colour, long enough to be seen
   const $ = (id) => document.getElementById(id);
   const { tell, ask } = KetaDialogs;
   // From the call that crossed a line's end to the new row laid out, in milliseconds, the
