@@ -122,6 +122,8 @@ void PracticeSession::EndHalf(int half, std::int64_t at) {
             state_ = SessionState::Rest;
             restEndMs_ = at + std::int64_t{settings_.restMinutes} * 60'000;
             shownSeconds_ = -1;
+            // The header says where the session is, not the last line's number.
+            view_.SetLineLabel("休憩");
         } else {
             BeginSignal(at);
         }

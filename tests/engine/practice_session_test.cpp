@@ -78,6 +78,7 @@ TEST(Session, RestEndedEarlyThenThreeLightsThenTheSecondHalf) {
     r.Begin({10, 1, 1, 2});
     r.At(16'001);
     EXPECT_EQ(r.log.back(), "rest119");
+    EXPECT_EQ(r.label, "休憩");
     r.now = 40'000;
     r.session.EndRestEarly();
     EXPECT_EQ(r.log.back(), "light1");

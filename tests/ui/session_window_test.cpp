@@ -330,6 +330,7 @@ private slots:
         f.Start(1, 1, 1);
         f.At(10'000);
         QVERIFY(Text(f.window, QStringLiteral("status")).contains(QStringLiteral("1:00")));
+        QCOMPARE(Text(f.window, QStringLiteral("lineLabel")), QStringLiteral("休憩"));
         f.At(40'000);
         QVERIFY(Text(f.window, QStringLiteral("status")).contains(QStringLiteral("0:30")));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);

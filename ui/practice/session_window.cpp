@@ -219,14 +219,18 @@ void SessionWindow::ShowTimeLeft(int seconds) {
 
 void SessionWindow::ShowRestCountdown(int secondsLeft) {
     SetRowEnabled(false);
-    status_->setText(
-        QStringLiteral("休憩　あと %1:%2\nSpace か Enter で休憩を終えて後半に進みます。")
-            .arg(secondsLeft / 60)
-            .arg(secondsLeft % 60, 2, 10, QLatin1Char('0')));
+    timeLeft_->clear();  // the last line's seconds are over
+    // The countdown large in the middle: read at a glance from across the desk.
+    status_->setAlignment(Qt::AlignHCenter);
+    status_->setText(QStringLiteral("<p style=\"font-size: 36pt; margin: 0\">休憩　あと %1:%2</p>"
+                                    "<p>Space か Enter で休憩を終えて後半に進みます。</p>")
+                         .arg(secondsLeft / 60)
+                         .arg(secondsLeft % 60, 2, 10, QLatin1Char('0')));
 }
 
 void SessionWindow::ShowReadySignal(int step) {
     SetRowEnabled(false);
+    status_->setAlignment(Qt::AlignLeft);
     static const char* const kLights[] = {":/pictures/light_red.svg", ":/pictures/light_yellow.svg",
                                           ":/pictures/light_green.svg"};
     for (int i = 0; i < 3; ++i) {

@@ -191,6 +191,7 @@ void WebSession::ShowTimeLeft(int seconds) {
 
 void WebSession::ShowRestCountdown(int secondsLeft) {
     restLeft_ = secondsLeft;
+    timeLeft_ = -1;  // the last line's seconds are over
     Changed();
 }
 

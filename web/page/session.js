@@ -192,6 +192,7 @@ const KetaSession = (() => {
     $('modeName').textContent = s.modeName;
     $('timeLeft').textContent = s.timeLeft;
     if ($('status').textContent !== s.status) $('status').textContent = s.status;
+    $('status').classList.toggle('rest', s.state === 'rest');
     s.lights.forEach((on, k) => $('light' + (k + 1)).classList.toggle('on', on));
     $('cmdEndRest').hidden = s.state !== 'rest';
     $('cmdStop').hidden = !s.running;

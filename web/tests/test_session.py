@@ -145,6 +145,7 @@ class SessionTest(SessionPage):
         # The rest: its countdown and how to end it, then Space ends it.
         self.wait(lambda: self.text('status').startswith('休憩'), 12, 'no rest')
         self.assertIn('Space か Enter で休憩を終えて後半に進みます。', self.text('status'))
+        self.assertEqual(self.text('lineLabel'), '休憩')
         self.assertFalse(self.box(1).is_enabled())
         self.assert_accessible('rest')
         self.press(Keys.SPACE)
