@@ -185,4 +185,13 @@ std::string EarlierCoversText(const SessionFigureRow& row, std::size_t sessions,
            (row.kind == FigureKind::Ratio ? "比の平均" : "平均") + "。";
 }
 
+std::string SessionWhenText(const std::string& startedAt) {
+    if (startedAt.size() < 16) return {};
+    std::string when = startedAt.substr(0, 16);
+    for (const std::size_t at : {std::size_t{4}, std::size_t{7}})
+        if (when[at] == '-') when[at] = '/';
+    if (when[10] == 'T') when[10] = ' ';
+    return when;
+}
+
 }  // namespace keta::analysis

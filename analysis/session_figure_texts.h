@@ -45,6 +45,10 @@ std::string SessionFormatText(const SessionSettings& settings);
 // "（中止：終わった 3 行）"
 std::string SessionStoppedText(std::size_t linesDone);
 
+// A session's start as the lists show it, in the grid's date form: "2026/12/07 21:03" from
+// "2026-12-07T21:03:15"; empty when the text is too short to be a start.
+std::string SessionWhenText(const std::string& startedAt);
+
 // True when two sessions ran in the same format (line time, lines, rest, mode); whether marks
 // or the time left were shown does not change the work.
 bool SameFormat(const SessionSettings& a, const SessionSettings& b);

@@ -60,6 +60,9 @@ TEST(SessionFigureTexts, TheFormatSaysTheRestOnlyWhenThereIsASecondHalf) {
     EXPECT_EQ(SessionFormatText(one), "60 秒 × 15 行、交互");
     EXPECT_EQ(SessionFormatText(difference), "10 秒 × 1 行、休憩 0 分、2 行、－");
     EXPECT_EQ(SessionStoppedText(3), "（中止：終わった 3 行）");
+    // The grid's date form; a text too short to be a start gives none.
+    EXPECT_EQ(SessionWhenText("2026-12-07T21:03:15"), "2026/12/07 21:03");
+    EXPECT_EQ(SessionWhenText("2026-12-07T21:0"), "");
 }
 
 LineResult Line(int half, int line, const std::vector<bool>& marks) {

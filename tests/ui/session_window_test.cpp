@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDate>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,6 +25,7 @@
 #include "answer_log.h"
 #include "history_grid.h"
 #include "log_owner.h"
+#include "practice/session_curve_view.h"
 #include "practice/session_list_window.h"
 #include "practice/session_log_link.h"
 #include "practice/session_result_window.h"
@@ -398,6 +400,14 @@ private slots:
                  qPrintable(effort->accessibleDescription()));
         QCOMPARE(f.window.Result()->Figure(QStringLiteral("初頭努力（前半）"))->text(),
                  QStringLiteral("1.00"));  // 1 ÷ 1
+        // Three sessions in this format on one day, told apart on the chart.
+        auto* trend = f.window.Result()->findChild<SessionCurveView*>(QStringLiteral("trend"));
+        QVERIFY(trend != nullptr);
+        QStringList ticks;
+        for (const auto& tick : trend->Ticks()) ticks << tick.second;
+        const QString day = QDate::currentDate().toString(QStringLiteral("MM/dd"));
+        QCOMPARE(ticks, (QStringList{day + QStringLiteral(" (1)"), day + QStringLiteral(" (2)"),
+                                     day + QStringLiteral(" (3)")}));
     }
 
     // 12 s pass behind the stop question; "no" goes on with the line where it was.

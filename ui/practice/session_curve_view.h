@@ -33,6 +33,8 @@ public:
                  double low, double high, const QString& gapLabel, double gapX,
                  const QString& table);
 
+    const std::vector<std::pair<double, QString>>& Ticks() const { return ticks_; }
+
     QSize sizeHint() const override { return {560, 280}; }
     QSize minimumSizeHint() const override { return {200, 150}; }
 

@@ -77,9 +77,7 @@ void SessionListWindow::Reload() {
         const StoredSession& s = (*all)[i];
         ShownSession shown;
         shown.id = s.id;
-        shown.when = QString::fromStdString(s.startedAt)
-                         .replace(QLatin1Char('T'), QLatin1Char(' '))
-                         .left(16);
+        shown.when = QString::fromStdString(analysis::SessionWhenText(s.startedAt));
         shown.settings = s.settings;
         shown.stopped = s.state == SessionState::Stopped || s.running;
         if (!s.damaged) shown.lines = s.lines;

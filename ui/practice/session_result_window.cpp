@@ -7,6 +7,7 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <memory>
 
 #include "analysis/chart_support.h"
@@ -41,9 +42,7 @@ std::vector<ShownSession> EarlierSessions(const QString& logPath, const SessionS
         if (!analysis::SameFormat(s.settings, settings)) continue;
         ShownSession shown;
         shown.id = s.id;
-        shown.when = QString::fromStdString(s.startedAt)
-                         .replace(QLatin1Char('T'), QLatin1Char(' '))
-                         .left(16);
+        shown.when = QString::fromStdString(analysis::SessionWhenText(s.startedAt));
         shown.settings = s.settings;
         shown.lines = s.lines;
         found.push_back(std::move(shown));
@@ -255,7 +254,17 @@ void SessionResultWindow::Apply(const ShownSession& session,
     for (std::size_t i = 0; i < all.size(); ++i) {
         const SessionFigureValues f = ComputeSessionFigureValues(all[i]->lines, all[i]->settings);
         const double x = static_cast<double>(i + 1);
-        sessionTicks.emplace_back(x, all[i]->when.mid(5, 5));
+        // The day, and where another session of that day is on the chart, which of the day's
+        // it was: "12/07 (2)".
+        const QString day = all[i]->when.mid(5, 5);
+        const auto sameDay = [&day](const ShownSession* other) {
+            return other->when.mid(5, 5) == day;
+        };
+        const auto ordinal =
+            std::count_if(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(i) + 1, sameDay);
+        const bool shared = std::count_if(all.begin(), all.end(), sameDay) > 1;
+        sessionTicks.emplace_back(x,
+                                  shared ? QStringLiteral("%1 (%2)").arg(day).arg(ordinal) : day);
         if (f.firstMean) firstMeans.points.emplace_back(x, *f.firstMean);
         if (f.secondMean) secondMeans.points.emplace_back(x, *f.secondMean);
         trendTable << QStringLiteral("%1 前半 %2 後半 %3")

@@ -262,7 +262,7 @@ void SessionWindow::ShowResult() {
     shown.settings = session_->Settings();
     shown.stopped = session_->State() == SessionState::Stopped;
     shown.lines = session_->Lines();
-    shown.when = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    shown.when = QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm"));
     shown.kept = kept_;
     if (kept_ && link_ != nullptr) {
         // No wait for the disk: lines on their way or kept through a lock are recorded; only

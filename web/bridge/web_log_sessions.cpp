@@ -48,7 +48,7 @@ void WebLog::SessionEnded(SessionState state) {
 std::string WebLog::EarlierJson(const SessionSettings& settings,
                                 const std::vector<LineResult>& lines, std::int64_t beforeId) const {
     struct Shown {
-        std::string when;  // "2026-12-07 21:03"
+        std::string when;  // "2026/12/07 21:03"
         analysis::SessionFigureValues values;
     };
     std::vector<Shown> earlier;
@@ -61,9 +61,8 @@ std::string WebLog::EarlierJson(const SessionSettings& settings,
             if (s.damaged || s.running || s.state != SessionState::Finished) continue;
             if (beforeId != 0 && s.id >= beforeId) continue;
             if (!analysis::SameFormat(s.settings, settings)) continue;
-            std::string when = s.startedAt.substr(0, 16);
-            if (when.size() > 10 && when[10] == 'T') when[10] = ' ';
-            earlier.push_back({when, analysis::ComputeSessionFigureValues(s.lines, s.settings)});
+            earlier.push_back({analysis::SessionWhenText(s.startedAt),
+                               analysis::ComputeSessionFigureValues(s.lines, s.settings)});
         }
     }
     std::vector<analysis::SessionFigureValues> before;
