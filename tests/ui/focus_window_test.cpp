@@ -133,6 +133,9 @@ private slots:
         FocusWindow w(log, &clock);
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
+        // The pairs that will be drilled are named before the start, the weakest first.
+        QTRY_VERIFY(Text(w, QStringLiteral("share"))
+                        .startsWith(QStringLiteral("練習する組（10 組）：7＋8、9＋6、")));
         QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("start")), Qt::LeftButton);
         QTRY_VERIFY(w.Playing());  // once the log is read
         QCOMPARE(w.Pairs().size(), 10u);
@@ -240,13 +243,14 @@ private slots:
         // 0.55, with the joins that make 3＋3 too: 0.5694 of a row's pairs at most (worked over
         // every way to cut a row of 15 into planted pairs and free digits).
         QTRY_COMPARE(Text(w, QStringLiteral("share")),
-                     QStringLiteral("この組み合わせでは最大 57 %。50 % で出します。"));
+                     QStringLiteral("練習する組（1 組）：3＋3\nこの組み合わせでは最大 57 %。50 % で"
+                                    "出します。"));
         auto* percent = w.findChild<QComboBox*>(QStringLiteral("percent"));
         percent->setFocus();
         QTest::keyClick(percent, Qt::Key_Down);  // 75 %
         QTRY_COMPARE(Text(w, QStringLiteral("share")),
-                     QStringLiteral("この組み合わせでは最大 56.9 %。75 % には届かないため、"
-                                    "56.9 % で出します。"));
+                     QStringLiteral("練習する組（1 組）：3＋3\nこの組み合わせでは最大 56.9 %。75 % "
+                                    "には届かないため、56.9 % で出します。"));
         QTest::mouseClick(start, Qt::LeftButton);
         QTRY_VERIFY(w.Playing());  // once the log is read
         QCOMPARE(w.Pairs(), (std::vector<DigitPair>{{3, 3}}));

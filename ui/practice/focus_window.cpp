@@ -175,23 +175,31 @@ void FocusWindow::ShowShare() {
         share_->setText(why);
         return;
     }
+    // The pairs the round will lean towards, named before the start.
+    QStringList names;
+    for (const DigitPair& p : pairs) names << PairName(p, mode_->currentIndex() == 1);
+    const QString drilled = QStringLiteral("練習する組（%1 組）：%2\n")
+                                .arg(pairs.size())
+                                .arg(names.join(QStringLiteral("、")));
     const int percent = percent_->currentData().toInt();
     const FocusDigits digits(pairs, percent);
     const QString most = FigureText(100.0 * digits.MostShare(), 0);
     const QString shown = FigureText(100.0 * digits.ExpectedShare(), 0);
     if (digits.ReachesSetting()) {
-        share_->setText(QStringLiteral("この組み合わせでは最大 %1 %。%2 % で出します。")
-                            .arg(most)
-                            .arg(percent));
+        share_->setText(drilled + QStringLiteral("この組み合わせでは最大 %1 %。%2 % で出します。")
+                                      .arg(most)
+                                      .arg(percent));
     } else if (digits.ExpectedShare() < percent / 100.0) {
         // To a tenth: "最大 50 %" would not say why 50 % is out of reach at 49.6 %.
-        share_->setText(QStringLiteral("この組み合わせでは最大 %1 %。%2 % には届かないため、"
+        share_->setText(drilled +
+                        QStringLiteral("この組み合わせでは最大 %1 %。%2 % には届かないため、"
                                        "%1 % で出します。")
                             .arg(FigureText(100.0 * digits.MostShare(), 1))
                             .arg(percent));
     } else {
         // So many pairs that digits drawn at random already make more of them.
-        share_->setText(QStringLiteral("選んだ組が多いため、数字をでたらめに並べても %1 % が"
+        share_->setText(drilled +
+                        QStringLiteral("選んだ組が多いため、数字をでたらめに並べても %1 % が"
                                        "選んだ組になります。%1 % で出します。")
                             .arg(shown));
     }

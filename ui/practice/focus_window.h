@@ -54,6 +54,8 @@ public:
     void Tick();
     // The mode's sign as the window shows it: "＋" or "－".
     static QString Sign(bool difference);
+    // "7＋8": the left digit, the mode's sign, the right digit.
+    static QString PairName(const DigitPair& p, bool difference);
 
 signals:
     void roundFinished();

@@ -28,15 +28,15 @@
 namespace keta {
 namespace {
 
-QString PairName(const DigitPair& p, bool difference) {
-    return QString::number(p.left) + FocusWindow::Sign(difference) + QString::number(p.right);
-}
-
 QString Median(const std::optional<double>& ms) {
     return ms ? FigureText(*ms / 1000.0, 2) + QStringLiteral(" 秒") : kNoFigure;
 }
 
 }  // namespace
+
+QString FocusWindow::PairName(const DigitPair& p, bool difference) {
+    return QString::number(p.left) + Sign(difference) + QString::number(p.right);
+}
 
 QString FocusWindow::Sign(bool difference) {
     return difference ? QStringLiteral("－") : QStringLiteral("＋");
@@ -72,8 +72,8 @@ QWidget* FocusWindow::BuildSettingsPage() {
     auto* grid = new QGridLayout(gridBox);
     grid->setSpacing(2);
     for (int d = 0; d < 10; ++d) {
-        grid->addWidget(new QLabel(QString::number(d)), 0, d + 1, Qt::AlignCenter);
-        grid->addWidget(new QLabel(QString::number(d)), d + 1, 0, Qt::AlignCenter);
+        grid->addWidget(new QLabel(QStringLiteral("右 %1").arg(d)), 0, d + 1, Qt::AlignCenter);
+        grid->addWidget(new QLabel(QStringLiteral("左 %1").arg(d)), d + 1, 0, Qt::AlignCenter);
     }
     for (int a = 0; a < 10; ++a) {
         for (int b = 0; b < 10; ++b) {
