@@ -5,6 +5,8 @@
 #include <sqlite3.h>
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "log_bounds.h"
@@ -47,6 +49,29 @@ private:
     sqlite3_stmt* stmt_ = nullptr;
     int rc_ = SQLITE_OK;
 };
+
+// The first column of the first row of `sql` (its one parameter, if any, bound to `bound`);
+// nullopt when there is no handle, no row, a NULL, or the statement fails.
+inline std::optional<std::int64_t> QueryNumber(sqlite3* h, const char* sql,
+                                               std::int64_t bound = 0) {
+    sqlite3_stmt* stmt = nullptr;
+    if (h == nullptr || sqlite3_prepare_v2(h, sql, -1, &stmt, nullptr) != SQLITE_OK)
+        return std::nullopt;
+    if (sqlite3_bind_parameter_count(stmt) > 0) sqlite3_bind_int64(stmt, 1, bound);
+    std::optional<std::int64_t> value;
+    if (sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_type(stmt, 0) != SQLITE_NULL)
+        value = sqlite3_column_int64(stmt, 0);
+    sqlite3_finalize(stmt);
+    return value;
+}
+
+// Whether the log has its tables yet: one the drill has only just made has none.
+inline bool HasRoundsTable(sqlite3* h) {
+    return QueryNumber(h,
+                       "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = "
+                       "'rounds'")
+               .value_or(0) > 0;
+}
 
 // The answers' columns in the order AnswerRowAt reads them, the round's key first (the
 // Qt fallback in answer_log_queries.cpp selects the same order).
