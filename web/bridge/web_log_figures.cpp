@@ -190,12 +190,7 @@ std::string WebLog::PairsJson(int mode) const {
                     analysis::HeatRgb(cell.errorRate.value_or(0.0), fullRate);
                 json.Key("text").Text(MedianSeconds(cell.medianMs));
                 json.Key("state").Text("rated");
-                json.Key("rgb")
-                    .Begin('[')
-                    .Number(rgb[0])
-                    .Number(rgb[1])
-                    .Number(rgb[2])
-                    .End(']');
+                json.Key("rgb").Begin('[').Number(rgb[0]).Number(rgb[1]).Number(rgb[2]).End(']');
                 json.Key("described")
                     .Text(pair + "：解答 " + std::to_string(cell.answers) + "、ミス " +
                           std::to_string(cell.errors) + "、ミス率 " +
@@ -210,12 +205,7 @@ std::string WebLog::PairsJson(int mode) const {
         const std::array<int, 3> top = analysis::HeatRgb(*highest, fullRate);
         json.Key("legend").Text("白 " + analysis::FormatPercentFigure(0.0) + " から " +
                                 analysis::FormatPercentFigure(highest) + "（表の最高）まで");
-        json.Key("legendRgb")
-            .Begin('[')
-            .Number(top[0])
-            .Number(top[1])
-            .Number(top[2])
-            .End(']');
+        json.Key("legendRgb").Begin('[').Number(top[0]).Number(top[1]).Number(top[2]).End(']');
     } else {
         json.Key("legend").Text("色の付いた組はまだありません");
     }
