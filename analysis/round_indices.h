@@ -100,9 +100,9 @@ std::optional<double> IndexValue(const RoundIndices& indices, IndexId id);
 // Every figure the program shows goes through the drill's own rounding (halves away from zero,
 // decided in decimal): `value` with the given decimals, or `undefinedText` when there is none.
 std::string FormatFigure(std::optional<double> value, int decimals,
-                         const std::string& undefinedText = "\xE2\x80\x94");
+                         const std::string& undefinedText = "\xE3\x81\xAA\xE3\x81\x97");
 // A ratio as the drill's "0.0%" pattern ("88.0%"), or `undefinedText` when there is none.
 std::string FormatPercentFigure(std::optional<double> ratio,
-                                const std::string& undefinedText = "\xE2\x80\x94");
+                                const std::string& undefinedText = "\xE3\x81\xAA\xE3\x81\x97");
 
 }  // namespace keta::analysis

@@ -12,7 +12,8 @@
 namespace keta::analysis {
 
 // The text a figure without a value shows.
-inline constexpr const char* kNoFigureText = "\xE2\x80\x94";  // —
+// "なし": never a dash, which reads like the mode "－".
+inline constexpr const char* kNoFigureText = "\xE3\x81\xAA\xE3\x81\x97";
 
 enum class FigureKind { Count, Percent, PerLine, Ratio, Slope };
 

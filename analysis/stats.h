@@ -1,7 +1,7 @@
 #pragma once
 // Small order statistics shared by the figures. A figure that has no value (an empty sample, a
 // zero denominator) is std::nullopt everywhere in this library, never NaN and never a division
-// by zero; a window shows it as "—".
+// by zero; a window shows it as "なし".
 
 #include <cstdint>
 #include <optional>

@@ -84,7 +84,8 @@ std::string RoundTitle(const RoundRecord& round, const RoundStamp& stamp) {
     title += dot + "\xE6\xAD\xA3\xE8\xA7\xA3 " + std::to_string(round.correct) + '/' +  // 正解
              std::to_string(round.answers);
     const std::optional<double> speed = CorrectPerSecond(round);
-    title += dot + (speed ? FormatPerSecond(*speed) : std::string("\xE2\x80\x94"));
+    title +=
+        dot + (speed ? FormatPerSecond(*speed) : std::string("\xE3\x81\xAA\xE3\x81\x97"));  // なし
     if (round.kind == RoundKind::Focus) {
         // A focus round is never saved to the history: it is named for what it was.
         title +=

@@ -9,6 +9,8 @@
 #include "analysis/analysis_menu.h"
 #include "history_file.h"
 #include "html_help.h"
+#include "main_frame.h"
+#include "practice/today_goal_label.h"
 #include "settings_file.h"
 
 namespace keta {
@@ -79,14 +81,22 @@ QPoint CentredFramePosition(const QRect& available, QSize client, const QMargins
 }
 
 Shell::Shell(Clock* clock, std::function<void()> quit)
-    : window_(std::make_unique<FrmMain>(clock)), quit_(std::move(quit)) {
+    : window_(new FrmMain(clock)), quit_(std::move(quit)) {
     if (!quit_) quit_ = [] { QCoreApplication::exit(0); };
-    connect(window_.get(), &FrmMain::helpClicked, this, &Shell::cmdHelp_Click);
-    connect(window_.get(), &FrmMain::endClicked, this, &Shell::cmdEnd_Click);
-    // Reached only through the history grid's context menu: the window's layout stays as it is.
+    connect(window_, &FrmMain::helpClicked, this, &Shell::cmdHelp_Click);
+    connect(window_, &FrmMain::endClicked, this, &Shell::cmdEnd_Click);
+    // Reached through the menu bar and the history grid's context menu: the client area's
+    // layout stays as it is.
     analysis_ = new AnalysisWindows(*window_->msgRireki, window_->historyModel(), *window_,
                                     QDir::currentPath());
-    analysis_->SetLogSettler([w = window_.get()] { w->SettleAnswerLog(1000); });
+    analysis_->SetLogSettler([w = window_] { w->SettleAnswerLog(1000); });
+    // The other windows never open over the buttons a round starts and is saved with.
+    analysis_->SetKeepClear([w = window_] {
+        const QRect buttons = w->cmdStart->geometry().united(w->cmdHozon->geometry());
+        return QRect(w->mapToGlobal(buttons.topLeft()), buttons.size());
+    });
+    frame_ = std::make_unique<MainFrame>(*window_, *analysis_, QDir::currentPath(),
+                                         [this] { cmdHelp_Click(); });
 }
 
 Shell::~Shell() = default;
@@ -99,9 +109,9 @@ void Shell::Form_Load() {
     s.strHelp = "VexoHelp.chm";
     w.historyFile().InitRireki();
     w.historyFile().LoadRireki();
-    auto* centring = new FrameCentring(w);
+    auto* centring = new FrameCentring(*frame_);
     centring->Centre();
-    w.show();
+    frame_->show();
     centring->Shown();
     w.settingsFile().ReadSettei();
     w.drill().ResetRowAtStartup();
@@ -118,16 +128,18 @@ void Shell::Form_Load() {
 
     s.intHaba = NarrowToInt16(std::llround(w.BarWidth()));
     for (QLabel* label : {w.lblOk, w.lblNg, w.lblByou, w.lblRitu}) label->clear();
+    // Today's progress against the goal once the window is up: the log is read off this thread.
+    QTimer::singleShot(0, frame_->TodayGoal(), &TodayGoalLabel::Refresh);
 }
 
 void Shell::cmdHelp_Click() {
-    HtmlHelp(window_.get(), QString::fromStdString(window_->state().strHelp), HH_DISPLAY_TOPIC, 0);
+    HtmlHelp(window_, QString::fromStdString(window_->state().strHelp), HH_DISPLAY_TOPIC, 0);
 }
 
 void Shell::cmdEnd_Click() {
     // A session or focus round under way is not ended behind the person's back.
     if (!analysis_->ClosePractice()) return;
-    HtmlHelp(window_.get(), QString::fromStdString(window_->state().strHelp), HH_CLOSE_ALL, 0);
+    HtmlHelp(window_, QString::fromStdString(window_->state().strHelp), HH_CLOSE_ALL, 0);
     quit_();
 }
 

@@ -13,6 +13,7 @@
 namespace keta {
 
 class AnalysisWindows;
+class MainFrame;
 
 // Where a window whose client area has the size `client` and whose frame adds `frame` around
 // it goes (the frame's top-left corner) so that the frame is centred in `available`.
@@ -27,6 +28,8 @@ public:
     ~Shell() override;
 
     FrmMain& window() { return *window_; }
+    // The program's window: the menu bar and, under it, the main window's client area.
+    MainFrame& frame() { return *frame_; }
     // The history grid's context menu and the windows it opens; owned by the window.
     AnalysisWindows& analysis() { return *analysis_; }
 
@@ -35,7 +38,8 @@ public:
     void cmdEnd_Click();
 
 private:
-    std::unique_ptr<FrmMain> window_;
+    std::unique_ptr<MainFrame> frame_;  // owns window_
+    FrmMain* window_ = nullptr;
     AnalysisWindows* analysis_ = nullptr;
     std::function<void()> quit_;
 };

@@ -54,6 +54,10 @@ std::string PracticeSession::LineLabel(int half, int line, int linesInHalf) {
            std::to_string(linesInHalf);
 }
 
+std::string PracticeSession::ReadyText(int half) {
+    return half == 1 ? "前半を始めます。" : "後半を始めます。";
+}
+
 int PracticeSession::LinesInHalf(int half) const {
     return half == 1 ? settings_.firstHalfLines : settings_.secondHalfLines;
 }
@@ -76,9 +80,9 @@ void PracticeSession::Start() {
     if (state_ != SessionState::Ready) return;
     const std::int64_t now = Now();
     if (observer_ != nullptr) observer_->SessionStarted(settings_, now);
-    BeginHalf(1, now);
-    PresentLine();
-    UpdateCountdowns(now);
+    // As in the test room: the lights first, and the first line with the last of them.
+    BeginSignal(now, 1);
+    CatchUp(now);
 }
 
 void PracticeSession::BeginHalf(int half, std::int64_t at) {
@@ -125,17 +129,19 @@ void PracticeSession::EndHalf(int half, std::int64_t at) {
             // The header says where the session is, not the last line's number.
             view_.SetLineLabel("休憩");
         } else {
-            BeginSignal(at);
+            BeginSignal(at, 2);
         }
         return;
     }
     Finish(SessionState::Finished);
 }
 
-void PracticeSession::BeginSignal(std::int64_t at) {
+void PracticeSession::BeginSignal(std::int64_t at, int half) {
     state_ = SessionState::ReadySignal;
     signalStartMs_ = at;
     signalStep_ = 0;
+    signalHalf_ = half;
+    view_.SetLineLabel("用意");
 }
 
 void PracticeSession::Finish(SessionState state) {
@@ -166,18 +172,18 @@ bool PracticeSession::AdvanceTo(std::int64_t now) {
             }
             case SessionState::Rest:
                 if (now < restEndMs_) return crossed;
-                BeginSignal(restEndMs_);
+                BeginSignal(restEndMs_, 2);
                 break;
             case SessionState::ReadySignal: {
                 const std::int64_t steps = 1 + (now - signalStartMs_) / kSignalStepMs;
                 const int step = static_cast<int>(std::clamp<std::int64_t>(steps, 1, kSignalSteps));
                 if (step > signalStep_) {
                     signalStep_ = step;
-                    view_.ShowReadySignal(step);
+                    view_.ShowReadySignal(step, signalHalf_);
                 }
                 if (step < kSignalSteps) return crossed;
                 // The last light comes with the first row, as in the drill.
-                BeginHalf(2, signalStartMs_ + (kSignalSteps - 1) * kSignalStepMs);
+                BeginHalf(signalHalf_, signalStartMs_ + (kSignalSteps - 1) * kSignalStepMs);
                 crossed = true;
                 break;
             }
@@ -255,7 +261,7 @@ void PracticeSession::EndRestEarly() {
     const std::int64_t now = Now();
     CatchUp(now);
     if (state_ != SessionState::Rest) return;
-    BeginSignal(now);
+    BeginSignal(now, 2);
     CatchUp(now);
 }
 

@@ -101,7 +101,8 @@ public:
     virtual void ShowTimeLeft(int seconds) = 0;
     // The rest: whole seconds left, rounded up; the row is not worked on meanwhile.
     virtual void ShowRestCountdown(int secondsLeft) = 0;
-    virtual void ShowReadySignal(int step) = 0;  // 1..3, as the drill's lights
+    // The lights before a half (1 or 2): `step` 1..3, as the drill's lights.
+    virtual void ShowReadySignal(int step, int half) = 0;
     virtual void ShowFinished(bool stopped) = 0;
 };
 
@@ -159,6 +160,8 @@ public:
 
     // "前半 3 / 15" or "後半 1 / 15".
     static std::string LineLabel(int half, int line, int linesInHalf);
+    // What the window says during the lights before `half`: "前半を始めます。" ...
+    static std::string ReadyText(int half);
 
 private:
     // Moves the schedule on to `now`, every transition at its own scheduled time, then shows
@@ -176,7 +179,7 @@ private:
     void BeginLine(std::int64_t at);
     void CloseLine();
     void EndHalf(int half, std::int64_t at);
-    void BeginSignal(std::int64_t at);
+    void BeginSignal(std::int64_t at, int half);
     void Finish(SessionState state);
     void DealRow();
     bool LineIsDifference(int lineIndex) const;
@@ -196,6 +199,7 @@ private:
     std::int64_t restEndMs_ = 0;
     std::int64_t signalStartMs_ = 0;
     int signalStep_ = 0;
+    int signalHalf_ = 2;     // the half the lights lead into
     int shownSeconds_ = -1;  // last countdown value shown, to skip repeats
     bool paused_ = false;
     std::int64_t pausedAt_ = 0;  // the clock's reading at the pause

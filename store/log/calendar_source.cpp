@@ -130,6 +130,17 @@ int LoadDailyGoal(const QString& logPath) {
     return connection.IsOpen() ? GoalFrom(connection.Database()) : 0;
 }
 
+QString LoadPreference(const QString& logPath, const QString& key) {
+    if (!QFileInfo(logPath).isFile()) return {};
+    LogConnection connection(logPath, LogConnection::Access::ReadOnly);
+    if (!connection.IsOpen() || !HasTable(connection.Database(), QStringLiteral("preferences")))
+        return {};
+    QSqlQuery q(connection.Database());
+    q.prepare(QStringLiteral("SELECT substr(value, 1, 200) FROM preferences WHERE key = ?"));
+    q.addBindValue(key);
+    return q.exec() && q.next() ? q.value(0).toString() : QString();
+}
+
 bool SaveDailyGoal(LogOwner& owner, int minutes, QString* why, QObject* context,
                    LogOwner::Reply done) {
     if (minutes < 0 || minutes > kMaxDailyGoalMinutes) {

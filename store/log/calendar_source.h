@@ -27,6 +27,10 @@ CalendarSource ReadCalendarSource(const QString& logPath, const QString& history
 // The daily goal as the log keeps it (0 when none, or when the log cannot be read).
 int LoadDailyGoal(const QString& logPath);
 
+// One value of the log's preferences, read without changing the log (empty when there is none
+// or the log cannot be read); at most 200 characters of it.
+QString LoadPreference(const QString& logPath, const QString& key);
+
 // Hands `minutes` (0: off, up to kMaxDailyGoalMinutes) to the log's owner for its preferences
 // (the log is made when there is none yet); `done` hears on `context`'s thread what became of
 // it. False, with the reason in Japanese in `why`, when the value is refused: nothing is handed.

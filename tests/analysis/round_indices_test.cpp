@@ -157,14 +157,18 @@ TEST(RoundIndices, LargestRoundOf32767Answers) {
     EXPECT_FALSE(r.postErrorSlowing.has_value());
 }
 
-TEST(RoundIndices, FormatFigureRoundsHalvesAwayAndShowsDashWhenUndefined) {
+TEST(RoundIndices, FormatFigureRoundsHalvesAwayAndSaysNoneWhenUndefined) {
     const struct {
         Opt value;
         int decimals;
         const char* text;
     } cases[] = {
-        {kNone, 2, "\xE2\x80\x94"}, {0.125, 2, "0.13"}, {-0.125, 2, "-0.13"},
-        {-0.004, 2, "0.00"},        {2.5, 0, "3"},      {1.0 / 3, 3, "0.333"},
+        {kNone, 2, "\xE3\x81\xAA\xE3\x81\x97"},
+        {0.125, 2, "0.13"},
+        {-0.125, 2, "-0.13"},
+        {-0.004, 2, "0.00"},
+        {2.5, 0, "3"},
+        {1.0 / 3, 3, "0.333"},
         {1250.0, 0, "1250"},
     };
     for (const auto& c : cases) EXPECT_EQ(FormatFigure(c.value, c.decimals), c.text);

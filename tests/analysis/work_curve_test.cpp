@@ -138,7 +138,7 @@ TEST(WorkCurve, TitleSaysTheRoundInWords) {
         {"an unreadable start", Counted(10, 3, 1, test::kSum, "19:39"),
          StartStamp(Counted(10, 3, 1, test::kSum, "19:39")),
          "開始・＋・10秒・正解 1/3・0.10/秒・保存しなかった回"},
-        {"no limit", Counted(0, 3, 1), saved, "2026/12/07 19:40:12・＋・0秒・正解 1/3・—"},
+        {"no limit", Counted(0, 3, 1), saved, "2026/12/07 19:40:12・＋・0秒・正解 1/3・なし"},
         {"a focus round, which is never saved, is named as one",
          [] {
              RoundRecord r = Counted(10, 3, 1);

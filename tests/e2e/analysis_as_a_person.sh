@@ -47,7 +47,9 @@ progress=$(window_named '^上達の記録$') || fail "no progress window"
 sleep 1
 import -window root "$shots/analysis-progress.png" || true
 
-xdotool windowfocus --sync "$win"
+# The progress window opened over the lower part of the main window: brought to the front,
+# as a person clicks on its title bar.
+xdotool windowraise "$win"; xdotool windowfocus --sync "$win"
 at 121 332; xdotool click 3
 sleep 0.5
 xdotool key Down Down Down Return

@@ -2,7 +2,8 @@
 # program's process cleaned up on every exit, and a failure that leaves a screenshot.
 # Before sourcing, set `name` (used for the failure screenshot's file name).
 # After sourcing: $program, $work (the current folder), $shots, fail MESSAGE,
-# start_program [ARGS] (sets $pid, $win, $X, $Y), click X Y (client coordinates),
+# start_program [ARGS] (sets $pid, $win, $X, $Y: the client area's corner, under the menu
+# bar), click X Y (client coordinates),
 # window_named PATTERN [SECONDS], window_shown PATTERN,
 # stop_program (the exit button, then checks that the program ended cleanly).
 
@@ -49,7 +50,9 @@ start_program() {
     "$program" "$@" & pid=$!
     win=$(window_named 'ケタトビ' 20) || fail "no window"
     sleep 1
-    eval "$(xdotool getwindowgeometry --shell "$win")"   # X, Y
+    eval "$(xdotool getwindowgeometry --shell "$win")"   # X, Y, WIDTH, HEIGHT
+    # Client coordinates start under the menu bar: the client area is 452 pixels high.
+    Y=$((Y + HEIGHT - 452))
 }
 
 click() { xdotool mousemove $((X + $1)) $((Y + $2)) click 1; }

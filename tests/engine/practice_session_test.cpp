@@ -13,7 +13,7 @@ namespace keta::test {
 namespace {
 
 // Every row is 3 8 3 8 ...: the sum of each pair ends in 1, the difference is 5. The session
-// starts at 5 000 ms.
+// is started at 3 000 ms; after its lights, line 1 starts at 5 000 ms.
 struct Rig : MonotonicClock, DigitSource, SessionView, SessionObserver {
     std::int64_t now = 5'000;
     std::vector<std::string> log;
@@ -32,7 +32,9 @@ struct Rig : MonotonicClock, DigitSource, SessionView, SessionObserver {
     void SetLineLabel(const std::string& text) override { label = text; }
     void ShowTimeLeft(int s) override { log.push_back("left" + std::to_string(s)); }
     void ShowRestCountdown(int s) override { log.push_back("rest" + std::to_string(s)); }
-    void ShowReadySignal(int step) override { log.push_back("light" + std::to_string(step)); }
+    void ShowReadySignal(int step, int half) override {
+        log.push_back("light" + std::to_string(step) + (half == 1 ? "a" : ""));
+    }
     void ShowFinished(bool stopped) override { log.push_back(stopped ? "stopped" : "finished"); }
     void SessionStarted(const SessionSettings&, std::int64_t) override {}
     void LineCompleted(const LineResult& line) override { committed.push_back(line); }
@@ -41,7 +43,9 @@ struct Rig : MonotonicClock, DigitSource, SessionView, SessionObserver {
     void Begin(const SessionSettings& settings) {
         session.AttachObserver(this);
         session.Configure(settings);
+        now = 3'000;
         session.Start();
+        At(5'000);
     }
     void At(std::int64_t ms) {
         now = ms;
@@ -54,6 +58,33 @@ struct Rig : MonotonicClock, DigitSource, SessionView, SessionObserver {
     int Count(const std::string& e) const { return int(std::count(log.begin(), log.end(), e)); }
     SessionState State() const { return session.State(); }
 };
+
+TEST(Session, TheLightsComeBeforeTheFirstLineAndNothingIsScoredMeanwhile) {
+    Rig r;
+    r.session.AttachObserver(&r);
+    r.session.Configure({10, 2, 0, 0});
+    r.now = 3'000;
+    r.session.Start();
+    EXPECT_EQ(r.log, (std::vector<std::string>{"light1a"}));
+    EXPECT_EQ(r.label, "用意");
+    EXPECT_EQ(r.State(), SessionState::ReadySignal);
+    EXPECT_EQ(PracticeSession::ReadyText(1), "前半を始めます。");
+    r.Type(3'500, 1, "1");  // typed before any row: no answer
+    r.At(4'999);
+    EXPECT_EQ(r.log.back(), "light2a");
+    r.At(5'000);
+    EXPECT_EQ(r.label, "前半 1 / 2");
+    EXPECT_EQ(r.session.CurrentLine().startMs, 5'000);
+    EXPECT_EQ(r.session.CurrentLine().Answers(), 0);
+    EXPECT_EQ(r.Count("light3a"), 1);
+    EXPECT_EQ(r.Count("row+"), 1);
+    // Two lines of 10 s from 5 000: the session ends at 25 000, not 10 s after the press.
+    r.At(22'999);
+    EXPECT_EQ(r.committed.size(), 1u);
+    r.At(25'000);
+    EXPECT_EQ(r.committed.size(), 2u);
+    EXPECT_EQ(r.State(), SessionState::Finished);
+}
 
 TEST(Session, LateTickClosesEveryMissedLineOnSchedule) {
     Rig r;

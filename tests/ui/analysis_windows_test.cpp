@@ -151,7 +151,7 @@ private slots:
         // 5 answers in a 10 s limit, whatever the real clock did.
         QCOMPARE(Figure(curve, QStringLiteral("全解答の速さ")), QStringLiteral("0.50 問/秒"));
         QCOMPARE(curve->Curve().bins.size(), std::size_t{2});  // 5 s bins
-        // Every index shows its figure from the logged round, or "—" where it has none.
+        // Every index shows its figure from the logged round, or "なし" where it has none.
         AnswerLog log(p.Path(AnswerLog::FileName()));
         const std::vector<analysis::RoundRecord> rounds = log.LoadAllRounds();
         QCOMPARE(rounds.size(), std::size_t{1});
@@ -223,7 +223,7 @@ private slots:
         QCOMPARE(pairs->Figures().rounds, 1);
         QCOMPARE(pairs->Figures().sum.answers, 4);
         QCOMPARE(pairs->Figures().sum.errors, 1);
-        // Every pair answered five times or more shows its median time; the others "—".
+        // Every pair answered five times or more shows its median time; the others "なし".
         int shown = 0;
         for (int l = 0; l <= 9; ++l) {
             for (int r = 0; r <= 9; ++r) {
@@ -998,6 +998,10 @@ private slots:
         const QDate day(2024, 5, 10);
         QTest::newRow("hours") << QDateTime(day, QTime(9, 10)) << QDateTime(day, QTime(17, 40))
                                << QStringLiteral("^\\d\\d:00$");
+        // The rounds of one sitting: minutes, not a single hour's tick.
+        QTest::newRow("one sitting")
+            << QDateTime(day, QTime(21, 3)) << QDateTime(day, QTime(21, 21))
+            << QStringLiteral("^21:[0-5][05]$");
         QTest::newRow("over midnight")
             << QDateTime(day, QTime(20, 0)) << QDateTime(day.addDays(1), QTime(6, 0))
             << QStringLiteral("^\\d\\d:00$");

@@ -281,7 +281,10 @@ private slots:
         QTest::mouseRelease(viewport, Qt::RightButton, {}, pos);
         QMenu* menu = nullptr;
         QTRY_VERIFY((menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())));
-        QAction* entry = menu->findChild<QAction*>(QStringLiteral("actionCalendar"));
+        QAction* entry = nullptr;
+        for (QAction* a : menu->actions()) {
+            if (a->objectName() == QStringLiteral("actionCalendar")) entry = a;
+        }
         QVERIFY(entry != nullptr);
         QCOMPARE(entry->text(), QStringLiteral("練習カレンダー(&C)"));
         menu->setActiveAction(entry);

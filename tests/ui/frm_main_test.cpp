@@ -159,8 +159,11 @@ private slots:
         FrmMain& w = p.Start();
         QCOMPARE(w.size(), QSize(631, 452));
         QCOMPARE(w.minimumSize(), w.maximumSize());
-        QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
-        QCOMPARE(w.windowTitle(), QStringLiteral("ケタトビ"));
+        // The program's window: the client area under the menu bar, fixed in size.
+        QWidget& top = *w.window();
+        QCOMPARE(top.minimumSize(), top.maximumSize());
+        QVERIFY(!(top.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QCOMPARE(top.windowTitle(), QStringLiteral("ケタトビ"));
         QCOMPARE(w.Image1->geometry(), QRect(10, 10, 306, 61));
         QCOMPARE(w.cmdStart->geometry(), QRect(345, 10, 56, 61));
         QCOMPARE(w.cmdEnd->geometry(), QRect(565, 10, 56, 61));
@@ -283,7 +286,8 @@ private slots:
         WriteBytes(p.Path(QStringLiteral("設定.txt")), "60,1\r\n");
         WriteBytes(p.Path(QStringLiteral("履歴.txt")), "");
         FrmMain& w = p.Start();
-        const QPoint off = w.frameGeometry().center() - w.screen()->availableGeometry().center();
+        const QPoint off =
+            w.window()->frameGeometry().center() - w.screen()->availableGeometry().center();
         QVERIFY(std::abs(off.x()) <= 1 && std::abs(off.y()) <= 1);
         // A title bar of 20 pixels puts the client area 10 pixels below the middle.
         QCOMPARE(CentredFramePosition({0, 0, 1280, 1024}, {631, 452}, {1, 20, 1, 1}),

@@ -122,7 +122,19 @@ struct Fixture {
         QCOMPARE(mode->currentText(), QStringLiteral("交互"));
         auto* start = window.findChild<QPushButton*>(QStringLiteral("start"));
         start->setFocus();
+        // Pressed two seconds before the time the test gives line 1: the ready lights come
+        // first, with no row to work on, and line 1 starts with the last of them.
+        const std::int64_t lineOne = clock.now;
+        clock.now = lineOne - 2'000;
         QTest::keyClick(start, Qt::Key_Space);
+        QCOMPARE(Text(window, QStringLiteral("lineLabel")), QStringLiteral("用意"));
+        QCOMPARE(Text(window, QStringLiteral("status")), QStringLiteral("前半を始めます。"));
+        QVERIFY(!window.findChild<QLineEdit*>(QStringLiteral("box1"))->isEnabled());
+        At(lineOne - 1);
+        QVERIFY(window.Session()->State() == SessionState::ReadySignal);
+        At(lineOne);
+        QVERIFY(window.Session()->Working());
+        QCOMPARE(window.Session()->CurrentLine().startMs, lineOne);
     }
 };
 
@@ -274,7 +286,7 @@ private slots:
             {QStringLiteral("平均（後半）"), QStringLiteral("1.5 問/行")},
             {QStringLiteral("休憩効果"), QStringLiteral("0.75")},
             {QStringLiteral("誤りのある行（後半）"), QStringLiteral("1")},
-            {QStringLiteral("初頭努力（前半）"), QStringLiteral("—")},  // two lines: no middle
+            {QStringLiteral("初頭努力（前半）"), QStringLiteral("なし")},  // two lines: no middle
         };
         for (const auto& [caption, value] : expected) {
             FigureLabel* label = f.window.Result()->Figure(caption);
@@ -479,9 +491,9 @@ private slots:
 
         // Lines 2, 1, 3 and 2, 4 of 3 + 3.
         const std::vector<std::pair<QString, QString>> expected = {
-            {QStringLiteral("終末努力（後半）"), QStringLiteral("—")},  // line 3 never came
-            {QStringLiteral("休憩効果"), QStringLiteral("—")},          // the second half is short
-            {QStringLiteral("初頭努力（後半）"), QStringLiteral("—")},  // two lines: no middle
+            {QStringLiteral("終末努力（後半）"), QStringLiteral("なし")},  // line 3 never came
+            {QStringLiteral("休憩効果"), QStringLiteral("なし")},  // the second half is short
+            {QStringLiteral("初頭努力（後半）"), QStringLiteral("なし")},   // two lines: no middle
             {QStringLiteral("初頭努力（前半）"), QStringLiteral("2.00")},   // 2 ÷ 1
             {QStringLiteral("終末努力（前半）"), QStringLiteral("3.00")},   // 3 ÷ 1
             {QStringLiteral("最大差（前半）"), QStringLiteral("1.00")},     // (3 − 1) ÷ 2

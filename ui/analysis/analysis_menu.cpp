@@ -9,6 +9,7 @@
 
 #include "answer_log.h"
 #include "answer_log_rounds.h"
+#include "calendar_source.h"
 #include "captioned_combo.h"
 #include "csv_export.h"
 #include "export_target.h"
@@ -16,6 +17,7 @@
 #include "history_grid.h"
 #include "history_model.h"
 #include "history_points.h"
+#include "log_owner.h"
 #include "pairs_window.h"
 #include "practice/calendar_window.h"
 #include "practice/focus_pairs.h"
@@ -23,6 +25,7 @@
 #include "practice/session_list_window.h"
 #include "practice/session_window.h"
 #include "progress_window.h"
+#include "window_place.h"
 #include "work_curve_window.h"
 
 namespace keta {
@@ -48,6 +51,8 @@ RowCounts CountsOf(const HistoryModel& model, int row) {
     return c;
 }
 
+QString PlaceKey(const QString& window) { return QStringLiteral("window_at_") + window; }
+
 }  // namespace
 
 AnalysisWindows::AnalysisWindows(HistoryGrid& grid, const HistoryModel& model, QWidget& owner,
@@ -59,6 +64,22 @@ AnalysisWindows::AnalysisWindows(HistoryGrid& grid, const HistoryModel& model, Q
       historyPath_(QDir(folder).absoluteFilePath(kHistoryName)),
       logPath_(QDir(folder).absoluteFilePath(AnswerLog::FileName())) {
     NameComboBoxesByCaption();  // before any of the windows' choices is read out
+    // Each window opens where the person last put it, kept in the log's preferences.
+    const QString logPath = logPath_;
+    placer_ = new WindowPlacer(
+        owner_, [this] { return keepClear_ ? keepClear_() : QRect(); },
+        [logPath](const QString& name) -> std::optional<QPoint> {
+            const QStringList xy = LoadPreference(logPath, PlaceKey(name)).split(u',');
+            bool x = false, y = false;
+            if (xy.size() != 2) return std::nullopt;
+            const QPoint at(xy[0].toInt(&x), xy[1].toInt(&y));
+            if (!x || !y) return std::nullopt;
+            return at;
+        },
+        [logPath](const QString& name, QPoint at) {
+            LogOwner::Of(logPath)->SetPreference(PlaceKey(name),
+                                                 QStringLiteral("%1,%2").arg(at.x()).arg(at.y()));
+        });
     menu_ = new QMenu(&owner_);
     menu_->setObjectName(QStringLiteral("analysisMenu"));
     menu_->setAccessibleName(QStringLiteral("履歴のメニュー"));
@@ -66,32 +87,25 @@ AnalysisWindows::AnalysisWindows(HistoryGrid& grid, const HistoryModel& model, Q
     QAction* curve = menu_->addAction(QStringLiteral("この回の作業曲線(&W)"));
     curve->setObjectName(QStringLiteral("actionWorkCurve"));
     connect(curve, &QAction::triggered, this, [this] { OpenWorkCurve(menuRow_); });
-    QAction* progress = menu_->addAction(QStringLiteral("上達の記録(&P)"));
-    progress->setObjectName(QStringLiteral("actionProgress"));
-    connect(progress, &QAction::triggered, this, &AnalysisWindows::OpenProgress);
-    QAction* pairs = menu_->addAction(QStringLiteral("苦手な数字の組(&D)"));
-    pairs->setObjectName(QStringLiteral("actionPairs"));
-    connect(pairs, &QAction::triggered, this, &AnalysisWindows::OpenPairs);
+    // The other entries are the menu bar's actions too, under the same letters where the
+    // menus allow.
+    progressAction_ = Action("actionProgress", "上達の記録(&P)", &AnalysisWindows::OpenProgress);
+    pairsAction_ = Action("actionPairs", "苦手な数字の組(&D)", &AnalysisWindows::OpenPairs);
+    historyCsvAction_ = Action("actionExportHistory", "履歴をCSVに書き出す(&H)...",
+                               &AnalysisWindows::ExportHistory);
+    answersCsvAction_ = Action("actionExportAnswers", "解答ログをCSVに書き出す(&L)...",
+                               &AnalysisWindows::ExportAnswers);
+    sessionAction_ = Action("actionSession", "本番形式で練習(&S)", &AnalysisWindows::OpenSession);
+    sessionListAction_ =
+        Action("actionSessionList", "本番形式の記録(&R)", &AnalysisWindows::OpenSessionList);
+    calendarAction_ =
+        Action("actionCalendar", "練習カレンダー(&C)", &AnalysisWindows::OpenCalendar);
+    focusAction_ = Action("actionFocus", "苦手克服(&F)", &AnalysisWindows::OpenFocus);
+    menu_->addActions({progressAction_, pairsAction_});
     menu_->addSeparator();
-    QAction* history = menu_->addAction(QStringLiteral("履歴をCSVに書き出す(&H)..."));
-    history->setObjectName(QStringLiteral("actionExportHistory"));
-    connect(history, &QAction::triggered, this, &AnalysisWindows::ExportHistory);
-    QAction* answers = menu_->addAction(QStringLiteral("解答ログをCSVに書き出す(&L)..."));
-    answers->setObjectName(QStringLiteral("actionExportAnswers"));
-    connect(answers, &QAction::triggered, this, &AnalysisWindows::ExportAnswers);
+    menu_->addActions({historyCsvAction_, answersCsvAction_});
     menu_->addSeparator();
-    QAction* session = menu_->addAction(QStringLiteral("本番形式で練習(&S)"));
-    session->setObjectName(QStringLiteral("actionSession"));
-    connect(session, &QAction::triggered, this, &AnalysisWindows::OpenSession);
-    QAction* sessions = menu_->addAction(QStringLiteral("本番形式の記録(&R)"));
-    sessions->setObjectName(QStringLiteral("actionSessionList"));
-    connect(sessions, &QAction::triggered, this, &AnalysisWindows::OpenSessionList);
-    QAction* calendar = menu_->addAction(QStringLiteral("練習カレンダー(&C)"));
-    calendar->setObjectName(QStringLiteral("actionCalendar"));
-    connect(calendar, &QAction::triggered, this, &AnalysisWindows::OpenCalendar);
-    QAction* focus = menu_->addAction(QStringLiteral("苦手克服(&F)"));
-    focus->setObjectName(QStringLiteral("actionFocus"));
-    connect(focus, &QAction::triggered, this, &AnalysisWindows::OpenFocus);
+    menu_->addActions({sessionAction_, sessionListAction_, calendarAction_, focusAction_});
 
     connect(&grid_, &HistoryGrid::contextMenuAsked, this, &AnalysisWindows::ShowMenu);
 }
@@ -138,7 +152,10 @@ void AnalysisWindows::OpenWorkCurve(int gridRow) {
         return;
     }
     const bool first = workCurve_ == nullptr;
-    if (first) workCurve_ = new WorkCurveWindow(&owner_);
+    if (first) {
+        workCurve_ = new WorkCurveWindow(&owner_);
+        placer_->Manage(*workCurve_);
+    }
     // Every logged round, so that the window can step to rounds the grid has no row for.
     const QString logPath = logPath_;
     const auto load = [logPath](std::int64_t id) { return LoadLoggedRound(logPath, id); };
@@ -155,6 +172,7 @@ void AnalysisWindows::OpenSession() {
         session_ = new SessionWindow(
             logPath_, [logPath] { return MakeSessionLogLink(logPath); }, nullptr, &owner_);
         FitToScreen(*session_);
+        placer_->Manage(*session_);
     }
     Present(*session_);
 }
@@ -164,6 +182,7 @@ void AnalysisWindows::OpenSessionList() {
     if (sessionList_ == nullptr) {
         sessionList_ = new SessionListWindow(logPath_, &owner_);
         FitToScreen(*sessionList_);
+        placer_->Manage(*sessionList_);
     } else {
         sessionList_->Reload();
     }
@@ -174,6 +193,7 @@ void AnalysisWindows::OpenCalendar() {
     if (settleLog_) settleLog_();
     if (calendar_ == nullptr) {
         calendar_ = new CalendarWindow(logPath_, historyPath_, &owner_);
+        placer_->Manage(*calendar_);
     } else {
         calendar_->Reload();
     }
@@ -186,7 +206,16 @@ void AnalysisWindows::OpenFocus() {
     if (focus_ == nullptr) {
         focus_ = new FocusWindow(logPath_, nullptr, &owner_);
         FitToScreen(*focus_);
+        placer_->Manage(*focus_);
+        // The weak-pairs map shown beside it counts the round just played.
+        connect(focus_, &FocusWindow::roundFinished, this, [this] {
+            if (pairs_ == nullptr || !pairs_->isVisible()) return;
+            if (settleLog_) settleLog_();
+            pairs_->Load(logPath_);
+        });
     }
+    // Asked for anew, it offers a new round rather than the last one's result.
+    focus_->ShowSettings();
     Present(*focus_);
 }
 
@@ -211,6 +240,7 @@ void AnalysisWindows::OpenProgress() {
     const bool made = progress_ == nullptr;
     if (made) {
         progress_ = new ProgressWindow(&owner_);
+        placer_->Manage(*progress_);
         progress_->SetLogPath(logPath_);
         connect(progress_, &ProgressWindow::resultChosen, this,
                 &AnalysisWindows::OpenWorkCurveOfResult);
@@ -239,6 +269,7 @@ void AnalysisWindows::OpenPairs() {
     const bool first = pairs_ == nullptr;
     if (first) {
         pairs_ = new PairsWindow(&owner_);
+        placer_->Manage(*pairs_);
         connect(pairs_, &PairsWindow::focusRoundAsked, this,
                 &AnalysisWindows::OpenFocusOnShownPairs);
     }

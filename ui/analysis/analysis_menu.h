@@ -5,11 +5,14 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 #include <QString>
 #include <functional>
 #include <memory>
 
+class QAction;
 class QMenu;
+class QMenuBar;
 class QWidget;
 
 namespace keta {
@@ -23,6 +26,7 @@ class PairsWindow;
 class ProgressWindow;
 class SessionListWindow;
 class SessionWindow;
+class WindowPlacer;
 class WorkCurveWindow;
 
 class AnalysisWindows : public QObject {
@@ -37,6 +41,11 @@ public:
     // The menu for grid row `gridRow` (0: none), opened at `globalPos`.
     void ShowMenu(int gridRow, const QPoint& globalPos);
     QMenu* Menu() const { return menu_; }
+    // The menu bar's 練習 and 記録 menus, with the same windows as the grid's menu.
+    void AddToMenuBar(QMenuBar& bar);
+    // The round the menu bar's work curve opens: the grid's selected row, else the newest
+    // (0: the grid has none).
+    int ChosenOrNewestRow() const;
 
     // The work curve of the round saved as grid row `gridRow`; says so when the log lacks it.
     void OpenWorkCurve(int gridRow);
@@ -75,6 +84,9 @@ public:
     // test answers it.
     using ReplaceAsker = std::function<bool(const QString& path)>;
     void SetReplaceAsker(ReplaceAsker asker) { askReplace_ = std::move(asker); }
+    // The global rectangle the windows opened here keep clear of (the main window's start and
+    // save buttons).
+    void SetKeepClear(std::function<QRect()> keepClear) { keepClear_ = std::move(keepClear); }
     // Lets the answer log's writer finish what it was handed before a window or an export
     // reads the log: a round closed a moment ago belongs in what the person sees.
     using LogSettler = std::function<void()>;
@@ -84,6 +96,7 @@ public:
     void SetTeller(Teller teller) { tell_ = std::move(teller); }
 
 private:
+    QAction* Action(const char* name, const char* text, void (AnalysisWindows::*open)());
     void Export(bool answers);
     void Tell(const QString& text, bool problem);
     static void Present(QWidget& window);
@@ -94,6 +107,16 @@ private:
     QString historyPath_;
     QString logPath_;
     QMenu* menu_ = nullptr;
+    WindowPlacer* placer_ = nullptr;
+    std::function<QRect()> keepClear_;
+    QAction* progressAction_ = nullptr;
+    QAction* pairsAction_ = nullptr;
+    QAction* historyCsvAction_ = nullptr;
+    QAction* answersCsvAction_ = nullptr;
+    QAction* sessionAction_ = nullptr;
+    QAction* sessionListAction_ = nullptr;
+    QAction* calendarAction_ = nullptr;
+    QAction* focusAction_ = nullptr;
     int menuRow_ = 0;
     QPointer<WorkCurveWindow> workCurve_;
     QPointer<ProgressWindow> progress_;

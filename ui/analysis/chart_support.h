@@ -19,7 +19,7 @@ class QValueAxis;
 namespace keta {
 
 // The text an undefined figure shows.
-inline const QString kNoFigure = QStringLiteral("—");
+inline const QString kNoFigure = QStringLiteral("なし");
 
 // A top-level window of its own beside `parent` (closed with it, never modal), in the main
 // window's typeface, closed by Esc.
@@ -34,7 +34,7 @@ void ApplyChartFont(QChart& chart);
 // the caption with the value, and the label can be reached with Tab.
 FigureLabel* AddFigureRow(QFormLayout& form, const QString& name, const QString& toolTip = {});
 
-// `value` with `decimals` decimals (halves away from zero), "—" when there is none.
+// `value` with `decimals` decimals (halves away from zero), "なし" when there is none.
 QString FigureText(std::optional<double> value, int decimals);
 
 // The plain Japanese name of an index, a short explanation, and its value with its unit.
@@ -42,7 +42,7 @@ QString IndexName(analysis::IndexId id);
 QString IndexExplanation(analysis::IndexId id);
 QString IndexText(const analysis::RoundIndices& indices, analysis::IndexId id);
 
-// A ratio as a percentage with one decimal ("88.0%"), "—" when there is none.
+// A ratio as a percentage with one decimal ("88.0%"), "なし" when there is none.
 QString PercentText(std::optional<double> ratio);
 
 // Round ticks on a count axis, shared with the browser edition's curve.

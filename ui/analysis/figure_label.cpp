@@ -10,7 +10,7 @@ namespace keta {
 
 FigureLabel::FigureLabel(QString caption, QWidget* parent)
     : QLabel(parent), caption_(std::move(caption)) {
-    setText(QStringLiteral("—"));
+    setText(QStringLiteral("なし"));
 }
 
 void FigureLabel::setText(const QString& value) {

@@ -101,7 +101,7 @@ PairsWindow::PairsWindow(QWidget* parent) : QWidget(parent) {
     heat_->setAccessibleName(QStringLiteral("数字の組の表"));
     heat_->setAccessibleDescription(QStringLiteral(
         "行は左の数字、列は右の数字。色はミス率、文字は1問の時間の中央値（秒）。解答が5問未満の"
-        "組は「—」"));
+        "組は「なし」"));
     heat_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     heat_->setSelectionMode(QAbstractItemView::SingleSelection);
     heat_->setTabKeyNavigation(false);
@@ -120,7 +120,7 @@ PairsWindow::PairsWindow(QWidget* parent) : QWidget(parent) {
     legend_ = new HeatLegend(this);
     auto* legendNote = new QLabel(
         QStringLiteral("色はミス率（白 0% から、表で最も高い率の色まで）。数字は1問の時間の中央値"
-                       "（秒）。解答が5問未満の組は「—」で、色を付けません。"));
+                       "（秒）。解答が5問未満の組は「なし」で、色を付けません。"));
     legendNote->setWordWrap(true);
 
     weakest_ = new QTreeWidget;

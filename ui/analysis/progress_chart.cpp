@@ -183,9 +183,10 @@ void ProgressChart::ShowSeries(const analysis::ProgressSeries& series,
         highAccuracy = std::min(100.0, std::max(highAccuracy, lowAccuracy + 5.0));
     }
     SetNiceRange(*accuracyAxis_, lowAccuracy, highAccuracy, -5.0, 105.0);
-    // Half a day beside a per-day point; otherwise 4 % of the span, at least half an hour.
+    // Half a day beside a per-day point; otherwise 4 % of the span, at least five minutes:
+    // the rounds of a first sitting spread over the width instead of standing in one strip.
     const qint64 spanMs = static_cast<qint64>(highX - lowX);
-    const qint64 pad = std::max(perDay ? kDay / 2 : kHour / 2, spanMs * 4 / 100);
+    const qint64 pad = std::max(perDay ? kDay / 2 : kHour / 12, spanMs * 4 / 100);
     SetTimeAxis(static_cast<qint64>(lowX) - pad, static_cast<qint64>(highX) + pad);
 
     raw_->replace(points_.raw);

@@ -133,12 +133,14 @@ QList<QPair<qint64, QString>> ProgressChart::DateTicks(qint64 from, qint64 to, i
                            : span <= 366 * kDay ? QStringLiteral("MM/dd")
                                                 : QStringLiteral("yyyy/MM");
     struct Step {
-        qint64 hours;
+        qint64 minutes;
         int days;
         int months;
     };
-    // Hours only where the labels are times, whole days only where they show the day.
-    static const Step kHours[] = {{1, 0, 0}, {2, 0, 0}, {3, 0, 0}, {6, 0, 0}, {12, 0, 0}};
+    // Times only where the labels are times (minutes for the rounds of one sitting), whole
+    // days only where they show the day.
+    static const Step kHours[] = {{5, 0, 0},   {10, 0, 0},  {15, 0, 0},  {30, 0, 0}, {60, 0, 0},
+                                  {120, 0, 0}, {180, 0, 0}, {360, 0, 0}, {720, 0, 0}};
     static const Step kDays[] = {{0, 1, 0}, {0, 2, 0}, {0, 7, 0}, {0, 14, 0},
                                  {0, 0, 1}, {0, 0, 2}, {0, 0, 3}, {0, 0, 6}};
     static const Step kMonths[] = {{0, 0, 1},  {0, 0, 2},  {0, 0, 3},  {0, 0, 6},
@@ -160,9 +162,9 @@ QList<QPair<qint64, QString>> ProgressChart::DateTicks(qint64 from, qint64 to, i
             seen.insert(label);
             ticks.append({t, label});
         };
-        if (step.hours > 0) {
+        if (step.minutes > 0) {
             const qint64 dayStart = first.startOfDay().toMSecsSinceEpoch();
-            const qint64 every = step.hours * kHour;
+            const qint64 every = step.minutes * kHour / 60;
             for (qint64 t = dayStart + (from - dayStart + every - 1) / every * every;
                  fits && t <= to; t += every) {
                 add(t);

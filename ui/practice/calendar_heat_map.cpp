@@ -214,6 +214,18 @@ void CalendarHeatMap::paintEvent(QPaintEvent*) {
             p.drawRect(r.adjusted(-1, -1, 1, 1));
         }
     }
+    // This month is named even before a week of it has begun on a Sunday: over the week of its
+    // first day, or after the last name when that one is in the way.
+    if (!calendar_.days.empty() && calendar_.days.back().date.month != shownMonth) {
+        const analysis::CalendarDay& today = calendar_.days.back();
+        const int first = std::max(0, static_cast<int>(calendar_.days.size()) - today.date.day);
+        const QString name = QStringLiteral("%1月").arg(today.date.month);
+        const int left = std::max(CellRect(first).left(), labelsEnd);
+        if (left + fontMetrics().horizontalAdvance(name) <= width()) {
+            p.setPen(text);
+            p.drawText(QPoint(left, fontMetrics().ascent()), name);
+        }
+    }
 }
 
 }  // namespace keta

@@ -9,8 +9,10 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QSpinBox>
+#include <QStringList>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <vector>
 
 #include "analysis/figure_label.h"
 #include "calendar_heat_map.h"
@@ -19,19 +21,23 @@
 namespace keta {
 namespace {
 
-// A colour key under the map: grey for no practice, then the shades from under a minute to 30
-// minutes and more.
+// A colour key under the map: each shade with the minutes it stands for, and the goal's dot.
 class MinutesLegend : public QWidget {
 public:
     explicit MinutesLegend(QWidget* parent) : QWidget(parent) {
-        setAccessibleName(QStringLiteral(
-            "色の見方 練習のない日は灰色、少ない（1 分未満）から多い（30 分以上）まで"));
+        QStringList heard;
+        for (const Step& step : Steps()) heard << step.words;
+        setAccessibleName(QStringLiteral("色の見方 ") + heard.join(QStringLiteral("、")) +
+                          QStringLiteral("、白い点は目標達成"));
         setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     }
     QSize sizeHint() const override {
         const QFontMetrics fm = fontMetrics();
-        return {fm.horizontalAdvance(QStringLiteral("少ない多い ●目標達成")) + 9 * Cell(),
-                Cell() + 4};
+        int width = 0;
+        for (const Step& step : Steps())
+            width += Cell() + 4 + fm.horizontalAdvance(step.words) + 12;
+        width += Cell() + 4 + fm.horizontalAdvance(kGoalWords);
+        return {width, Cell() + 4};
     }
 
 protected:
@@ -39,31 +45,44 @@ protected:
         QPainter p(this);
         const QFontMetrics fm = fontMetrics();
         int x = 0;
-        const auto word = [&](const QString& w) {
-            p.setPen(palette().color(QPalette::WindowText));
-            p.drawText(QRect(x, 0, fm.horizontalAdvance(w) + 4, height()), Qt::AlignVCenter, w);
-            x += fm.horizontalAdvance(w) + 6;
-        };
-        word(QStringLiteral("少ない"));
-        for (int minutes : {0, 1, 5, 15, 30}) {
+        const auto swatch = [&](int minutes) {
             p.setPen(Qt::NoPen);
             p.setBrush(CalendarHeatMap::MinutesColour(minutes));
             p.drawRoundedRect(QRect(x, 2, Cell(), Cell()), 2, 2);
-            x += Cell() + 2;
+            x += Cell() + 4;
+        };
+        const auto word = [&](const QString& w, int after) {
+            p.setPen(palette().color(QPalette::WindowText));
+            p.drawText(QRect(x, 0, fm.horizontalAdvance(w) + 4, height()), Qt::AlignVCenter, w);
+            x += fm.horizontalAdvance(w) + after;
+        };
+        for (const Step& step : Steps()) {
+            swatch(step.minutes);
+            word(step.words, 12);
         }
-        x += 4;
-        word(QStringLiteral("多い　"));
-        p.setPen(Qt::NoPen);
-        p.setBrush(CalendarHeatMap::MinutesColour(30));
-        p.drawRoundedRect(QRect(x, 2, Cell(), Cell()), 2, 2);
+        const int dotAt = x;
+        swatch(30);
         p.setBrush(Qt::white);
         const int d = std::max(4, Cell() / 3);
-        p.drawEllipse(QRect(x + Cell() / 2 - d / 2 + 1, 2 + Cell() / 2 - d / 2 + 1, d, d));
-        x += Cell() + 4;
-        word(QStringLiteral("目標達成"));
+        p.drawEllipse(QRect(dotAt + Cell() / 2 - d / 2 + 1, 2 + Cell() / 2 - d / 2 + 1, d, d));
+        word(kGoalWords, 0);
     }
 
 private:
+    // The shades' steps, as the map colours a day by its whole minutes.
+    struct Step {
+        int minutes;  // a day with this many minutes has the shade
+        QString words;
+    };
+    static const std::vector<Step>& Steps() {
+        static const std::vector<Step> steps{{0, QStringLiteral("なし")},
+                                             {1, QStringLiteral("5 分未満")},
+                                             {5, QStringLiteral("5〜14 分")},
+                                             {15, QStringLiteral("15〜29 分")},
+                                             {30, QStringLiteral("30 分以上")}};
+        return steps;
+    }
+    inline static const QString kGoalWords = QStringLiteral("目標達成");
     int Cell() const { return std::max(12, fontMetrics().height()); }
 };
 

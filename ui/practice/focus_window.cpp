@@ -42,6 +42,7 @@ const QString kTitle = QStringLiteral("苦手克服");
 FocusWindow::FocusWindow(QString logPath, MonotonicClock* clock, QWidget* parent)
     : QWidget(parent), logPath_(std::move(logPath)), clock_(clock) {
     setWindowFlag(Qt::Window, true);
+    setObjectName(QStringLiteral("focusWindow"));
     setWindowTitle(kTitle);
     setAccessibleName(kTitle);
     setFont(GothicFont(10));

@@ -48,6 +48,8 @@ public:
     // Ticks these pairs in the grid, picks the ticked-pairs choice and the mode.
     void UsePairs(std::span<const DigitPair> pairs, analysis::Mode mode);
     bool Playing() const { return playing_; }
+    // Back to the settings from a result shown earlier (a round under way stays).
+    void ShowSettings();
     // The pairs of the round under way or last played.
     const std::vector<DigitPair>& Pairs() const { return pairs_; }
     // Ends the round once its time is up, as the timer does.

@@ -26,6 +26,12 @@
 #include "form_row.h"
 
 namespace keta {
+void FocusWindow::ShowSettings() {
+    if (playing_) return;
+    pages_->setCurrentIndex(0);
+    start_->setFocus();
+}
+
 namespace {
 
 QString Median(const std::optional<double>& ms) {
@@ -178,10 +184,7 @@ QWidget* FocusWindow::BuildResultPage() {
     results_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     auto* again = new QPushButton(QStringLiteral("設定に戻る(&B)"));
     again->setObjectName(QStringLiteral("back"));
-    connect(again, &QPushButton::clicked, this, [this] {
-        pages_->setCurrentIndex(0);
-        start_->setFocus();
-    });
+    connect(again, &QPushButton::clicked, this, &FocusWindow::ShowSettings);
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(resultNote_);
     layout->addWidget(results_);

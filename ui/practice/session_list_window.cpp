@@ -8,8 +8,10 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "analysis/chart_support.h"
 #include "csv_export.h"
@@ -45,11 +47,14 @@ SessionListWindow::SessionListWindow(QString logPath, QWidget* parent)
     list_->setAccessibleName(QStringLiteral("本番形式の記録の一覧"));
     list_->setRootIsDecorated(false);
     list_->setUniformRowHeights(true);
-    list_->setHeaderLabels({QStringLiteral("日時"), QStringLiteral("行の時間"),
-                            QStringLiteral("行数"), QStringLiteral("休憩"),
-                            QStringLiteral("モード"), QStringLiteral("状態"),
-                            QStringLiteral("解答数"), QStringLiteral("正答率")});
-    list_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    list_->setHeaderLabels(
+        {QStringLiteral("日時"), QStringLiteral("行の時間"), QStringLiteral("行数"),
+         QStringLiteral("休憩"), QStringLiteral("モード"), QStringLiteral("状態"),
+         QStringLiteral("解答数"), QStringLiteral("正答率"),
+         QStringLiteral("1 行あたり（前半 / 後半）"), QStringLiteral("休憩効果")});
+    // Widths are set from the texts once the rows are in (FitColumns): every heading whole.
+    list_->header()->setSectionResizeMode(QHeaderView::Interactive);
+    list_->header()->setStretchLastSection(false);
     connect(list_, &QTreeWidget::itemActivated, this,
             [this](QTreeWidgetItem* item) { OpenRow(list_->indexOfTopLevelItem(item)); });
     auto* exportButton = new QPushButton(QStringLiteral("CSVに書き出す(&E)..."));
@@ -60,7 +65,7 @@ SessionListWindow::SessionListWindow(QString logPath, QWidget* parent)
     layout->addWidget(note_);
     layout->addWidget(list_, 1);
     layout->addWidget(exportButton, 0, Qt::AlignRight);
-    resize(760, 480);
+    resize(960, 480);
     Reload();
 }
 
@@ -90,6 +95,14 @@ void SessionListWindow::Reload() {
         // The accuracy is the third figure of the list.
         const std::optional<double> accuracy =
             figures.values.size() > 2 ? figures.values[2] : std::nullopt;
+        QString perLine = FigureText(figures.firstMean, 1);
+        if (s.settings.secondHalfLines > 0)
+            perLine += QStringLiteral(" / ") + FigureText(figures.secondMean, 1);
+        std::optional<double> restEffect;
+        const std::vector<SessionFigureRow>& rows = SessionFigureRows();
+        for (std::size_t r = 0; r < rows.size() && r < figures.values.size(); ++r) {
+            if (rows[r].caption == "休憩効果") restEffect = figures.values[r];
+        }
         auto* item = new QTreeWidgetItem(
             {shown.when, QStringLiteral("%1 秒").arg(s.settings.lineSeconds),
              s.settings.secondHalfLines > 0 ? QStringLiteral("%1 + %2")
@@ -97,16 +110,32 @@ void SessionListWindow::Reload() {
                                                   .arg(s.settings.secondHalfLines)
                                             : QString::number(s.settings.firstHalfLines),
              QStringLiteral("%1 分").arg(s.settings.restMinutes), ModeText(s.settings.mode), state,
-             QString::number(answers), PercentText(accuracy)});
+             QString::number(answers), PercentText(accuracy), perLine, FigureText(restEffect, 2)});
         list_->addTopLevelItem(item);
         sessions_.push_back(std::move(shown));
     }
     note_->setText(sessions_.empty()
-                       ? QStringLiteral("本番形式の練習はまだ記録されていません。履歴のメニューの"
-                                        "「本番形式で練習」から始められます。")
+                       ? QStringLiteral("本番形式の練習はまだ記録されていません。メニューの"
+                                        "「練習」→「本番形式で練習」から始められます。")
                        : QStringLiteral("%1 回。Enter かダブルクリックで結果を開きます。")
                              .arg(sessions_.size()));
     if (list_->topLevelItemCount() > 0) list_->setCurrentItem(list_->topLevelItem(0));
+    FitColumns();
+}
+
+void SessionListWindow::FitColumns() {
+    // The header's own size hint leaves out the section's padding on some styles and scales:
+    // each column is as wide as its widest text, heading included, and a margin.
+    const QFontMetrics items = list_->fontMetrics();
+    const QFontMetrics heading = list_->header()->fontMetrics();
+    const int margin = list_->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, list_) * 2 +
+                       items.horizontalAdvance(QStringLiteral("　"));
+    for (int c = 0; c < list_->columnCount(); ++c) {
+        int widest = heading.horizontalAdvance(list_->headerItem()->text(c));
+        for (int r = 0; r < list_->topLevelItemCount(); ++r)
+            widest = std::max(widest, items.horizontalAdvance(list_->topLevelItem(r)->text(c)));
+        list_->header()->resizeSection(c, widest + margin);
+    }
 }
 
 void SessionListWindow::OpenRow(int row) {

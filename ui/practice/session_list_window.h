@@ -34,6 +34,8 @@ public:
     SessionResultWindow* Result() const { return result_; }
 
 private:
+    void FitColumns();
+
     QString logPath_;
     QLabel* note_ = nullptr;
     QTreeWidget* list_ = nullptr;

@@ -6,6 +6,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QStringList>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "fonts.h"
 #include "session_curve_view.h"
 #include "session_figure_rows.h"
+#include "session_sentences.h"
 #include "session_store.h"
 
 namespace keta {
@@ -58,6 +60,12 @@ SessionResultWindow::SessionResultWindow(QWidget* parent) : QWidget(parent) {
     title_->setObjectName(QStringLiteral("title"));
     title_->setWordWrap(true);
     title_->setFont(GothicFont(11));
+    // What the figures say, in words, before the figures.
+    sentences_ = new QLabel;
+    sentences_->setObjectName(QStringLiteral("sentences"));
+    sentences_->setWordWrap(true);
+    sentences_->setFont(GothicFont(12));
+    sentences_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     curve_ = new SessionCurveView;
     curve_->setObjectName(QStringLiteral("curve"));
     trend_ = new SessionCurveView;
@@ -126,6 +134,7 @@ SessionResultWindow::SessionResultWindow(QWidget* parent) : QWidget(parent) {
     split->setStretchFactor(1, 2);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(title_);
+    layout->addWidget(sentences_);
     layout->addWidget(split, 1);
     resize(1100, 680);
 }
@@ -189,6 +198,12 @@ void SessionResultWindow::Apply(const ShownSession& session,
     if (!session.kept) title += QStringLiteral("　※ 解答ログに記録されていません");
     title_->setText(title);
     title_->setAccessibleName(title);
+    QStringList said;
+    for (const std::string& sentence :
+         analysis::SessionSentences(session.lines, s, session.stopped))
+        said << QString::fromStdString(sentence);
+    sentences_->setText(said.join(u'\n'));
+    sentences_->setAccessibleName(sentences_->text());
 
     const SessionFigureValues figures = ComputeSessionFigureValues(session.lines, s);
     std::vector<SessionFigureValues> before;

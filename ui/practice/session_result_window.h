@@ -57,6 +57,7 @@ private:
     void Apply(const ShownSession& session, const std::vector<ShownSession>& earlier);
 
     QLabel* title_ = nullptr;
+    QLabel* sentences_ = nullptr;
     QLabel* earlierTitle_ = nullptr;
     SessionCurveView* curve_ = nullptr;
     SessionCurveView* trend_ = nullptr;

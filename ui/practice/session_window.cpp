@@ -43,6 +43,7 @@ SessionWindow::SessionWindow(QString logPath, LinkFactory makeLink, MonotonicClo
                              QWidget* parent)
     : QWidget(parent), logPath_(std::move(logPath)), makeLink_(std::move(makeLink)), clock_(clock) {
     setWindowFlag(Qt::Window, true);
+    setObjectName(QStringLiteral("sessionWindow"));
     setWindowTitle(kTitle);
     setAccessibleName(kTitle);
     setFont(GothicFont(10));
@@ -115,6 +116,7 @@ void SessionWindow::StartSession() {
     for (QLabel* light : lights_) light->clear();
     resultPending_ = false;
     pages_->setCurrentIndex(1);
+    EnterWorkingSize();
     SetRowEnabled(true);
     session_->Start();
     timer_->start();
@@ -134,6 +136,14 @@ void SessionWindow::keyPressEvent(QKeyEvent* event) {
     const bool running = session_ != nullptr && session_->State() != SessionState::Ready &&
                          session_->State() != SessionState::Finished &&
                          session_->State() != SessionState::Stopped;
+    if (event->key() == Qt::Key_F11) {
+        if (isFullScreen()) {
+            showNormal();
+        } else {
+            showFullScreen();
+        }
+        return;
+    }
     if (event->key() == Qt::Key_Escape) {
         if (!running) {
             close();
@@ -228,7 +238,7 @@ void SessionWindow::ShowRestCountdown(int secondsLeft) {
                          .arg(secondsLeft % 60, 2, 10, QLatin1Char('0')));
 }
 
-void SessionWindow::ShowReadySignal(int step) {
+void SessionWindow::ShowReadySignal(int step, int half) {
     SetRowEnabled(false);
     status_->setAlignment(Qt::AlignLeft);
     static const char* const kLights[] = {":/pictures/light_red.svg", ":/pictures/light_yellow.svg",
@@ -237,7 +247,7 @@ void SessionWindow::ShowReadySignal(int step) {
         lights_[static_cast<std::size_t>(i)]->setPixmap(
             i < step ? QIcon(QString::fromLatin1(kLights[i])).pixmap(32, 32) : QPixmap());
     }
-    status_->setText(QStringLiteral("後半を始めます。"));
+    status_->setText(QString::fromStdString(PracticeSession::ReadyText(half)));
 }
 
 void SessionWindow::ShowFinished(bool stopped) {
@@ -249,6 +259,27 @@ void SessionWindow::ShowFinished(bool stopped) {
         resultPending_ = true;
         QTimer::singleShot(0, this, &SessionWindow::ShowResult);
     }
+}
+
+void SessionWindow::EnterWorkingSize() {
+    QScreen* screen = this->screen();
+    if (screen == nullptr || isFullScreen() || isMaximized() || workingSize_) return;
+    settingsGeometry_ = geometry();
+    workingSize_ = true;
+    // Large and centred: nothing of the other windows beside the row. The frame's title bar
+    // comes on top of this.
+    const QRect area = screen->availableGeometry();
+    const QSize size =
+        QSize(area.width() * 9 / 10, area.height() * 8 / 10).expandedTo(minimumSizeHint());
+    QRect working(QPoint(0, 0), size.boundedTo(area.size()));
+    working.moveCenter(area.center());
+    setGeometry(working);
+}
+
+void SessionWindow::LeaveWorkingSize() {
+    if (!workingSize_) return;
+    workingSize_ = false;
+    if (!isFullScreen()) setGeometry(settingsGeometry_);
 }
 
 void SessionWindow::SetRowEnabled(bool on) {
@@ -289,6 +320,7 @@ void SessionWindow::ShowResult() {
     result_->activateWindow();
 
     pages_->setCurrentIndex(0);
+    LeaveWorkingSize();
     start_->setFocus();
     emit resultShown();
 }

@@ -4,6 +4,7 @@
 // at the end the result window. The main window and its files are not touched.
 
 #include <QPointer>
+#include <QRect>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -77,10 +78,13 @@ private:
     void SetLineLabel(const std::string& text) override;
     void ShowTimeLeft(int seconds) override;
     void ShowRestCountdown(int secondsLeft) override;
-    void ShowReadySignal(int step) override;
+    void ShowReadySignal(int step, int half) override;
     void ShowFinished(bool stopped) override;
 
     void SetRowEnabled(bool on);
+    // Large and centred while the lines run; back to the settings' size with the result.
+    void EnterWorkingSize();
+    void LeaveWorkingSize();
 
     QString logPath_;
     WidgetBoxes messages_{this};
@@ -93,6 +97,8 @@ private:
     std::unique_ptr<PracticeSession> session_;
     bool kept_ = false;  // the session's lines go to the log
     bool resultPending_ = false;
+    bool workingSize_ = false;
+    QRect settingsGeometry_;
 
     QStackedWidget* pages_ = nullptr;
     QSpinBox* lineSeconds_ = nullptr;

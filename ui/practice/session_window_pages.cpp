@@ -71,8 +71,9 @@ QWidget* SessionWindow::BuildSettingsPage() {
     connect(start_, &QPushButton::clicked, this, &SessionWindow::StartSession);
 
     auto* hint =
-        new QLabel(QStringLiteral("決まった時間の行を続けて解き、休憩をはさんで後半に進みます。\n"
-                                  "行が替わると枠の色と音で知らせます。Esc で中止できます。"));
+        new QLabel(QStringLiteral("3 つの合図のあと、決まった時間の行を続けて解き、休憩をはさんで"
+                                  "後半に進みます。\n行が替わると枠の色と音で知らせます。"
+                                  "F11 で全画面、Esc で中止できます。"));
     hint->setWordWrap(true);
     auto* layout = new QVBoxLayout(page);
     layout->addLayout(form);
@@ -122,11 +123,13 @@ QWidget* SessionWindow::BuildWorkPage() {
     status_->setFont(GothicFont(14));
     status_->setWordWrap(true);
 
+    // The row in the middle of a window made large for the work, as on the test's sheet.
     auto* layout = new QVBoxLayout(page);
     layout->addLayout(top);
+    layout->addStretch(1);
     layout->addWidget(rowFrame_);
     layout->addWidget(status_);
-    layout->addStretch();
+    layout->addStretch(1);
     return page;
 }
 

@@ -19,7 +19,7 @@
 namespace keta::web {
 namespace {
 
-constexpr const char* kNoFigure = "\xE2\x80\x94";  // —
+constexpr const char* kNoFigure = "\xE3\x81\xAA\xE3\x81\x97";  // なし
 
 std::string SecondsText(std::int64_t ms) {
     return ms % 1000 == 0 ? std::to_string(ms / 1000)

@@ -7,6 +7,7 @@
 #include "json_text.h"
 #include "round_indices.h"
 #include "session_figure_texts.h"
+#include "session_sentences.h"
 
 namespace keta::web {
 namespace {
@@ -195,9 +196,10 @@ void WebSession::ShowRestCountdown(int secondsLeft) {
     Changed();
 }
 
-void WebSession::ShowReadySignal(int step) {
+void WebSession::ShowReadySignal(int step, int half) {
     restLeft_ = -1;
     signalStep_ = step;
+    signalHalf_ = half;
     Changed();
 }
 
@@ -213,7 +215,7 @@ std::string WebSession::Snapshot() const {
     if (state == SessionState::Rest && restLeft_ >= 0) {
         status = RestText(restLeft_);
     } else if (state == SessionState::ReadySignal) {
-        status = "後半を始めます。";
+        status = PracticeSession::ReadyText(signalHalf_);
     } else if (state == SessionState::Finished) {
         status = "終わりました。";
     } else if (state == SessionState::Stopped) {
@@ -293,6 +295,10 @@ std::string WebSession::ResultJson() const {
     json.Key("finished").Flag(!Running());
     json.Key("format").Text(analysis::SessionFormatText(s));
     json.Key("stopped").Text(stopped ? analysis::SessionStoppedText(lines.size()) : std::string());
+    json.Key("sentences").Begin('[');
+    for (const std::string& sentence : analysis::SessionSentences(lines, s, stopped))
+        json.Text(sentence);
+    json.End(']');
     json.Key("settings").Begin('{');
     SettingsFields(json, s);
     json.End('}');

@@ -59,7 +59,7 @@ public:
     void SetLineLabel(const std::string& text) override;
     void ShowTimeLeft(int seconds) override;
     void ShowRestCountdown(int secondsLeft) override;
-    void ShowReadySignal(int step) override;
+    void ShowReadySignal(int step, int half) override;
     void ShowFinished(bool stopped) override;
 
     // MonotonicClock
@@ -95,6 +95,7 @@ private:
     int timeLeft_ = -1;  // -1: not shown
     int restLeft_ = -1;  // -1: no rest under way
     int signalStep_ = 0;
+    int signalHalf_ = 2;
     long long changes_ = 0;
 };
 

@@ -111,7 +111,7 @@ const KetaLog = (() => {
       $('curvePlace').textContent = '';
       $('cmdCurvePrevious').disabled = true;
       $('cmdCurveNext').disabled = true;
-      for (const id of ['curveSpeed', 'curveAnswers', 'curveCorrect', 'curveErrors', 'curveAccuracy']) $(id).textContent = '—';
+      for (const id of ['curveSpeed', 'curveAnswers', 'curveCorrect', 'curveErrors', 'curveAccuracy']) $(id).textContent = 'なし';
       return;
     }
     shownRound = c.id;
@@ -123,7 +123,7 @@ const KetaLog = (() => {
     if (c.damaged) {
       $('curveProblem').hidden = false;
       $('curveProblem').textContent = 'この回の記録には、ドリルでは起こりえない値が入っています。曲線と数値は出しません。';
-      for (const id of ['curveSpeed', 'curveAnswers', 'curveCorrect', 'curveErrors', 'curveAccuracy']) $(id).textContent = '—';
+      for (const id of ['curveSpeed', 'curveAnswers', 'curveCorrect', 'curveErrors', 'curveAccuracy']) $(id).textContent = 'なし';
       return;
     }
     drawCurve(c);

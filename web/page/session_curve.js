@@ -48,7 +48,7 @@ const KetaSessionResult = (() => {
       th.scope = 'row';
       th.append(cell('span', f.caption, 'caption'), cell('span', f.meaning, 'meaning'));
       const mean = earlier.means ? earlier.means[i] : null;
-      const before = cell('td', mean ? mean.value : '—');
+      const before = cell('td', mean ? mean.value : 'なし');
       if (mean) before.title = mean.covers;
       tr.append(th, cell('td', f.value), before);
       body.appendChild(tr);
@@ -183,6 +183,12 @@ const KetaSessionResult = (() => {
   function show(r, earlier) {
     shown = r;
     $('resultFormat').textContent = r.format + (r.stopped ? '　' + r.stopped : '');
+    // What the figures say, in the module's words, before the figures.
+    $('resultSentences').replaceChildren(...r.sentences.map((text) => {
+      const p = document.createElement('p');
+      p.textContent = text;
+      return p;
+    }));
     $('curveTitle').textContent = r.curve.title;
     fillLines(r);
     fillFigures(r, earlier);

@@ -118,7 +118,7 @@ class SessionTest(SessionPage):
                 self.assertEqual(figures['平均（前半）'], f'{len(first):.1f} 問/行')
                 # The first k lines after the rest against the first k before it; k = 1 here.
                 self.assertEqual(figures['休憩効果'], f'{len(second) / len(first):.2f}')
-                self.assertEqual(figures['初頭努力（前半）'], '—')  # one line has no middle
+                self.assertEqual(figures['初頭努力（前半）'], 'なし')  # one line has no middle
                 self.assertIn('10 秒 × 1 行、休憩 0 分、1 行、' + mode, self.text('resultFormat'))
                 # Exactly one row came with a line change (the second half's), and it was timed.
                 timings = self.driver.execute_script('return KetaSession.lineChanges')
@@ -157,7 +157,7 @@ class SessionTest(SessionPage):
         # Both lines before the rest count; the line stopped in has gone.
         self.assertEqual(self.line_rows(), [['前半 1', '1', '0'], ['前半 2', '2', '1']])
         self.assertIn('（中止：終わった 2 行）', self.text('resultFormat'))
-        self.assertEqual(self.figures()['休憩効果'], '—')
+        self.assertEqual(self.figures()['休憩効果'], 'なし')
         self.assertEqual(self.driver.switch_to.active_element.get_attribute('id'), 'resultTitle')
 
     def test_settings_are_remembered_and_brought_into_range_by_the_engine(self):
@@ -206,7 +206,7 @@ class EarlierSessionsTest(SessionPage):
     def test_a_session_is_set_beside_the_earlier_ones_in_its_format_across_reloads(self):
         self.session([True, True])
         self.assertEqual(self.text('earlierTitle'), '同じ設定で終えた回はまだありません。')
-        self.assertEqual(self.earlier_figures()['解答数'], '—')
+        self.assertEqual(self.earlier_figures()['解答数'], 'なし')
         # A stopped session in the same format is no finished one: it is not compared with.
         self.open_session()
         self.start()
@@ -223,7 +223,7 @@ class EarlierSessionsTest(SessionPage):
         self.assertEqual(figures['正答率'], '100.0%')
         self.assertEqual(figures['平均（前半）'], '2.0 問/行')
         trend = self.trend()
-        self.assertEqual([r[1:] for r in trend], [['2.0', '—'], ['4.0', '—']])
+        self.assertEqual([r[1:] for r in trend], [['2.0', 'なし'], ['4.0', 'なし']])
         self.assertEqual(trend[-1][0], 'この回')
         self.assert_accessible('result beside the earlier sessions')
 
