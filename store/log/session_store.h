@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -60,5 +61,12 @@ std::optional<std::vector<StoredSession>> LoadSessions(const QString& logPath,
                                                        const CancelFlag* cancel = nullptr);
 // The settings of the last session started, when the log holds them.
 std::optional<SessionSettings> LoadLastSessionSettings(const QString& logPath);
+
+// The sessions the person left out of the earlier sessions' means (a session gone wrong), by
+// id, as the log's preferences keep them; none when the log has no such value or cannot be read.
+std::set<std::int64_t> LoadLeftOutSessions(const QString& logPath);
+// The preferences' key and value for `ids`.
+QString LeftOutKey();
+QString LeftOutText(const std::set<std::int64_t>& ids);
 
 }  // namespace keta

@@ -15,6 +15,7 @@
 #include <thread>
 #include <unordered_map>
 
+#include "calendar_source.h"
 #include "log_bounds.h"
 #include "log_connection.h"
 #include "log_schema.h"
@@ -159,6 +160,30 @@ std::optional<SessionSettings> LoadLastSessionSettings(const QString& logPath) {
     s.showMarks = row.showMarks != 0;
     s.showTimeLeft = row.showTimeLeft != 0;
     return s;
+}
+
+QString LeftOutKey() { return QStringLiteral("sessions_left_out"); }
+
+QString LeftOutText(const std::set<std::int64_t>& ids) {
+    // An empty text, not a null one: a null string is bound as SQL NULL, which the
+    // preferences table refuses.
+    QString text = QStringLiteral("");
+    for (const std::int64_t id : ids) {
+        if (!text.isEmpty()) text += u',';
+        text += QString::number(id);
+    }
+    return text;
+}
+
+std::set<std::int64_t> LoadLeftOutSessions(const QString& logPath) {
+    std::set<std::int64_t> ids;
+    // A hand-edited value keeps what reads as ids and drops the rest.
+    for (const QString& text : LoadPreference(logPath, LeftOutKey()).split(u',')) {
+        bool ok = false;
+        const std::int64_t id = text.trimmed().toLongLong(&ok);
+        if (ok && id > 0) ids.insert(id);
+    }
+    return ids;
 }
 
 }  // namespace keta

@@ -23,6 +23,7 @@
 
 #include "analysis/figure_label.h"
 #include "answer_log.h"
+#include "calendar_source.h"
 #include "history_grid.h"
 #include "log_owner.h"
 #include "practice/session_curve_view.h"
@@ -420,6 +421,48 @@ private slots:
         const QString day = QDate::currentDate().toString(QStringLiteral("MM/dd"));
         QCOMPARE(ticks, (QStringList{day + QStringLiteral(" (1)"), day + QStringLiteral(" (2)"),
                                      day + QStringLiteral(" (3)")}));
+
+        // The first session left out of the means in the list, and put back.
+        SessionListWindow list(f.log);
+        list.show();
+        list.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&list));
+        list.List()->setFocus();
+        QTest::keyClick(list.List(), Qt::Key_End);  // the oldest, at the foot
+        QCOMPARE(list.List()->currentItem()->text(6), QStringLiteral("5"));
+        const auto openNewest = [&list]() -> QString {
+            list.List()->setFocus();
+            QTest::keyClick(list.List(), Qt::Key_Home);
+            QTest::keyClick(list.List(), Qt::Key_Return);
+            if (!QTest::qWaitFor([&list] {
+                    return list.Result() != nullptr && !list.Result()->ReadingEarlier();
+                }))
+                return QStringLiteral("not read");
+            for (FigureLabel* label : list.Result()->findChildren<FigureLabel*>()) {
+                if (label->Caption() == QStringLiteral("解答数（これまでの平均）"))
+                    return label->text();
+            }
+            return QString();
+        };
+        const auto toggleOldest = [&list, &f] {
+            list.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&list));
+            list.List()->setFocus();
+            QTest::keyClick(list.List(), Qt::Key_End);
+            QVERIFY(list.LeaveOutButton()->isEnabled());
+            QTest::mouseClick(list.LeaveOutButton(), Qt::LeftButton);
+            QVERIFY(LogOwner::Of(f.log)->WaitUntilTried(5000));
+        };
+        toggleOldest();
+        QCOMPARE(list.List()->currentItem()->text(5), QStringLiteral("終了・平均から外した"));
+        QCOMPARE(list.LeaveOutButton()->text(), QStringLiteral("平均に戻す(&X)"));
+        QCOMPARE(openNewest(), QStringLiteral("6.0"));  // the third session's 6 alone
+        toggleOldest();
+        QCOMPARE(list.List()->currentItem()->text(5), QStringLiteral("終了"));
+        QCOMPARE(openNewest(), QStringLiteral("5.5"));
+        // Put back: the log keeps an empty list, not a refused write.
+        QCOMPARE(LoadPreference(f.log, LeftOutKey()), QString());
+        QCOMPARE(LoadLeftOutSessions(f.log), (std::set<std::int64_t>{}));
     }
 
     // 12 s pass behind the stop question; "no" goes on with the line where it was.

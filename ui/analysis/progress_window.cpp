@@ -202,7 +202,7 @@ void ProgressWindow::Apply(Loaded loaded, bool chartLater) {
                              report_.skippedBadCounts;
         ShowMessage(unusable == 0 ? kNoResults
                                   : QStringLiteral("使える記録がありません（%1 件の記録は制限時間"
-                                                   "や日時や数が読めません）。ラウンドを終えて保存"
+                                                   "や日時や数が読めません）。1 回遊んで保存"
                                                    "すると、ここに上達の記録が表示されます。")
                                         .arg(unusable),
                     false);
@@ -326,7 +326,10 @@ void ProgressWindow::ShowSeries(bool chartLater) {
 
     const int skipped =
         skippedLines_ + report_.skippedNoLimit + report_.skippedBadStamp + report_.skippedBadCounts;
-    skipped_->setText(QString::number(skipped));
+    // What the count is, said beside it: lines of the history file left out of the figures.
+    skipped_->setText(skipped == 0
+                          ? QStringLiteral("0")
+                          : QStringLiteral("%1 行（日時・制限時間・数が読めない行）").arg(skipped));
     repeated_->setText(QString::number(report_.repeated));
     const QString seriesName =
         QStringLiteral("%1 モード・%2秒").arg(mode_->currentText()).arg(shown_->timeLimit);

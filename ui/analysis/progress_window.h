@@ -80,7 +80,7 @@ signals:
 private:
     static inline const QString kTitle = QStringLiteral("上達の記録");
     static inline const QString kNoResults = QStringLiteral(
-        "保存された記録がありません。ラウンドを終えて保存すると、ここに上達の記録が表示されます。");
+        "保存された記録がありません。1 回遊んで保存すると、ここに上達の記録が表示されます。");
 
     void StopWorker();
     // The choices on show when a load begins, which decide what it shows first.

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
@@ -16,6 +17,7 @@
 #include "analysis/chart_support.h"
 #include "csv_export.h"
 #include "export_target.h"
+#include "log_owner.h"
 #include "session_figure_rows.h"
 #include "session_store.h"
 
@@ -61,10 +63,20 @@ SessionListWindow::SessionListWindow(QString logPath, QWidget* parent)
     exportButton->setObjectName(QStringLiteral("exportCsv"));
     exportButton->setAccessibleName(QStringLiteral("CSVに書き出す"));
     connect(exportButton, &QPushButton::clicked, this, &SessionListWindow::ExportCsv);
+    // A session gone wrong (a phone call, the wrong format) need not pull the means down.
+    leaveOut_ = new QPushButton(QStringLiteral("平均から外す(&X)"));
+    leaveOut_->setObjectName(QStringLiteral("leaveOut"));
+    leaveOut_->setToolTip(QStringLiteral("選んだ回を、これまでの回の平均に入れないようにします"));
+    connect(leaveOut_, &QPushButton::clicked, this, &SessionListWindow::ToggleLeftOut);
+    connect(list_, &QTreeWidget::currentItemChanged, this, &SessionListWindow::ShowChoice);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(leaveOut_);
+    buttons->addStretch(1);
+    buttons->addWidget(exportButton);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(note_);
     layout->addWidget(list_, 1);
-    layout->addWidget(exportButton, 0, Qt::AlignRight);
+    layout->addLayout(buttons);
     resize(960, 480);
     Reload();
 }
@@ -72,6 +84,8 @@ SessionListWindow::SessionListWindow(QString logPath, QWidget* parent)
 void SessionListWindow::Reload() {
     list_->clear();
     sessions_.clear();
+    states_.clear();
+    leftOut_ = LoadLeftOutSessions(logPath_);
     QString why;
     const std::optional<std::vector<StoredSession>> all = LoadSessions(logPath_, &why);
     if (!all) {
@@ -109,10 +123,12 @@ void SessionListWindow::Reload() {
                                                   .arg(s.settings.firstHalfLines)
                                                   .arg(s.settings.secondHalfLines)
                                             : QString::number(s.settings.firstHalfLines),
-             QStringLiteral("%1 分").arg(s.settings.restMinutes), ModeText(s.settings.mode), state,
-             QString::number(answers), PercentText(accuracy), perLine, FigureText(restEffect, 2)});
+             QStringLiteral("%1 分").arg(s.settings.restMinutes), ModeText(s.settings.mode),
+             StateText(shown, state), QString::number(answers), PercentText(accuracy), perLine,
+             FigureText(restEffect, 2)});
         list_->addTopLevelItem(item);
         sessions_.push_back(std::move(shown));
+        states_.push_back(state);
     }
     note_->setText(sessions_.empty()
                        ? QStringLiteral("本番形式の練習はまだ記録されていません。メニューの"
@@ -121,6 +137,36 @@ void SessionListWindow::Reload() {
                              .arg(sessions_.size()));
     if (list_->topLevelItemCount() > 0) list_->setCurrentItem(list_->topLevelItem(0));
     FitColumns();
+    ShowChoice();
+}
+
+QString SessionListWindow::StateText(const ShownSession& shown, const QString& state) const {
+    return leftOut_.contains(shown.id) ? state + QStringLiteral("・平均から外した") : state;
+}
+
+void SessionListWindow::ShowChoice() {
+    const int row = list_->indexOfTopLevelItem(list_->currentItem());
+    const bool chosen = row >= 0 && row < static_cast<int>(sessions_.size());
+    const ShownSession* shown = chosen ? &sessions_[static_cast<std::size_t>(row)] : nullptr;
+    // Only finished sessions are in the means; a stopped one never is.
+    const bool averaged = shown != nullptr && !shown->stopped && shown->id > 0;
+    leaveOut_->setEnabled(averaged);
+    leaveOut_->setText(averaged && leftOut_.contains(shown->id)
+                           ? QStringLiteral("平均に戻す(&X)")
+                           : QStringLiteral("平均から外す(&X)"));
+}
+
+void SessionListWindow::ToggleLeftOut() {
+    const int row = list_->indexOfTopLevelItem(list_->currentItem());
+    if (row < 0 || row >= static_cast<int>(sessions_.size())) return;
+    const ShownSession& shown = sessions_[static_cast<std::size_t>(row)];
+    if (shown.stopped || shown.id <= 0) return;
+    if (!leftOut_.erase(shown.id)) leftOut_.insert(shown.id);
+    // The whole set each time, in the order of the clicks: the log's owner writes them in turn.
+    LogOwner::Of(logPath_)->SetPreference(LeftOutKey(), LeftOutText(leftOut_));
+    list_->currentItem()->setText(5, StateText(shown, states_[static_cast<std::size_t>(row)]));
+    FitColumns();
+    ShowChoice();
 }
 
 void SessionListWindow::FitColumns() {

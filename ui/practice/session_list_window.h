@@ -5,12 +5,15 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
+#include <set>
 #include <vector>
 
 #include "session_result_window.h"
 
 class QLabel;
+class QPushButton;
 class QTreeWidget;
 
 namespace keta {
@@ -32,14 +35,22 @@ public:
     using PathAsker = std::function<QString(const QString& suggested)>;
     void SetPathAsker(PathAsker asker) { askPath_ = std::move(asker); }
     SessionResultWindow* Result() const { return result_; }
+    // Leaves the chosen session out of the earlier sessions' means, or puts it back.
+    void ToggleLeftOut();
+    QPushButton* LeaveOutButton() const { return leaveOut_; }
 
 private:
     void FitColumns();
+    QString StateText(const ShownSession& shown, const QString& state) const;
+    void ShowChoice();
 
     QString logPath_;
     QLabel* note_ = nullptr;
     QTreeWidget* list_ = nullptr;
     std::vector<ShownSession> sessions_;  // newest first, as listed
+    std::vector<QString> states_;         // each one's state without the leaving out
+    std::set<std::int64_t> leftOut_;      // as last handed to the log
+    QPushButton* leaveOut_ = nullptr;
     QPointer<SessionResultWindow> result_;
     PathAsker askPath_;
 };

@@ -38,8 +38,10 @@ std::vector<ShownSession> EarlierSessions(const QString& logPath, const SessionS
     std::vector<ShownSession> found;
     const std::optional<std::vector<StoredSession>> all = LoadSessions(logPath, nullptr, cancel);
     if (!all) return found;
+    const std::set<std::int64_t> leftOut = LoadLeftOutSessions(logPath);
     for (const StoredSession& s : *all) {
         if (s.damaged || s.running || s.state != SessionState::Finished) continue;
+        if (leftOut.contains(s.id)) continue;  // left out by the person
         if (s.id == skipId || (beforeId != 0 && s.id >= beforeId)) continue;
         if (!analysis::SameFormat(s.settings, settings)) continue;
         ShownSession shown;

@@ -29,7 +29,8 @@ struct ShownSession {
 };
 
 // The finished, undamaged sessions of the log at `logPath` in the format of `settings` that
-// started before session `beforeId` (0: all), oldest first; `skipId` is left out.
+// started before session `beforeId` (0: all), oldest first; `skipId` is left out, and so is
+// every session the person left out of the means.
 std::vector<ShownSession> EarlierSessions(const QString& logPath, const SessionSettings& settings,
                                           std::int64_t beforeId, std::int64_t skipId,
                                           const CancelFlag* cancel = nullptr);
