@@ -86,10 +86,23 @@ bool WindowPlacer::eventFilter(QObject* watched, QEvent* event) {
                     const auto again = states_.find(window);
                     if (again != states_.end()) again->placing = false;
                 });
+                // The window manager's frame may come without an event of its own.
+                for (const int ms : {150, 500, 1200}) {
+                    QTimer::singleShot(ms, window, [this, window] {
+                        const auto again = states_.find(window);
+                        if (again != states_.end() && again->shown && again->placing &&
+                            FrameMargins(*window) != again->margins)
+                            Place(*window, *again);
+                    });
+                }
             }
             break;
+        case QEvent::Move:
         case QEvent::Resize:
-            if (state.shown && state.placing && !inPlace_ && window->pos() == state.placedAt)
+            // Placed again while it settles: when it grows, and when the window manager has
+            // put its frame around it, which the first placing could only assume.
+            if (state.shown && state.placing && !inPlace_ &&
+                (window->pos() == state.placedAt || FrameMargins(*window) != state.margins))
                 Place(*window, state);
             break;
         case QEvent::Hide:
@@ -144,7 +157,10 @@ void WindowPlacer::Place(QWidget& window, State& state) {
         }
     }
     state.placedAt = *at;
+    state.margins = FrameMargins(window);
+    inPlace_ = true;
     window.move(*at);
+    inPlace_ = false;
 }
 
 }  // namespace keta

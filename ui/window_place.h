@@ -4,6 +4,7 @@
 // main window's start and save buttons.
 
 #include <QHash>
+#include <QMargins>
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
@@ -42,7 +43,8 @@ protected:
 
 private:
     struct State {
-        QPoint placedAt;  // where this placer last put it
+        QPoint placedAt;   // where this placer last put it
+        QMargins margins;  // its frame's, as they were then
         bool placing = false;
         bool shown = false;
     };

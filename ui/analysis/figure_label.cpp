@@ -43,4 +43,16 @@ void FitToScreen(QWidget& window) {
     window.move(topLeft);
 }
 
+void CentreOver(QWidget& window, const QWidget& over) {
+    QScreen* screen = over.screen() != nullptr ? over.screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr) return;
+    const QRect area = screen->availableGeometry();
+    QRect frame(QPoint(0, 0), window.frameGeometry().size());
+    frame.moveCenter(over.frameGeometry().center());
+    window.move(std::clamp(frame.left(), area.left(),
+                           std::max(area.left(), area.right() + 1 - frame.width())),
+                std::clamp(frame.top(), area.top(),
+                           std::max(area.top(), area.bottom() + 1 - frame.height())));
+}
+
 }  // namespace keta

@@ -25,5 +25,8 @@ private:
 // Sizes a top-level window to its wanted size, but never larger than the available area of the
 // screen it opens on (at any scale factor), and places its frame inside that area.
 void FitToScreen(QWidget& window);
+// Places a top-level window centred over `over` (the window it was opened from), inside the
+// screen, instead of where the window system puts a new window.
+void CentreOver(QWidget& window, const QWidget& over);
 
 }  // namespace keta

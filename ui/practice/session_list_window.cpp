@@ -190,7 +190,10 @@ void SessionListWindow::OpenRow(int row) {
     const bool first = result_ == nullptr;
     if (first) result_ = new SessionResultWindow(this);
     result_->ShowSessionReadingEarlier(shown, logPath_, shown.id, shown.id);
-    if (first) FitToScreen(*result_);
+    if (first) {
+        FitToScreen(*result_);
+        CentreOver(*result_, *this);
+    }
     result_->show();
     result_->raise();
     result_->activateWindow();

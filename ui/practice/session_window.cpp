@@ -314,7 +314,10 @@ void SessionWindow::ShowResult() {
     const bool first = result_ == nullptr;
     if (first) result_ = new SessionResultWindow(this);
     result_->ShowSessionReadingEarlier(shown, logPath_, 0, shown.id);
-    if (first) FitToScreen(*result_);
+    if (first) {
+        FitToScreen(*result_);
+        CentreOver(*result_, *this);
+    }
     result_->show();
     result_->raise();
     result_->activateWindow();

@@ -38,6 +38,10 @@ class SessionPage(PageCase):
 
     def start(self):
         self.el('cmdStart').click()
+        # As in the test room, the lights come first, with no row to work on.
+        self.wait(lambda: self.text('status') == '前半を始めます。', 2, 'no ready signal before line 1')
+        self.assertEqual(self.text('lineLabel'), '用意')
+        self.assertFalse(self.box(1).is_enabled())
         self.wait(lambda: self.box(1).is_enabled(), 5, 'the first line did not begin')
 
     def box(self, i):
@@ -120,9 +124,9 @@ class SessionTest(SessionPage):
                 self.assertEqual(figures['休憩効果'], f'{len(second) / len(first):.2f}')
                 self.assertEqual(figures['初頭努力（前半）'], 'なし')  # one line has no middle
                 self.assertIn('10 秒 × 1 行、休憩 0 分、1 行、' + mode, self.text('resultFormat'))
-                # Exactly one row came with a line change (the second half's), and it was timed.
+                # Both rows came with a line change after their lights, and each was timed.
                 timings = self.driver.execute_script('return KetaSession.lineChanges')
-                self.assertEqual(len(timings), 1)
+                self.assertEqual(len(timings), 2)
 
     def test_esc_asks_no_keeps_going_and_yes_stops_keeping_the_lines_done(self):
         self.open_session()
