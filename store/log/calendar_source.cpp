@@ -124,6 +124,17 @@ CalendarSource ReadCalendarSource(const QString& logPath, const QString& history
     return source;
 }
 
+std::vector<qint64> CalendarStamp(const QDate& day, const QString& logPath,
+                                  const QString& historyPath) {
+    std::vector<qint64> stamp{day.toJulianDay()};
+    for (const QString& path : {logPath, logPath + QStringLiteral("-wal"), historyPath}) {
+        const QFileInfo info(path);
+        stamp.push_back(info.exists() ? info.size() : -1);
+        stamp.push_back(info.exists() ? info.lastModified().toMSecsSinceEpoch() : -1);
+    }
+    return stamp;
+}
+
 int LoadDailyGoal(const QString& logPath) {
     if (!QFileInfo(logPath).isFile()) return 0;
     LogConnection connection(logPath, LogConnection::Access::ReadOnly);

@@ -2,6 +2,7 @@
 // What the practice calendar is drawn from: the rounds and sessions of the answer log, the
 // saved results of the history file, and the daily goal kept in the log.
 
+#include <QDate>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -23,6 +24,12 @@ inline constexpr int kMaxDailyGoalMinutes = 24 * 60;
 // Reads both files without changing either (the log through a read-only connection). A
 // missing log means no rounds and no goal; a missing history file means no older days.
 CalendarSource ReadCalendarSource(const QString& logPath, const QString& historyPath);
+
+// What the calendar's figures are read from, to tell whether they must be read again: the day,
+// and the size and time of the log, of its -wal file (which holds the newest rounds until a
+// checkpoint) and of the history file.
+std::vector<qint64> CalendarStamp(const QDate& day, const QString& logPath,
+                                  const QString& historyPath);
 
 // The daily goal as the log keeps it (0 when none, or when the log cannot be read).
 int LoadDailyGoal(const QString& logPath);

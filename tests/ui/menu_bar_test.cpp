@@ -90,6 +90,15 @@ private slots:
         QCOMPARE(titles, (QStringList{QStringLiteral("練習(&P)"), QStringLiteral("記録(&R)"),
                                       QStringLiteral("ヘルプ(&H)")}));
         QVERIFY2(missing.isEmpty(), qPrintable(missing.join(u' ')));
+        // Without a saved round the work curve's entry is grey.
+        frame.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+        QTest::keyClick(frame.windowHandle(), Qt::Key_R, Qt::AltModifier);
+        QMenu* records = nullptr;
+        QTRY_VERIFY((records = qobject_cast<QMenu*>(QApplication::activePopupWidget())));
+        QCOMPARE(records->actions().front()->text(), QStringLiteral("作業曲線(&W)"));
+        QVERIFY(!records->actions().front()->isEnabled());
+        QTest::keyClick(records, Qt::Key_Escape);
         // So does every entry of the grid's menu.
         for (QAction* entry : p.shell->analysis().Menu()->actions()) {
             if (!entry->isSeparator())
@@ -97,7 +106,7 @@ private slots:
         }
     }
 
-    void eachWindowOpensInsideTheScreenClearOfTheButtons() {
+    void eachWindowOpensInsideTheScreenClearOfTheButtonsAndClosesWithEsc() {
         Program p;
         FrmMain& w = p.Start();
         MainFrame& frame = p.shell->frame();
@@ -124,7 +133,11 @@ private slots:
             QVERIFY2(screen.contains(at), qPrintable(title));
             QVERIFY2(!at.intersects(buttons), qPrintable(title));
             QVERIFY2(at.topLeft() != QPoint(0, 0), qPrintable(title));
-            opened->close();
+            // Esc closes every one of them.
+            opened->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(opened));
+            QTest::keyClick(opened->windowHandle(), Qt::Key_Escape);
+            QTRY_VERIFY2(!opened->isVisible(), qPrintable(title));
         }
     }
 

@@ -173,14 +173,7 @@ CalendarWindow::CalendarWindow(QString logPath, QString historyPath, QWidget* pa
 }
 
 std::vector<qint64> CalendarWindow::Stamp() const {
-    std::vector<qint64> stamp{todayOf_().toJulianDay()};
-    // The log keeps its newest rounds in the -wal file until a checkpoint.
-    for (const QString& path : {logPath_, logPath_ + QStringLiteral("-wal"), historyPath_}) {
-        const QFileInfo info(path);
-        stamp.push_back(info.exists() ? info.size() : -1);
-        stamp.push_back(info.exists() ? info.lastModified().toMSecsSinceEpoch() : -1);
-    }
-    return stamp;
+    return CalendarStamp(todayOf_(), logPath_, historyPath_);
 }
 
 void CalendarWindow::ReloadIfChanged() {

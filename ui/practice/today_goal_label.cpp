@@ -40,13 +40,7 @@ QString TodayGoalLabel::TextFor(std::int64_t seconds, int goalMinutes) {
 }
 
 std::vector<qint64> TodayGoalLabel::Stamp() const {
-    std::vector<qint64> stamp{todayOf_().toJulianDay()};
-    for (const QString& path : {logPath_, historyPath_}) {
-        const QFileInfo info(path);
-        stamp.push_back(info.exists() ? info.size() : -1);
-        stamp.push_back(info.exists() ? info.lastModified().toMSecsSinceEpoch() : -1);
-    }
-    return stamp;
+    return CalendarStamp(todayOf_(), logPath_, historyPath_);
 }
 
 void TodayGoalLabel::RefreshIfChanged() {
