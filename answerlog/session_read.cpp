@@ -3,10 +3,12 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <unordered_map>
 
 #include "log_bounds.h"
+#include "session_figure_texts.h"
 #include "sqlite_columns.h"
 
 namespace keta {
@@ -192,6 +194,45 @@ std::optional<std::vector<StoredSession>> ReadLogSessions(sqlite3* h, std::int64
         }
     }
     return sessions;
+}
+
+std::set<std::int64_t> ParseLeftOutSessions(std::string_view text) {
+    std::set<std::int64_t> ids;
+    while (!text.empty()) {
+        const std::size_t comma = text.find(',');
+        const std::string_view part = text.substr(0, comma);
+        std::int64_t id = 0;
+        const auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), id);
+        if (error == std::errc() && end == part.data() + part.size() && id > 0) ids.insert(id);
+        if (comma == std::string_view::npos) break;
+        text.remove_prefix(comma + 1);
+    }
+    return ids;
+}
+
+std::string LeftOutSessionsText(const std::set<std::int64_t>& ids) {
+    std::string text;
+    for (const std::int64_t id : ids) {
+        if (!text.empty()) text += ',';
+        text += std::to_string(id);
+    }
+    return text;
+}
+
+std::set<std::int64_t> ReadLeftOutSessions(sqlite3* h) {
+    if (h == nullptr) return {};
+    SqliteStatement q(h, "SELECT substr(value, 1, 100000) FROM preferences WHERE key = ?");
+    if (!q.Valid()) return {};  // an older log without the preferences table
+    sqlite3_bind_text(q.Handle(), 1, kLeftOutSessionsKey, -1, SQLITE_STATIC);
+    return q.Step() ? ParseLeftOutSessions(q.Text(0)) : std::set<std::int64_t>{};
+}
+
+bool IsEarlierSession(const StoredSession& s, const SessionSettings& settings,
+                      std::int64_t beforeId, std::int64_t skipId,
+                      const std::set<std::int64_t>& leftOut) {
+    if (s.damaged || s.running || s.state != SessionState::Finished) return false;
+    if (s.id == skipId || (beforeId != 0 && s.id >= beforeId)) return false;
+    return !leftOut.contains(s.id) && analysis::SameFormat(s.settings, settings);
 }
 
 }  // namespace keta

@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "practice_session.h"
@@ -33,5 +35,21 @@ std::optional<std::vector<StoredSession>> ReadLogSessions(sqlite3* h, std::int64
                                                           std::int64_t high,
                                                           const std::function<bool()>& stop = {},
                                                           bool* stopped = nullptr);
+
+// The preferences' key of the sessions the person left out of the earlier sessions' means.
+inline constexpr const char* kLeftOutSessionsKey = "sessions_left_out";
+// Their ids from the kept text ("3,7"); what does not read as an id is dropped.
+std::set<std::int64_t> ParseLeftOutSessions(std::string_view text);
+// The text kept for `ids`: empty when none.
+std::string LeftOutSessionsText(const std::set<std::int64_t>& ids);
+// The left-out sessions as the log on `h` keeps them; none without a log or the value.
+std::set<std::int64_t> ReadLeftOutSessions(sqlite3* h);
+
+// Whether `s` is one of the earlier sessions a result in `settings` is compared with: finished
+// and undamaged, in the same format, started before session `beforeId` (0: any), not `skipId`
+// and not left out by the person.
+bool IsEarlierSession(const StoredSession& s, const SessionSettings& settings,
+                      std::int64_t beforeId, std::int64_t skipId,
+                      const std::set<std::int64_t>& leftOut);
 
 }  // namespace keta

@@ -162,28 +162,16 @@ std::optional<SessionSettings> LoadLastSessionSettings(const QString& logPath) {
     return s;
 }
 
-QString LeftOutKey() { return QStringLiteral("sessions_left_out"); }
+QString LeftOutKey() { return QString::fromLatin1(kLeftOutSessionsKey); }
 
 QString LeftOutText(const std::set<std::int64_t>& ids) {
-    // An empty text, not a null one: a null string is bound as SQL NULL, which the
-    // preferences table refuses.
-    QString text = QStringLiteral("");
-    for (const std::int64_t id : ids) {
-        if (!text.isEmpty()) text += u',';
-        text += QString::number(id);
-    }
-    return text;
+    // Never a null string: that is bound as SQL NULL, which the preferences table refuses.
+    const QString text = QString::fromStdString(LeftOutSessionsText(ids));
+    return text.isNull() ? QStringLiteral("") : text;
 }
 
 std::set<std::int64_t> LoadLeftOutSessions(const QString& logPath) {
-    std::set<std::int64_t> ids;
-    // A hand-edited value keeps what reads as ids and drops the rest.
-    for (const QString& text : LoadPreference(logPath, LeftOutKey()).split(u',')) {
-        bool ok = false;
-        const std::int64_t id = text.trimmed().toLongLong(&ok);
-        if (ok && id > 0) ids.insert(id);
-    }
-    return ids;
+    return ParseLeftOutSessions(LoadPreference(logPath, LeftOutKey()).toStdString());
 }
 
 }  // namespace keta

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -177,6 +178,21 @@ LineResult Line(int half, int line, std::vector<bool> right) {
     std::int64_t ms = 0;
     for (const bool r : right) l.answers.push_back({ms += 700, 1, 3, 4, r ? "7" : "8", 7, r});
     return l;
+}
+
+TEST(AnswerLogSessions, LeftOutSessionsReadFromTheirTextAndBack) {
+    const struct {
+        const char* text;
+        std::set<std::int64_t> ids;
+    } cases[] = {
+        {"3,7", {3, 7}},
+        {"", {}},
+        // A hand-edited value keeps what reads as ids: no zero, sign, space, overflow or word.
+        {"x,5,-2,0,5, 9,12345678901234567890,7a", {5}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParseLeftOutSessions(c.text), c.ids) << c.text;
+    EXPECT_EQ(LeftOutSessionsText({12, 3}), "3,12");
+    EXPECT_EQ(LeftOutSessionsText({}), "");
 }
 
 TEST(AnswerLogSessions, WrittenLineByLineAndReadBackWithTheirState) {

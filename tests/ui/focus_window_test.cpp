@@ -28,6 +28,7 @@
 #include "answer_log.h"
 #include "frm_main.h"
 #include "history_grid.h"
+#include "log_owner.h"
 #include "practice/focus_pairs.h"
 #include "ui_fixture.h"
 
@@ -251,9 +252,17 @@ private slots:
         QTRY_COMPARE(Text(w, QStringLiteral("share")),
                      QStringLiteral("練習する組（1 組）：3＋3\nこの組み合わせでは最大 56.9 %。75 % "
                                     "には届かないため、56.9 % で出します。"));
+        auto* limit = w.findChild<QComboBox*>(QStringLiteral("limit"));
+        limit->setFocus();
+        QTest::keyClick(limit, Qt::Key_Home);  // 10 s
         QTest::mouseClick(start, Qt::LeftButton);
         QTRY_VERIFY(w.Playing());  // once the log is read
         QCOMPARE(w.Pairs(), (std::vector<DigitPair>{{3, 3}}));
+        // The chosen time is what the next window, in this run or the next, offers.
+        QVERIFY(LogOwner::Of(log)->WaitUntilTried(5000));
+        QCOMPARE(
+            FocusWindow(log, &clock).findChild<QComboBox*>(QStringLiteral("limit"))->currentText(),
+            QStringLiteral("10 秒"));
         // Closing asks first; a No keeps the round going, a Yes stops it and nothing is logged,
         // not even once the time is up.
         QString asked;

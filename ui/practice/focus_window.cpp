@@ -236,6 +236,7 @@ void FocusWindow::BeginRound() {
     resultWaiting_ = false;
     const int percent = percent_->currentData().toInt();
     limitSeconds_ = limit_->currentData().toInt();
+    owner_->SetPreference(QString::fromLatin1(kFocusLimitKey), QString::number(limitSeconds_));
     digits_ = std::make_unique<FocusDigits>(pairs_, percent);
     recorder_->SetKind(analysis::RoundKind::Focus, percent, PairsText(pairs_));
     round_ = analysis::RoundRecord();

@@ -36,6 +36,9 @@ class Clock;
 class LogOwner;
 class RoundRecorder;
 
+// The preferences' key of the focus round's time limit, kept from one start to the next.
+inline constexpr const char* kFocusLimitKey = "focus_time_limit";
+
 class FocusWindow : public QWidget {
     Q_OBJECT
 

@@ -20,6 +20,7 @@
 
 #include "analysis/chart_support.h"
 #include "answer_row.h"
+#include "calendar_source.h"
 #include "focus_pairs.h"
 #include "focus_window.h"
 #include "fonts.h"
@@ -56,7 +57,9 @@ QWidget* FocusWindow::BuildSettingsPage() {
     mode_->addItems({Sign(false), Sign(true)});
     limit_ = AddRow(*form, QStringLiteral("時間"), new QComboBox, QStringLiteral("limit"));
     for (int s = 10; s <= 180; s += 10) limit_->addItem(QStringLiteral("%1 秒").arg(s), s);
-    limit_->setCurrentIndex(limit_->findData(60));
+    // The time chosen last, in this run or an earlier one; 60 s at first.
+    const int kept = LoadPreference(logPath_, QString::fromLatin1(kFocusLimitKey)).toInt();
+    limit_->setCurrentIndex(limit_->findData(limit_->findData(kept) >= 0 ? kept : 60));
     percent_ =
         AddRow(*form, QStringLiteral("集中の割合"), new QComboBox, QStringLiteral("percent"));
     for (const int p : kFocusPercents) percent_->addItem(QStringLiteral("%1 %").arg(p), p);

@@ -40,10 +40,7 @@ std::vector<ShownSession> EarlierSessions(const QString& logPath, const SessionS
     if (!all) return found;
     const std::set<std::int64_t> leftOut = LoadLeftOutSessions(logPath);
     for (const StoredSession& s : *all) {
-        if (s.damaged || s.running || s.state != SessionState::Finished) continue;
-        if (leftOut.contains(s.id)) continue;  // left out by the person
-        if (s.id == skipId || (beforeId != 0 && s.id >= beforeId)) continue;
-        if (!analysis::SameFormat(s.settings, settings)) continue;
+        if (!IsEarlierSession(s, settings, beforeId, skipId, leftOut)) continue;
         ShownSession shown;
         shown.id = s.id;
         shown.when = QString::fromStdString(analysis::SessionWhenText(s.startedAt));

@@ -57,10 +57,10 @@ std::string WebLog::EarlierJson(const SessionSettings& settings,
         const auto all = ReadLogSessions(h_, std::numeric_limits<std::int64_t>::min(),
                                          std::numeric_limits<std::int64_t>::max());
         read = all.has_value();
+        // A session left out of the means on the desktop stays out here too.
+        const std::set<std::int64_t> leftOut = ReadLeftOutSessions(h_);
         for (const StoredSession& s : all.value_or(std::vector<StoredSession>{})) {
-            if (s.damaged || s.running || s.state != SessionState::Finished) continue;
-            if (beforeId != 0 && s.id >= beforeId) continue;
-            if (!analysis::SameFormat(s.settings, settings)) continue;
+            if (!IsEarlierSession(s, settings, beforeId, 0, leftOut)) continue;
             earlier.push_back({analysis::SessionWhenText(s.startedAt),
                                analysis::ComputeSessionFigureValues(s.lines, s.settings)});
         }
