@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QScatterSeries>
 #include <QToolTip>
+#include <QDateTime>
 #include <QValueAxis>
 #include <algorithm>
 #include <cmath>
@@ -129,6 +130,12 @@ void ProgressChart::SetTimeAxis(qint64 from, qint64 to) {
     for (const auto& [at, label] : DateTicks(from, to, most))
         timeAxis_->append(label, static_cast<double>(at));
     timeAxis_->setRange(static_cast<double>(from), static_cast<double>(to));
+    // Ticks of one day are times: the axis names the day they belong to.
+    const QDate first = QDateTime::fromMSecsSinceEpoch(from).date();
+    const bool oneDay = to - from <= kDay && QDateTime::fromMSecsSinceEpoch(to).date() == first;
+    timeAxis_->setTitleText(oneDay ? QStringLiteral("時刻（%1）")
+                                         .arg(first.toString(QStringLiteral("yyyy/MM/dd")))
+                                   : QStringLiteral("日付"));
 }
 
 void ProgressChart::Clear() {
