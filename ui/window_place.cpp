@@ -78,6 +78,14 @@ bool WindowPlacer::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::Show:
             if (!state.shown) {
                 state.shown = true;
+                // Where the person left it, looked up once a showing: the places again while
+                // it settles read no file.
+                if (const auto kept = remembered_.find(window->objectName());
+                    kept != remembered_.end()) {
+                    state.recalled = *kept;
+                } else {
+                    state.recalled = recall_ ? recall_(window->objectName()) : std::nullopt;
+                }
                 Place(*window, state);
                 // A window that settles its layout once shown grows: it is placed again, for a
                 // moment, as long as the person has not moved it.
@@ -131,12 +139,7 @@ void WindowPlacer::Place(QWidget& window, State& state) {
     // A top edge of a few pixels (a border, or the rounding of a scaled screen) is no title bar.
     const int titleRoom = margins.top() >= kLeastTitleBar ? 0 : kAssumedTitleBar;
 
-    std::optional<QPoint> at;
-    if (const auto kept = remembered_.find(window.objectName()); kept != remembered_.end()) {
-        at = *kept;
-    } else if (recall_) {
-        at = recall_(window.objectName());
-    }
+    std::optional<QPoint> at = state.recalled;
     // A place on a screen that is gone, or that the window no longer fits, is not used.
     const auto onScreen = [&](QPoint p) {
         const QRect frame(p, outer);

@@ -47,6 +47,7 @@ private:
         QMargins margins;  // its frame's, as they were then
         bool placing = false;
         bool shown = false;
+        std::optional<QPoint> recalled;  // where the person left it, as this showing found
     };
     void Place(QWidget& window, State& state);
 
