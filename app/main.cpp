@@ -14,6 +14,7 @@
 #include "log_owner.h"
 #include "practice/session_window.h"
 #include "shell.h"
+#include "start_style.h"
 #include "translations.h"
 
 namespace {
@@ -62,6 +63,7 @@ int main(int argc, char* argv[]) {
     int qtArgc = static_cast<int>(qtArgv.size());
     qtArgv.push_back(nullptr);
     QApplication app(qtArgc, qtArgv.data());
+    keta::UseStartStyle();
     // The desktop entry's name, so that the desktop finds the program's icon and entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.ketatobi.Ketatobi"));
     // Every window carries the program's icon, the practice session opened on its own too.

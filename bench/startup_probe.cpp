@@ -16,6 +16,7 @@
 #include "frm_main.h"
 #include "main_frame.h"
 #include "shell.h"
+#include "start_style.h"
 #include "translations.h"
 
 namespace {
@@ -53,6 +54,7 @@ int main(int argc, char* argv[]) {
     // What the program does before its window, so that its cost is counted too.
     QCoreApplication::setApplicationName(QStringLiteral("ketatobi"));
     QApplication app(argc, argv);
+    keta::UseStartStyle();
     QGuiApplication::setDesktopFileName(QStringLiteral("org.ketatobi.Ketatobi"));
     QApplication::setWindowIcon(keta::ProgramIcon());
     keta::InstallQtTranslations(app);

@@ -2,9 +2,11 @@
 // colours. Within one container a control built earlier lies in front of one built later.
 
 #include <QApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QIcon>
-#include <QPainter>
-#include <QSvgRenderer>
+#include <QImageReader>
+#include <cstring>
 #include <limits>
 
 #include "fonts.h"
@@ -23,15 +25,33 @@ constexpr int kClientWidth = 9465;
 constexpr int kClientHeight = 6780;
 const QColor kComboBackground(255, 255, 240);
 
+// The picture `name` at `size`, sharp at the screen's scale. At scales 1 and 2 its pixels were
+// drawn when the program was built and are only copied; at another scale the SVG image reader
+// draws it now.
 QPixmap Picture(const QString& name, QSize size) {
-    // Rendered at the screen's device pixel ratio so the pictures stay sharp when scaled.
     const qreal dpr = qApp ? qApp->devicePixelRatio() : 1.0;
-    QPixmap pixmap(size * dpr);
-    pixmap.fill(Qt::transparent);
-    QSvgRenderer renderer(QStringLiteral(":/pictures/") + name);
-    QPainter painter(&pixmap);
-    renderer.render(&painter);
-    painter.end();
+    const QSize pixels = size * dpr;
+    QImage image;
+    if (dpr == 1.0 || dpr == 2.0) {
+        QFile drawn(QStringLiteral(":/drawn/%1_%2x%3@%4x.argb")
+                        .arg(QFileInfo(name).completeBaseName())
+                        .arg(size.width())
+                        .arg(size.height())
+                        .arg(static_cast<int>(dpr)));
+        const QByteArray bits = drawn.open(QIODevice::ReadOnly) ? drawn.readAll() : QByteArray();
+        image = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        if (bits.size() == image.sizeInBytes()) {
+            std::memcpy(image.bits(), bits.constData(), static_cast<std::size_t>(bits.size()));
+        } else {
+            image = QImage();
+        }
+    }
+    if (image.isNull()) {
+        QImageReader reader(QStringLiteral(":/pictures/") + name);
+        reader.setScaledSize(pixels);
+        image = reader.read();
+    }
+    QPixmap pixmap = QPixmap::fromImage(image);
     pixmap.setDevicePixelRatio(dpr);
     return pixmap;
 }
