@@ -5,17 +5,17 @@
 #include <QTextStream>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
-#include "analysis/figure_label.h"
 #include "answer_log.h"
 #include "command_line.h"
 #include "frm_main.h"
 #include "log_owner.h"
-#include "practice/session_window.h"
 #include "shell.h"
 #include "start_style.h"
 #include "translations.h"
+#include "window_module.h"
 
 namespace {
 
@@ -81,10 +81,15 @@ int main(int argc, char* argv[]) {
     if (line.session) {
         // The data folder is the working folder now; the session keeps its lines in its log.
         const QString log = QDir::current().absoluteFilePath(keta::AnswerLog::FileName());
+        QString problem;
+        keta::WindowModule* windows = keta::Windows(&problem);
+        if (windows == nullptr) {
+            QTextStream(stderr) << "ketatobi: " << problem << '\n';
+            return 1;
+        }
         const std::shared_ptr<keta::LogOwner> owner = keta::LogOwner::Of(log);
-        keta::SessionWindow session(log, [log] { return keta::MakeSessionLogLink(log); });
-        keta::FitToScreen(session);
-        session.show();
+        const std::unique_ptr<QWidget> session(windows->LoneSession(log));
+        session->show();
         const int code = QApplication::exec();
         // Whatever the log could not take yet is kept or told while the window can show it.
         owner->Finish();

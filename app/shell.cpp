@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
 #include <cmath>
@@ -12,6 +13,7 @@
 #include "main_frame.h"
 #include "practice/today_goal_label.h"
 #include "settings_file.h"
+#include "window_module.h"
 
 namespace keta {
 namespace {
@@ -133,13 +135,23 @@ void Shell::Form_Load() {
 }
 
 void Shell::cmdHelp_Click() {
-    HtmlHelp(window_, QString::fromStdString(window_->state().strHelp), HH_DISPLAY_TOPIC, 0);
+    // The help viewer is one of the windows of the module.
+    QString problem;
+    if (WindowModule* windows = Windows(&problem)) {
+        windows->Help(window_, QString::fromStdString(window_->state().strHelp), HH_DISPLAY_TOPIC,
+                      0);
+    } else {
+        QMessageBox::warning(window_, QStringLiteral("ケタトビ"), problem);
+    }
 }
 
 void Shell::cmdEnd_Click() {
     // A session or focus round under way is not ended behind the person's back.
     if (!analysis_->ClosePractice()) return;
-    HtmlHelp(window_, QString::fromStdString(window_->state().strHelp), HH_CLOSE_ALL, 0);
+    // Only a module once loaded can have a help window open.
+    if (WindowModule* windows = LoadedWindows()) {
+        windows->Help(window_, QString::fromStdString(window_->state().strHelp), HH_CLOSE_ALL, 0);
+    }
     quit_();
 }
 

@@ -102,6 +102,8 @@ Display ChooseDisplay() {
         }
     }
     d.env.push_back("QT_QPA_PLATFORM=" + platform);
+    // The probe lies elsewhere than the program: it is told where the windows' module is.
+    d.env.push_back("KETATOBI_WINDOWS_MODULE=" KETATOBI_WINDOWS_MODULE);
     return d;
 }
 

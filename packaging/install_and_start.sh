@@ -18,6 +18,10 @@ for f in bin/ketatobi share/ketatobi/help/VexoHelp.chm "$desktop" \
          share/man/man6/ketatobi.6.gz share/doc/ketatobi/copyright share/doc/ketatobi/changelog.gz; do
     [[ -e "$prefix/$f" ]] || { echo "FAIL: $f not installed"; exit 1; }
 done
+# The windows' module, where the installed program looks for it (its --session line below opens
+# one of its windows).
+[[ -n $(find "$prefix/lib" -path '*/ketatobi/ketatobi_windows.so' 2>/dev/null) ]] ||
+    { echo "FAIL: the windows' module is not installed"; exit 1; }
 gzip -t "$prefix/share/man/man6/ketatobi.6.gz" || { echo "FAIL: the manual page is no gzip file"; exit 1; }
 
 # The entry's own Exec line, then each desktop action's (right-clicking the launcher offers them).

@@ -8,7 +8,6 @@
 #include <QStandardPaths>
 
 #include "answer_log.h"
-#include "answer_log_rounds.h"
 #include "calendar_source.h"
 #include "captioned_combo.h"
 #include "csv_export.h"
@@ -18,38 +17,13 @@
 #include "history_model.h"
 #include "history_points.h"
 #include "log_owner.h"
-#include "pairs_window.h"
-#include "practice/calendar_window.h"
-#include "practice/focus_pairs.h"
-#include "practice/focus_window.h"
-#include "practice/session_list_window.h"
-#include "practice/session_window.h"
-#include "progress_window.h"
+#include "window_module.h"
 #include "window_place.h"
-#include "work_curve_window.h"
 
 namespace keta {
 namespace {
 
 const QString kHistoryName = QStringLiteral("履歴.txt");
-
-// Counters of a grid row as numbers; item 3 may be hand-made text, and then correct + wrong
-// is what the drill would have written.
-struct RowCounts {
-    int answers = 0;
-    int correct = 0;
-    int wrong = 0;
-};
-
-RowCounts CountsOf(const HistoryModel& model, int row) {
-    RowCounts c;
-    c.correct = model.TextMatrix(row, 4).toInt();
-    c.wrong = model.TextMatrix(row, 5).toInt();
-    bool ok = false;
-    c.answers = model.TextMatrix(row, 3).trimmed().toInt(&ok);
-    if (!ok) c.answers = c.correct + c.wrong;
-    return c;
-}
 
 QString PlaceKey(const QString& window) { return QStringLiteral("window_at_") + window; }
 
@@ -112,12 +86,6 @@ AnalysisWindows::AnalysisWindows(HistoryGrid& grid, const HistoryModel& model, Q
 
 AnalysisWindows::~AnalysisWindows() = default;
 
-WorkCurveWindow* AnalysisWindows::WorkCurve() const { return workCurve_; }
-ProgressWindow* AnalysisWindows::Progress() const { return progress_; }
-PairsWindow* AnalysisWindows::Pairs() const { return pairs_; }
-CalendarWindow* AnalysisWindows::Calendar() const { return calendar_; }
-FocusWindow* AnalysisWindows::Focus() const { return focus_; }
-
 void AnalysisWindows::ShowMenu(int gridRow, const QPoint& globalPos) {
     menuRow_ = gridRow;
     const QList<QAction*> actions = menu_->actions();
@@ -131,157 +99,48 @@ void AnalysisWindows::Present(QWidget& window) {
     window.activateWindow();
 }
 
+WindowModule* AnalysisWindows::Module() {
+    QString problem;
+    WindowModule* module = Windows(&problem);
+    if (module == nullptr) Tell(problem, true);
+    return module;
+}
+
+// The windows live in the module, loaded the first time one of them opens.
 void AnalysisWindows::OpenWorkCurve(int gridRow) {
-    if (gridRow < 1 || gridRow >= model_.Rows()) return;
-    if (settleLog_) settleLog_();
-    const RowCounts counts = CountsOf(model_, gridRow);
-    const QString date = model_.TextMatrix(gridRow, 1);
-    const QString time = model_.TextMatrix(gridRow, 2);
-    // Read through connections of their own, read-only and without a check of the whole file:
-    // the first open stays quick on a long log.
-    std::optional<analysis::RoundRecord> round;
-    if (const std::optional<std::int64_t> id = FindLoggedRoundBySave(
-            logPath_, {date, time}, counts.answers, counts.correct, counts.wrong)) {
-        round = LoadLoggedRound(logPath_, *id);
-    }
-    if (!round) {
-        Tell(QStringLiteral("この回（%1）の解答は解答ログにありません。解答ログができる前の回か、"
-                            "記録できなかった回です。")
-                 .arg(model_.TextMatrix(gridRow, 0)),
-             false);
-        return;
-    }
-    const bool first = workCurve_ == nullptr;
-    if (first) {
-        workCurve_ = new WorkCurveWindow(&owner_);
-        placer_->Manage(*workCurve_);
-    }
-    // Every logged round, so that the window can step to rounds the grid has no row for.
-    const QString logPath = logPath_;
-    const auto load = [logPath](std::int64_t id) { return LoadLoggedRound(logPath, id); };
-    workCurve_->SetLoggedRounds(ListLoggedRounds(logPath_).value_or(std::vector<LoggedRound>{}),
-                                load);
-    workCurve_->ShowRound(*round, {date.toStdString(), time.toStdString(), true});
-    if (first) FitToScreen(*workCurve_);
-    Present(*workCurve_);
+    if (WindowModule* m = Module()) m->OpenWorkCurve(*this, gridRow);
 }
-
+void AnalysisWindows::OpenWorkCurveOfResult(const QString& date, const QString& time, int answers,
+                                            int correct, int wrong) {
+    if (WindowModule* m = Module())
+        m->OpenWorkCurveOfResult(*this, date, time, answers, correct, wrong);
+}
+void AnalysisWindows::OpenProgress() {
+    if (WindowModule* m = Module()) m->OpenProgress(*this);
+}
+void AnalysisWindows::OpenPairs() {
+    if (WindowModule* m = Module()) m->OpenPairs(*this);
+}
 void AnalysisWindows::OpenSession() {
-    if (session_ == nullptr) {
-        const QString logPath = logPath_;
-        session_ = new SessionWindow(
-            logPath_, [logPath] { return MakeSessionLogLink(logPath); }, nullptr, &owner_);
-        FitToScreen(*session_);
-        placer_->Manage(*session_);
-    }
-    Present(*session_);
+    if (WindowModule* m = Module()) m->OpenSession(*this);
 }
-
 void AnalysisWindows::OpenSessionList() {
-    if (settleLog_) settleLog_();
-    if (sessionList_ == nullptr) {
-        sessionList_ = new SessionListWindow(logPath_, &owner_);
-        FitToScreen(*sessionList_);
-        placer_->Manage(*sessionList_);
-    } else {
-        sessionList_->Reload();
-    }
-    Present(*sessionList_);
+    if (WindowModule* m = Module()) m->OpenSessionList(*this);
 }
-
 void AnalysisWindows::OpenCalendar() {
-    if (settleLog_) settleLog_();
-    if (calendar_ == nullptr) {
-        calendar_ = new CalendarWindow(logPath_, historyPath_, &owner_);
-        placer_->Manage(*calendar_);
-    } else {
-        calendar_->Reload();
-    }
-    Present(*calendar_);
+    if (WindowModule* m = Module()) m->OpenCalendar(*this);
 }
-
 void AnalysisWindows::OpenFocus() {
-    // The round closed a moment ago counts in the weakest pairs of the next start.
-    if (settleLog_) settleLog_();
-    if (focus_ == nullptr) {
-        focus_ = new FocusWindow(logPath_, nullptr, &owner_);
-        FitToScreen(*focus_);
-        placer_->Manage(*focus_);
-        // The weak-pairs map shown beside it counts the round just played.
-        connect(focus_, &FocusWindow::roundFinished, this, [this] {
-            if (pairs_ == nullptr || !pairs_->isVisible()) return;
-            if (settleLog_) settleLog_();
-            pairs_->Load(logPath_);
-        });
-    }
-    // Asked for anew, it offers a new round rather than the last one's result.
-    focus_->ShowSettings();
-    Present(*focus_);
+    if (WindowModule* m = Module()) m->OpenFocus(*this);
+}
+void AnalysisWindows::OpenFocusOnShownPairs() {
+    if (WindowModule* m = Module()) m->OpenFocusOnShownPairs(*this);
 }
 
 bool AnalysisWindows::ClosePractice() {
-    // A refused close leaves the window shown and the round going on.
-    for (QWidget* window :
-         {static_cast<QWidget*>(session_.data()), static_cast<QWidget*>(focus_.data())}) {
-        if (window != nullptr && window->isVisible() && !window->close()) return false;
-    }
-    return true;
-}
-
-void AnalysisWindows::OpenFocusOnShownPairs() {
-    if (pairs_ == nullptr) return;
-    const analysis::Mode mode = pairs_->ShownMode();
-    const std::vector<DigitPair> shown = WeakestOf(pairs_->Figures(), mode);
-    OpenFocus();
-    if (!shown.empty() && !focus_->Playing()) focus_->UsePairs(shown, mode);
-}
-
-void AnalysisWindows::OpenProgress() {
-    const bool made = progress_ == nullptr;
-    if (made) {
-        progress_ = new ProgressWindow(&owner_);
-        placer_->Manage(*progress_);
-        progress_->SetLogPath(logPath_);
-        connect(progress_, &ProgressWindow::resultChosen, this,
-                &AnalysisWindows::OpenWorkCurveOfResult);
-    }
-    // A long history is read off this thread; the window shows that it is busy meanwhile.
-    progress_->Load(historyPath_);
-    if (made) FitToScreen(*progress_);
-    Present(*progress_);
-}
-
-void AnalysisWindows::OpenWorkCurveOfResult(const QString& date, const QString& time, int answers,
-                                            int correct, int wrong) {
-    // The grid row of the result, newest first: the work curve opens as from the grid's menu.
-    for (int row = model_.Rows() - 1; row >= 1; --row) {
-        const RowCounts counts = CountsOf(model_, row);
-        if (model_.TextMatrix(row, 1) == date && model_.TextMatrix(row, 2) == time &&
-            counts.answers == answers && counts.correct == correct && counts.wrong == wrong) {
-            OpenWorkCurve(row);
-            return;
-        }
-    }
-    Tell(QStringLiteral("この回（%1 %2）の解答は解答ログにありません。").arg(date, time), false);
-}
-
-void AnalysisWindows::OpenPairs() {
-    const bool first = pairs_ == nullptr;
-    if (first) {
-        pairs_ = new PairsWindow(&owner_);
-        placer_->Manage(*pairs_);
-        connect(pairs_, &PairsWindow::focusRoundAsked, this,
-                &AnalysisWindows::OpenFocusOnShownPairs);
-    }
-    if (settleLog_) settleLog_();
-    if (QFileInfo::exists(logPath_)) {
-        // Read and counted off the drill's thread: a long log never freezes the main window.
-        pairs_->Load(logPath_);
-    } else {
-        pairs_->ShowUnavailable(QStringLiteral("解答ログがまだありません。1回遊ぶとできます。"));
-    }
-    if (first) FitToScreen(*pairs_);
-    Present(*pairs_);
+    // Without the module no practice window was ever opened.
+    WindowModule* m = LoadedWindows();
+    return m == nullptr || m->ClosePractice(*this);
 }
 
 void AnalysisWindows::ExportHistory() { Export(false); }

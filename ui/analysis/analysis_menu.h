@@ -26,6 +26,7 @@ class PairsWindow;
 class ProgressWindow;
 class SessionListWindow;
 class SessionWindow;
+class WindowModule;
 class WindowPlacer;
 class WorkCurveWindow;
 
@@ -71,7 +72,7 @@ public:
     void ExportHistory();
     void ExportAnswers();
 
-    // The windows once opened, nullptr before.
+    // The windows once opened, nullptr before (defined with the windows: tests and benchmarks).
     WorkCurveWindow* WorkCurve() const;
     ProgressWindow* Progress() const;
     PairsWindow* Pairs() const;
@@ -96,6 +97,10 @@ public:
     void SetTeller(Teller teller) { tell_ = std::move(teller); }
 
 private:
+    friend class WindowOpener;
+    // The windows' module, loaded at the first call; nullptr (the person told why) when it
+    // cannot be.
+    WindowModule* Module();
     QAction* Action(const char* name, const char* text, void (AnalysisWindows::*open)());
     void Export(bool answers);
     void Tell(const QString& text, bool problem);
