@@ -10,7 +10,6 @@
 
 #include "answer_log.h"
 #include "command_line.h"
-#include "frm_main.h"
 #include "log_owner.h"
 #include "shell.h"
 #include "start_style.h"
@@ -63,11 +62,7 @@ int main(int argc, char* argv[]) {
     int qtArgc = static_cast<int>(qtArgv.size());
     qtArgv.push_back(nullptr);
     QApplication app(qtArgc, qtArgv.data());
-    keta::UseStartStyle();
-    // The desktop entry's name, so that the desktop finds the program's icon and entry.
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.ketatobi.Ketatobi"));
-    // Every window carries the program's icon, the practice session opened on its own too.
-    QApplication::setWindowIcon(keta::ProgramIcon());
+    keta::PrepareApplication();
     keta::CommandLine line = keta::ParseCommandLine(QCoreApplication::arguments());
     line.session = line.session || sessionFlag;
     if (line.action != keta::CommandLine::Action::Run) return WithoutWindow(line);

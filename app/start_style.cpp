@@ -7,6 +7,8 @@
 #include <QProxyStyle>
 #include <optional>
 
+#include "frm_main.h"
+
 namespace keta {
 namespace {
 
@@ -64,5 +66,11 @@ public:
 }  // namespace
 
 void UseStartStyle() { QApplication::setStyle(new StartStyle); }
+
+void PrepareApplication() {
+    UseStartStyle();
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.ketatobi.Ketatobi"));
+    QApplication::setWindowIcon(ProgramIcon());
+}
 
 }  // namespace keta

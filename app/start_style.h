@@ -11,4 +11,9 @@ namespace keta {
 // any window.
 void UseStartStyle();
 
+// What the program sets for the whole application before its first window: the style above,
+// the desktop entry's name (so that the desktop finds the program's icon and entry) and the
+// icon every window carries, the practice session opened on its own too.
+void PrepareApplication();
+
 }  // namespace keta

@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "frm_main.h"
 #include "main_frame.h"
 #include "shell.h"
 #include "start_style.h"
@@ -54,9 +53,7 @@ int main(int argc, char* argv[]) {
     // What the program does before its window, so that its cost is counted too.
     QCoreApplication::setApplicationName(QStringLiteral("ketatobi"));
     QApplication app(argc, argv);
-    keta::UseStartStyle();
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.ketatobi.Ketatobi"));
-    QApplication::setWindowIcon(keta::ProgramIcon());
+    keta::PrepareApplication();
     keta::InstallQtTranslations(app);
     keta::Shell shell(nullptr, [] {});
     shell.Form_Load();

@@ -23,8 +23,8 @@ int main(int argc, char* argv[]) {
     const QDir from(QString::fromLocal8Bit(argv[1]));
     const QDir to(QString::fromLocal8Bit(argv[2]));
     for (int i = 3; i < argc; ++i) {
-        const QString spec = QString::fromLocal8Bit(argv[i]);
-        const QStringList parts = spec.split(QLatin1Char(':'));
+        const QString picture = QString::fromLocal8Bit(argv[i]);
+        const QStringList parts = picture.split(QLatin1Char(':'));
         const QStringList size = parts.value(1).split(QLatin1Char('x'));
         const int width = size.value(0).toInt(), height = size.value(1).toInt();
         QSvgRenderer renderer(from.filePath(parts.value(0)));
